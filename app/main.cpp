@@ -1,0 +1,44 @@
+// The phone program: wires the real services to the phone window.
+#include "IniSettingsStore.h"
+#include "LinphoneClient.h"
+#include "LockFileInstance.h"
+#include "QtMessageBox.h"
+#include "QtScreenMetrics.h"
+#include "frmSoftphone.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Softphone"));
+    QApplication::setOrganizationName(QStringLiteral("Softphone"));
+
+    platform::IniSettingsStore settings;
+    platform::QtMessageBox messages;
+    platform::QtScreenMetrics screen;
+    platform::LockFileInstance instance(platform::LockFileInstance::defaultLockPath(settings.filePath()));
+    if (!frmSoftphone::Form_Initialize(instance, messages))
+        return 1;
+
+    rtc::LinphoneClientOptions engine;
+    engine.folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                    + QStringLiteral("/Softphone/engine");
+    engine.bindAddress = qEnvironmentVariable("SOFTPHONE_BIND_ADDRESS");
+
+    PhoneServices services;
+    services.settings = &settings;
+    services.messages = &messages;
+    services.screen = &screen;
+    services.createClient = [engine]() -> std::shared_ptr<rtc::IRTCClient> {
+        return std::make_shared<rtc::LinphoneClient>(engine);
+    };
+
+    frmSoftphone form(services);
+    form.Form_Load();
+    if (form.IsExiting())
+        return 0;
+    form.show();
+    return app.exec();
+}

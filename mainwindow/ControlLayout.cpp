@@ -1,0 +1,67 @@
+#include "ControlLayout.h"
+
+#include <QHash>
+
+namespace ControlLayout {
+
+const std::vector<ControlPlace> &MainWindowPlaces()
+{
+    static const std::vector<ControlPlace> places = {
+        {"Picture1", 0, 0, 389, 292},
+        {"Picture2", 218, 178, 23, 22},
+        {"Picture3", 46, 178, 23, 27},
+        {"Picture11", 106, 180, 21, 22},
+        {"Picture13", 164, 180, 23, 24},
+        {"Picture4", 84, 24, 23, 135},
+        {"Picture7", 240, 2, 13, 12},
+        {"Picture9", 194, 134, 18, 55},
+        {"Picture40", 256, 9.333333, 12, 12},
+        {"Picture41", 268, 22, 12, 12},
+        {"Picture6", 20, 230, 52, 39},
+        {"Picture8", 228, 230, 51, 40},
+        {"Picture16", 200, 90, 18, 38},
+        {"Picture17", 200, 112, 18, 39},
+        {"Picture20", 68, 228, 27, 48},
+        {"Picture21", 122, 228, 27, 48},
+        {"Picture22", 174, 228, 27, 48},
+        {"Picture25", 66, 256, 27, 48},
+        {"Picture26", 120, 256, 27, 48},
+        {"Picture27", 176, 256, 27, 48},
+        {"Picture30", 66, 286, 27, 48},
+        {"Picture31", 120, 286, 27, 48},
+        {"Picture32", 174, 284, 27, 48},
+        {"Picture35", 66, 314, 27, 48},
+        {"Picture36", 120, 316, 27, 48},
+        {"Picture37", 174, 316, 27, 48},
+        {"picmicrophonemuted", 50, 126, 16, 17},
+        {"picspeakermuted", 52, 106, 16, 17},
+        {"picmic_1", 88, 130, 6.666667, 6.666667},
+        {"lbmic_1", 76, 130, 5, 105},
+        {"PicSpeaker_0", 270, 60, 100, 100},
+        {"lbspeaker_0", 60, 60, 75, 1575},
+        {"lblMsg", 74, 58, 20, 121},
+        {"lblBalance", 162, 58, 17, 57},
+        {"Label3", 54, 128, 13, 9},
+        {"Image1", 38, 103, 16, 16},
+        {"Image2", 38, 119, 16, 16},
+        {"Image3", 39, 67, 11, 15},
+    };
+    return places;
+}
+
+QString PlaceholderCaption(const QString &name)
+{
+    static const QHash<QString, QString> captions = {
+        {"Picture20", "1"}, {"Picture21", "2"}, {"Picture22", "3"},
+        {"Picture25", "4"}, {"Picture26", "5"}, {"Picture27", "6"},
+        {"Picture30", "7"}, {"Picture31", "8"}, {"Picture32", "9"},
+        {"Picture35", "*"}, {"Picture36", "0"}, {"Picture37", "#"},
+        {"Picture6", "Call"}, {"Picture8", "End"}, {"Picture16", "C"}, {"Picture17", "<"},
+        {"Picture2", "Acc"}, {"Picture3", "Rec"}, {"Picture11", "PB"}, {"Picture13", "Aud"},
+        {"Picture9", "Feedback"}, {"Picture40", "x"}, {"Picture41", "_"},
+        {"Picture4", "Softphone"}, {"Picture7", "?"},
+    };
+    return captions.value(name);
+}
+
+} // namespace ControlLayout

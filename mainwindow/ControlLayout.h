@@ -1,0 +1,18 @@
+#pragma once
+#include <QString>
+#include <vector>
+
+// Where the main window's controls sit, in pixels of the window unless a
+// control lives in the speaker slider's frame, whose unit is the twip.
+struct ControlPlace {
+    QString name;
+    double left, top, height, width;
+};
+
+namespace ControlLayout {
+
+const std::vector<ControlPlace> &MainWindowPlaces();
+// The caption a control shows until the skin gives it a picture.
+QString PlaceholderCaption(const QString &name);
+
+} // namespace ControlLayout

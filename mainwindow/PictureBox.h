@@ -1,0 +1,25 @@
+#pragma once
+#include <QLabel>
+
+// A picture that acts as a button: it shows an image (or, until one is
+// given, a plain face with a caption) and reports a click when the left
+// button is pressed and released on it.
+class PictureBox : public QLabel {
+    Q_OBJECT
+public:
+    explicit PictureBox(const QString &name, QWidget *parent = nullptr, const QString &caption = QString());
+
+    const QString &caption() const { return caption_; }
+
+signals:
+    void Click();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString caption_;
+    bool pressed_ = false;
+};

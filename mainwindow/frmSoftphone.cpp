@@ -1,0 +1,326 @@
+#include "frmSoftphone.h"
+
+#include "AccountProfile.h"
+#include "ControlLayout.h"
+#include "ISingleInstance.h"
+#include "ProfileStore.h"
+#include "ResultText.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <cmath>
+#include <functional>
+#include <cstdio>
+
+namespace {
+
+constexpr int kWidth = 292;
+constexpr int kHeight = 389;
+constexpr long kEventFilter = rtc::RTCEF_CLIENT | rtc::RTCEF_REGISTRATION_STATE_CHANGE
+                              | rtc::RTCEF_SESSION_STATE_CHANGE | rtc::RTCEF_MEDIA;
+constexpr long kMediaTypes = rtc::RTCMT_AUDIO_SEND | rtc::RTCMT_AUDIO_RECEIVE;
+
+int roundHalfEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+
+void logError(const char *where, const char *what, rtc::HRESULT hr)
+{
+    std::fprintf(stderr, "softphone: %s: %s failed: %s\n", where, what,
+                 qPrintable(rtc::DescribeResult(hr)));
+}
+
+// The phone body until the skin artwork replaces it.
+class PlainSkin : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient body(0, 0, 0, height());
+        body.setColorAt(0, QColor(0x27, 0x2e, 0x38));
+        body.setColorAt(1, QColor(0x15, 0x19, 0x1f));
+        p.fillRect(rect(), body);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0xb8, 0xd4, 0xc0)); // the display behind the status and number
+        p.drawRoundedRect(QRectF(66, 50, 172, 58), 6, 6);
+    }
+};
+
+} // namespace
+
+frmSoftphone::frmSoftphone(PhoneServices services, QWidget *parent)
+    : QWidget(parent), services_(std::move(services)), registration_(state, *this)
+{
+    setObjectName(QStringLiteral("frmSoftphone"));
+    setWindowTitle(QStringLiteral("Softphone"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    createControls();
+
+    ring = new QTimer(this);
+    ring->setObjectName(QStringLiteral("ring"));
+    ring->setInterval(2000);
+    tmrConnected = new QTimer(this);
+    tmrConnected->setObjectName(QStringLiteral("tmrConnected"));
+    tmrConnected->setInterval(1000);
+
+    events_.onRegistrationStateChange = [this](rtc::IRTCRegistrationStateChangeEvent *e) {
+        registration_.OnRegistrationStateChange(e);
+    };
+    events_.onMediaEvent = [](rtc::IRTCMediaEvent *e) {
+        // Read and let go: media changes show nothing on this window.
+        long media = 0;
+        rtc::RTC_MEDIA_EVENT_TYPE type{};
+        e->get_MediaType(&media);
+        e->get_EventType(&type);
+    };
+    connect(Picture(QStringLiteral("Picture40")), &PictureBox::Click, this, &frmSoftphone::Picture40_Click);
+}
+
+frmSoftphone::~frmSoftphone()
+{
+    Form_Unload();
+}
+
+bool frmSoftphone::Form_Initialize(platform::ISingleInstance &instance, platform::IMessageBox &messages)
+{
+    if (!instance.AnotherInstanceRunning())
+        return true;
+    messages.Show(QStringLiteral("Another instance is running."), QString(), platform::MsgIcon::Critical);
+    return false;
+}
+
+void frmSoftphone::createControls()
+{
+    auto *skin = new PlainSkin(this);
+    skin->setObjectName(QStringLiteral("Picture1"));
+    controls_.insert(skin->objectName(), skin);
+
+    speakerFrame_ = new QWidget(this);
+    speakerFrame_->setObjectName(QStringLiteral("fraSpeaker"));
+    controls_.insert(speakerFrame_->objectName(), speakerFrame_);
+
+    for (const ControlPlace &place : ControlLayout::MainWindowPlaces()) {
+        const QString &name = place.name;
+        if (controls_.contains(name))
+            continue;
+        QWidget *w = nullptr;
+        if (name == QLatin1String("lblMsg") || name == QLatin1String("lblBalance")) {
+            auto *label = new QLabel(this);
+            label->setObjectName(name);
+            w = label;
+        } else if (name.startsWith(QLatin1String("lb")) || name.startsWith(QLatin1String("Label"))
+                   || name.startsWith(QLatin1String("Image"))) {
+            auto *label = new QLabel(name.endsWith(QLatin1String("_0")) ? speakerFrame_ : this);
+            label->setObjectName(name);
+            w = label;
+        } else {
+            QWidget *owner = name.endsWith(QLatin1String("_0")) ? speakerFrame_ : this;
+            w = new PictureBox(name, owner, ControlLayout::PlaceholderCaption(name));
+        }
+        controls_.insert(name, w);
+    }
+
+    lblMsg = static_cast<QLabel *>(controls_.value(QStringLiteral("lblMsg")));
+    lblBalance = static_cast<QLabel *>(controls_.value(QStringLiteral("lblBalance")));
+    for (QLabel *label : {lblMsg, lblBalance}) {
+        QFont f = label->font();
+        f.setPixelSize(11);
+        f.setBold(true);
+        label->setFont(f);
+        label->setStyleSheet(QStringLiteral("color: #14261b;"));
+    }
+    lblBalance->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    for (const char *track : {"lbmic_1", "lbspeaker_0"})
+        controls_.value(QLatin1String(track))->setStyleSheet(QStringLiteral("background: #59656f;"));
+    for (const char *muted : {"picmicrophonemuted", "picspeakermuted"})
+        controls_.value(QLatin1String(muted))->hide();
+
+    cmbPhoneNo = new QComboBox(this);
+    cmbPhoneNo->setObjectName(QStringLiteral("cmbPhoneNo"));
+    cmbPhoneNo->setEditable(true);
+    cmbPhoneNo->setInsertPolicy(QComboBox::NoInsert);
+    controls_.insert(cmbPhoneNo->objectName(), cmbPhoneNo);
+}
+
+void frmSoftphone::PlaceControls()
+{
+    const double twipsX = services_.screen ? services_.screen->TwipsPerPixelX() : 15.0;
+    const double twipsY = services_.screen ? services_.screen->TwipsPerPixelY() : 15.0;
+    for (const ControlPlace &place : ControlLayout::MainWindowPlaces()) {
+        QWidget *w = controls_.value(place.name);
+        if (!w)
+            continue;
+        const bool inTwips = w->parentWidget() == speakerFrame_;
+        const double sx = inTwips ? twipsX : 1.0;
+        const double sy = inTwips ? twipsY : 1.0;
+        w->setGeometry(roundHalfEven(place.left / sx), roundHalfEven(place.top / sy),
+                       qMax(1, roundHalfEven(place.width / sx)), qMax(1, roundHalfEven(place.height / sy)));
+    }
+    // The speaker slider's frame sits level with the microphone's track.
+    speakerFrame_->setGeometry(72, 106, 113, 13);
+    cmbPhoneNo->setGeometry(72, 80, 120, cmbPhoneNo->sizeHint().height());
+    Control(QStringLiteral("Picture1"))->lower();
+}
+
+void frmSoftphone::Form_Load()
+{
+    // 1. Controls to their places.
+    PlaceControls();
+    // 2. The tray icon's record joins here with the tray.
+
+    // 3. From here on a failing step ends the load quietly.
+    // 4.
+    state.strRegStatus = QStringLiteral("NOTREGISTERED");
+    SetIdleControls();
+    // 5.
+    g_strAccount.clear();
+    g_strPassword.clear();
+    // 6. The window has the size of its skin and opens in the centre.
+    setFixedSize(kWidth, kHeight);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
+    // 7.
+    SetStatusText(QStringLiteral("Not logged in..."));
+    // 8-9. Tooltips, the mixer and the skin outline join here.
+
+    // 10. Nothing stored: ask for the account first.
+    if (services_.settings)
+        ProfileStore::ReadProfile(*services_.settings);
+    if (g_strPassword.isEmpty() && g_strAccount.isEmpty() && g_strSip.isEmpty() && g_strUser.isEmpty()
+        && services_.showLogin)
+        services_.showLogin(*this);
+    // 11. The login window's EXIT leaves this word behind.
+    if (lblBalance->text() == QLatin1String("EXITING")) {
+        ExitApplication();
+        return;
+    }
+    // 12.
+    InitRTCClient();
+    const rtc::HRESULT hr = registration_.ApplyProfile();
+    if (rtc::Failed(hr))
+        logError("start-up", "registration", hr);
+}
+
+void frmSoftphone::InitRTCClient()
+{
+    state.objRTCClient = services_.createClient ? services_.createClient() : nullptr;
+    rtc::IRTCClient *client = state.objRTCClient.get();
+    struct Step {
+        const char *name;
+        std::function<rtc::HRESULT()> run;
+    };
+    const Step steps[] = {
+        {"Initialize", [&] { return client->Initialize(); }},
+        {"put_EventFilter", [&] { return client->put_EventFilter(kEventFilter); }},
+        {"Advise", [&] { return client->Advise(&events_); }},
+        {"put_ListenForIncomingSessions", [&] { return client->put_ListenForIncomingSessions(rtc::RTCLM_BOTH); }},
+        {"SetPreferredMediaTypes", [&] { return client->SetPreferredMediaTypes(kMediaTypes, true); }},
+    };
+    const char *failed = "creating the client";
+    rtc::HRESULT hr = rtc::E_FAIL;
+    if (client) {
+        for (const Step &step : steps) {
+            failed = step.name;
+            hr = step.run();
+            if (rtc::Failed(hr))
+                break;
+        }
+    }
+    if (rtc::Succeeded(hr))
+        return;
+    logError("InitRTCClient", failed, hr);
+    if (services_.messages)
+        services_.messages->Show(QStringLiteral("An Error Occured and has been logged. FORMLOAD"), QString(),
+                                 platform::MsgIcon::None, platform::MsgButtons::OKOnly, this);
+}
+
+void frmSoftphone::ExitApplication()
+{
+    exiting_ = true;
+    Form_Unload();
+    close();
+    QCoreApplication::exit(0);
+}
+
+void frmSoftphone::SetInCallControls()
+{
+    Control(QStringLiteral("Picture6"))->setEnabled(false);
+    Control(QStringLiteral("Picture16"))->setEnabled(false);
+    Control(QStringLiteral("Picture17"))->setEnabled(false);
+    Control(QStringLiteral("Picture13"))->setEnabled(true);
+    Control(QStringLiteral("Picture8"))->setEnabled(true);
+    cmbPhoneNo->setEnabled(false);
+}
+
+void frmSoftphone::SetIdleControls()
+{
+    Control(QStringLiteral("Picture6"))->setEnabled(true);
+    Control(QStringLiteral("Picture16"))->setEnabled(true);
+    Control(QStringLiteral("Picture17"))->setEnabled(true);
+    Control(QStringLiteral("Picture13"))->setEnabled(true);
+    Control(QStringLiteral("Picture8"))->setEnabled(false);
+    cmbPhoneNo->setEnabled(true);
+    tmrConnected->stop();
+}
+
+rtc::HRESULT frmSoftphone::ReLogin()
+{
+    return registration_.ReLogin();
+}
+
+QString frmSoftphone::StatusText() const
+{
+    return lblMsg->text();
+}
+
+void frmSoftphone::SetStatusText(const QString &text)
+{
+    lblMsg->setText(text);
+}
+
+void frmSoftphone::Picture40_Click()
+{
+    close();
+}
+
+void frmSoftphone::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void frmSoftphone::Form_Unload()
+{
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    ring->stop();
+    tmrConnected->stop();
+    // The mixer, the tooltips and the tray icon are released here as they join.
+    EndEngine();
+}
+
+void frmSoftphone::EndEngine()
+{
+    auto client = std::move(state.objRTCClient);
+    if (!client)
+        return;
+    // Leave nobody on the line and no registration behind; the engine bounds
+    // how long this may take.
+    if (auto session = std::move(state.objSession)) {
+        rtc::RTC_SESSION_STATE s = rtc::RTCSS_IDLE;
+        if (rtc::Succeeded(session->get_State(&s)) && s != rtc::RTCSS_DISCONNECTED)
+            session->Terminate(s == rtc::RTCSS_INCOMING ? rtc::RTCTR_BUSY : rtc::RTCTR_NORMAL);
+    }
+    state.objParticipant.reset();
+    client->Advise(nullptr);
+    client->PrepareForShutdown();
+    client->Shutdown();
+    state.objProvisioning = nullptr;
+    state.objProfile.reset();
+}

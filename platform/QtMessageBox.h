@@ -1,0 +1,12 @@
+#pragma once
+#include "IMessageBox.h"
+
+namespace platform {
+
+class QtMessageBox final : public IMessageBox {
+public:
+    MsgResult Show(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
+                   QWidget *parent) override;
+};
+
+} // namespace platform

@@ -1,0 +1,10 @@
+#pragma once
+#include "RTCTypes.h"
+#include <QString>
+
+namespace rtc {
+
+// A readable name for a result code, for logs: "0x80EE0039 client not initialized".
+QString DescribeResult(HRESULT hr);
+
+} // namespace rtc

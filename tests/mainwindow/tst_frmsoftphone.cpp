@@ -1,0 +1,299 @@
+#include "AccountProfile.h"
+#include "ControlLayout.h"
+#include "FakeRTCClient.h"
+#include "ISingleInstance.h"
+#include "MemorySettingsStore.h"
+#include "ProfileStore.h"
+#include "QtScreenMetrics.h"
+#include "RecordingMessageBox.h"
+#include "frmSoftphone.h"
+
+#include <QtTest>
+
+using namespace rtc;
+using rtc::fake::FakeRTCClient;
+
+namespace {
+struct Instance : platform::ISingleInstance {
+    bool other = false;
+    bool AnotherInstanceRunning() override { return other; }
+};
+} // namespace
+
+class TestFrmSoftphone : public QObject {
+    Q_OBJECT
+
+    platform::MemorySettingsStore settings;
+    platform::RecordingMessageBox messages;
+    platform::FixedScreenMetrics screen{15, 15};
+    std::shared_ptr<FakeRTCClient> client;
+    int clientsMade = 0;
+    int loginShown = 0;
+    std::function<void(frmSoftphone &)> loginAction;
+
+    std::unique_ptr<frmSoftphone> makeForm()
+    {
+        PhoneServices s;
+        s.settings = &settings;
+        s.messages = &messages;
+        s.screen = &screen;
+        s.createClient = [this]() -> std::shared_ptr<IRTCClient> {
+            ++clientsMade;
+            return client;
+        };
+        s.showLogin = [this](frmSoftphone &form) {
+            ++loginShown;
+            if (loginAction)
+                loginAction(form);
+        };
+        return std::make_unique<frmSoftphone>(s);
+    }
+
+    void storeAccount(const QString &sip, const QString &account, const QString &password, const QString &user)
+    {
+        g_strSip = sip;
+        g_strAccount = account;
+        g_strPassword = password;
+        g_strUser = user;
+        ProfileStore::SaveProfile(settings);
+        g_strSip = g_strAccount = g_strPassword = g_strUser = QString();
+    }
+
+private slots:
+    void init()
+    {
+        settings = platform::MemorySettingsStore{};
+        messages = platform::RecordingMessageBox{};
+        client = std::make_shared<FakeRTCClient>();
+        clientsMade = loginShown = 0;
+        loginAction = nullptr;
+        g_strSip = g_strAccount = g_strPassword = g_strUser = QString();
+    }
+
+    void anotherInstanceIsToldAndEnds()
+    {
+        Instance instance;
+        instance.other = true;
+        QVERIFY(!frmSoftphone::Form_Initialize(instance, messages));
+        QCOMPARE(messages.shown.size(), 1);
+        QCOMPARE(messages.shown[0].text, QString("Another instance is running."));
+        QCOMPARE(messages.shown[0].icon, platform::MsgIcon::Critical);
+        instance.other = false;
+        QVERIFY(frmSoftphone::Form_Initialize(instance, messages));
+        QCOMPARE(messages.shown.size(), 1);
+    }
+
+    void loadCallsTheClientInOrderAndRegisters()
+    {
+        storeAccount("127.0.0.1:5060", "1001", "pw", "1001");
+        auto form = makeForm();
+        form->Form_Load();
+        QCOMPARE(clientsMade, 1);
+        QCOMPARE(loginShown, 0);
+        QCOMPARE(client->log.calls,
+                 QStringList({"Initialize()", "put_EventFilter(39)", "Advise(sink)",
+                              "put_ListenForIncomingSessions(2)", "SetPreferredMediaTypes(3, true)",
+                              "QueryProvisioning()", "CreateProfile(" + form->state.strXMLProfile + ")",
+                              "EnableProfile(profile, 7)"}));
+        QCOMPARE(form->lblMsg->text(), QString("Not logged in..."));
+        QCOMPARE(form->state.strRegStatus, QString("NOTREGISTERED"));
+        QVERIFY(messages.shown.isEmpty());
+
+        // From now on the registrar's answers drive the label.
+        client->RaiseRegistration(RTCRS_REGISTERING);
+        QCOMPARE(form->lblMsg->text(), QString("Registering"));
+        client->RaiseRegistration(RTCRS_REGISTERED);
+        QCOMPARE(form->lblMsg->text(), QString("Registered and Ready..."));
+        QCOMPARE(form->state.strRegStatus, QString("REGISTERED"));
+    }
+
+    void windowStateAfterLoad()
+    {
+        storeAccount("h", "1001", "pw", "1001");
+        g_strPassword = "stale";
+        auto form = makeForm();
+        form->Form_Load();
+        QCOMPARE(form->size(), QSize(292, 389));
+        QCOMPARE(form->ring->interval(), 2000);
+        QCOMPARE(form->tmrConnected->interval(), 1000);
+        QVERIFY(!form->ring->isActive());
+        QVERIFY(!form->tmrConnected->isActive());
+        // Idle controls.
+        QVERIFY(form->Control("Picture6")->isEnabled());
+        QVERIFY(form->Control("Picture16")->isEnabled());
+        QVERIFY(form->Control("Picture17")->isEnabled());
+        QVERIFY(form->Control("Picture13")->isEnabled());
+        QVERIFY(!form->Control("Picture8")->isEnabled());
+        QVERIFY(form->cmbPhoneNo->isEnabled());
+        QCOMPARE(g_strPassword, QString("pw")); // cleared, then read from the store
+    }
+
+    void everyControlSitsInItsPlace()
+    {
+        storeAccount("h", "1001", "pw", "1001");
+        auto form = makeForm();
+        form->Form_Load();
+        for (const ControlPlace &p : ControlLayout::MainWindowPlaces()) {
+            QWidget *w = form->Control(p.name);
+            QVERIFY2(w, qPrintable(p.name));
+            const double unit = w->parentWidget() == form.get() ? 1.0 : 15.0;
+            const QRect expected(qRound(p.left / unit), qRound(p.top / unit), qRound(p.width / unit),
+                                 qRound(p.height / unit));
+            QCOMPARE(w->geometry(), expected);
+        }
+        QCOMPARE(form->Control("Picture40")->geometry(), QRect(256, 9, 12, 12));
+        QCOMPARE(form->Control("lbspeaker_0")->size(), form->Control("lbmic_1")->size()); // same track, finer unit
+        QCOMPARE(form->cmbPhoneNo->geometry().topLeft(), QPoint(72, 80));
+        QCOMPARE(form->cmbPhoneNo->width(), 120);
+    }
+
+    void inCallAndIdleControls()
+    {
+        storeAccount("h", "1001", "pw", "1001");
+        auto form = makeForm();
+        form->Form_Load();
+        form->tmrConnected->start();
+        form->SetInCallControls();
+        QVERIFY(!form->Control("Picture6")->isEnabled());
+        QVERIFY(!form->Control("Picture16")->isEnabled());
+        QVERIFY(!form->Control("Picture17")->isEnabled());
+        QVERIFY(form->Control("Picture13")->isEnabled());
+        QVERIFY(form->Control("Picture8")->isEnabled());
+        QVERIFY(!form->cmbPhoneNo->isEnabled());
+        QVERIFY(form->tmrConnected->isActive()); // in call leaves the timer alone
+        form->SetIdleControls();
+        QVERIFY(form->Control("Picture6")->isEnabled());
+        QVERIFY(!form->Control("Picture8")->isEnabled());
+        QVERIFY(!form->tmrConnected->isActive());
+    }
+
+    void failingClientSetUpIsReportedOnceAndLoadGoesOn()
+    {
+        storeAccount("h", "1001", "pw", "1001");
+        client->log.failures.insert("put_ListenForIncomingSessions", E_FAIL);
+        auto form = makeForm();
+        form->Form_Load();
+        QCOMPARE(messages.texts(), QStringList({"An Error Occured and has been logged. FORMLOAD"}));
+        QCOMPARE(messages.shown[0].buttons, platform::MsgButtons::OKOnly);
+        const QStringList ops = client->operations();
+        QVERIFY(!ops.contains("SetPreferredMediaTypes")); // set-up stops at the failure
+        QVERIFY(ops.contains("CreateProfile"));           // the load still goes on
+    }
+
+    void noClientAtAllLeavesNotLoggedIn()
+    {
+        storeAccount("h", "1001", "pw", "1001");
+        client.reset();
+        auto form = makeForm();
+        form->Form_Load();
+        QCOMPARE(messages.texts(), QStringList({"An Error Occured and has been logged. FORMLOAD"}));
+        QCOMPARE(form->lblMsg->text(), QString("Not logged in..."));
+        form->close(); // unloading without a client is fine
+    }
+
+    void failingProfileEndsLoadQuietly()
+    {
+        storeAccount("h", "1001", "pw", "1001");
+        client->log.failures.insert("CreateProfile", RTC_E_INVALID_PROFILE);
+        auto form = makeForm();
+        form->Form_Load();
+        QVERIFY(messages.shown.isEmpty());
+        QCOMPARE(form->lblMsg->text(), QString("Not logged in..."));
+        QVERIFY(!client->operations().contains("EnableProfile"));
+    }
+
+    void emptyStoreAsksForTheAccountFirst()
+    {
+        auto form = makeForm();
+        loginAction = [this](frmSoftphone &) {
+            QCOMPARE(clientsMade, 0); // before any client exists
+            g_strSip = "h";
+            g_strAccount = "1001";
+        };
+        form->Form_Load();
+        QCOMPARE(loginShown, 1);
+        QCOMPARE(clientsMade, 1);
+        QVERIFY(client->log.calls.last().startsWith("EnableProfile"));
+    }
+
+    void anyStoredValueSkipsTheLogin()
+    {
+        settings.SaveSetting("User", "Parameters", "Validation", "Ann");
+        auto form = makeForm();
+        form->Form_Load();
+        QCOMPARE(loginShown, 0);
+        QCOMPARE(clientsMade, 1);
+    }
+
+    void exitFromLoginEndsBeforeAnyClient()
+    {
+        auto form = makeForm();
+        loginAction = [](frmSoftphone &f) { f.lblBalance->setText("EXITING"); };
+        form->Form_Load();
+        QVERIFY(form->IsExiting());
+        QCOMPARE(clientsMade, 0);
+        QVERIFY(client->log.calls.isEmpty());
+    }
+
+    void closeButtonUnloadsAndEndsTheCallAndRegistration()
+    {
+        storeAccount("h", "1001", "pw", "1001");
+        auto form = makeForm();
+        form->Form_Load();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto session = std::make_shared<rtc::fake::FakeSession>(client->log, RTCSS_CONNECTED);
+        form->state.objSession = session;
+        client->log.calls.clear();
+        QTest::mouseClick(form->Control("Picture40"), Qt::LeftButton);
+        QVERIFY(!form->isVisible());
+        QCOMPARE(client->log.calls, QStringList({"Session.Terminate(0)", "Advise(none)", "PrepareForShutdown()",
+                                                 "Shutdown()"}));
+        QVERIFY(!form->state.objRTCClient);
+        // A second unload (the destructor) does nothing more.
+        client->log.calls.clear();
+        form.reset();
+        QVERIFY(client->log.calls.isEmpty());
+    }
+
+    void ringingCallIsRefusedAtUnload()
+    {
+        storeAccount("h", "1001", "pw", "1001");
+        auto form = makeForm();
+        form->Form_Load();
+        form->state.objSession = std::make_shared<rtc::fake::FakeSession>(client->log, RTCSS_INCOMING);
+        client->log.calls.clear();
+        form->close();
+        QCOMPARE(client->log.calls.first(), QString("Session.Terminate(2)"));
+    }
+
+    void endedCallIsNotTerminatedAgain()
+    {
+        storeAccount("h", "1001", "pw", "1001");
+        auto form = makeForm();
+        form->Form_Load();
+        form->state.objSession = std::make_shared<rtc::fake::FakeSession>(client->log, RTCSS_DISCONNECTED);
+        client->log.calls.clear();
+        form->close();
+        QVERIFY(!client->operations().contains("Session.Terminate"));
+        QVERIFY(client->operations().contains("PrepareForShutdown"));
+    }
+
+    void reLoginWritesItsWordAndRegistersAgain()
+    {
+        storeAccount("h", "1001", "pw", "1001");
+        auto form = makeForm();
+        form->Form_Load();
+        client->RaiseRegistration(RTCRS_REGISTERED);
+        g_strAccount = "1002";
+        QCOMPARE(form->ReLogin(), S_OK);
+        QCOMPARE(form->lblMsg->text(), QString("Re login..."));
+        QVERIFY(client->log.calls.at(client->log.calls.size() - 2).contains("sip:1002@h"));
+        QCOMPARE(form->state.strRegStatus, QString("REGISTERED")); // until the next event says otherwise
+        client->RaiseRegistration(RTCRS_REJECTED);
+        QCOMPARE(form->lblMsg->text(), QString("Rejected"));
+    }
+};
+
+QTEST_MAIN(TestFrmSoftphone)
+#include "tst_frmsoftphone.moc"

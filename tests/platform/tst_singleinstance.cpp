@@ -1,0 +1,68 @@
+#include "LockFileInstance.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using platform::LockFileInstance;
+
+class TestSingleInstance : public QObject {
+    Q_OBJECT
+private slots:
+    void firstClaimsSecondIsRefused()
+    {
+        QTemporaryDir dir;
+        const QString lock = dir.filePath("softphone.lock");
+        LockFileInstance first(lock);
+        QVERIFY(!first.AnotherInstanceRunning());
+        QVERIFY(!first.AnotherInstanceRunning()); // asking again keeps the claim
+        LockFileInstance second(lock);
+        QVERIFY(second.AnotherInstanceRunning());
+    }
+
+    void claimEndsWithTheInstance()
+    {
+        QTemporaryDir dir;
+        const QString lock = dir.filePath("softphone.lock");
+        {
+            LockFileInstance first(lock);
+            QVERIFY(!first.AnotherInstanceRunning());
+        }
+        LockFileInstance next(lock);
+        QVERIFY(!next.AnotherInstanceRunning());
+    }
+
+    void lockLeftByACrashedInstanceIsTakenOver()
+    {
+        // A lock naming a process that no longer exists, as a crash leaves it.
+        QProcess gone;
+        gone.start("sleep", {"0.1"});
+        QVERIFY(gone.waitForStarted());
+        const qint64 deadPid = gone.processId();
+        QVERIFY(deadPid > 0);
+        QVERIFY(gone.waitForFinished());
+        QTemporaryDir dir;
+        const QString lock = dir.filePath("softphone.lock");
+        QFile f(lock);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::number(deadPid) + "\nsoftphone\n"
+                + QSysInfo::machineHostName().toUtf8() + "\n");
+        f.close();
+        LockFileInstance next(lock);
+        QVERIFY(!next.AnotherInstanceRunning());
+    }
+
+    void separateStoresAreSeparateInstances()
+    {
+        QTemporaryDir a, b;
+        LockFileInstance one(LockFileInstance::defaultLockPath(a.filePath("Softphone.ini")));
+        LockFileInstance two(LockFileInstance::defaultLockPath(b.filePath("Softphone.ini")));
+        QVERIFY(!one.AnotherInstanceRunning());
+        QVERIFY(!two.AnotherInstanceRunning());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "tst_singleinstance.moc"
