@@ -129,8 +129,8 @@ void frmSoftphone::createControls()
     lblBalance = static_cast<QLabel *>(controls_.value(QStringLiteral("lblBalance")));
     for (QLabel *label : {lblMsg, lblBalance}) {
         QFont f = label->font();
-        f.setPixelSize(11);
-        f.setBold(true);
+        f.setPixelSize(10); // "Registered and Ready..." fits the display's width
+        f.setBold(false);
         label->setFont(f);
         label->setStyleSheet(QStringLiteral("color: #14261b;"));
     }

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The built program as a user meets it: a real X server (Xvfb), a real
+# registrar, a real sound server. It registers, refuses a second copy of
+# itself, and ends through its close button, unregistering on the way out.
+#   app_test.sh PATH/TO/softphone
+# SOFTPHONE_SCREENSHOT=FILE keeps a screenshot of the registered phone.
+set -euo pipefail
+app=$1
+top=${SOFTPHONE_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
+work=$(mktemp -d /tmp/softphone-app.XXXXXX)
+pids=()
+passed=0
+failed=0
+
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  "$top/scripts/provider" stop "$work/provider" >/dev/null 2>&1 || true
+  "$top/scripts/pulse" stop "$work/pulse" >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+check() { # name, command...
+  local name=$1; shift
+  if "$@"; then passed=$((passed + 1)); echo "PASS: $name"
+  else failed=$((failed + 1)); echo "FAIL: $name"; fi
+}
+
+wait_for() { # seconds, command...
+  local deadline=$(( $(date +%s) + $1 )); shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$(date +%s)" -ge "$deadline" ] && return 1
+    sleep 0.2
+  done
+}
+
+exited_with() { # pid, code, seconds
+  local deadline=$(( $(date +%s) + $3 ))
+  while kill -0 "$1" 2>/dev/null; do
+    [ "$(date +%s)" -ge "$deadline" ] && return 1
+    sleep 0.1
+  done
+  local rc=0
+  wait "$1" || rc=$?
+  [ "$rc" -eq "$2" ]
+}
+
+port=$("$top/scripts/provider" start "$work/provider")
+"$top/scripts/pulse" start "$work/pulse" >/dev/null
+
+# A display of our own.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+exec 3>&-
+wait_for 10 test -s "$work/display"
+export DISPLAY=":$(cat "$work/display")"
+
+# The phone's own settings, holding an account.
+mkdir -p "$work/config/Softphone" "$work/data"
+printf '[Password]\nParameters\\Validation=1001pw\n[Account]\nParameters\\Validation=1001\n[Sip]\nParameters\\Validation=127.0.0.1:%s\n[User]\nParameters\\Validation=1001\n' \
+  "$port" > "$work/config/Softphone/Softphone.ini"
+chmod 600 "$work/config/Softphone/Softphone.ini"
+
+run_phone() {
+  ( set +u; . "$work/pulse/env"
+    XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" SOFTPHONE_BIND_ADDRESS=127.0.0.1 \
+      exec "$app" ) >>"$work/phone.log" 2>&1 &
+}
+
+run_phone
+phone=$!
+pids+=($phone)
+
+check "registers with the provider" wait_for 15 "$top/scripts/provider" contacts "$work/provider" 1001
+window=""
+# (xdotool ORs --pid with --name, so look by process alone)
+find_window() { window=$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | tail -n 1); [ -n "$window" ]; }
+check "shows its window" wait_for 10 find_window "$phone"
+main_window=$window
+
+geometry_is() { xdotool getwindowgeometry "$main_window" | grep -q "Geometry: $1"; }
+check "window is 292x389" geometry_is 292x389
+
+if [ -n "${SOFTPHONE_SCREENSHOT:-}" ]; then
+  sleep 0.5
+  import -window root -crop 320x420+352+180 "$SOFTPHONE_SCREENSHOT" || true
+fi
+
+# A second copy says so and ends.
+run_phone
+second=$!
+pids+=($second)
+check "second copy shows its message" wait_for 10 find_window "$second"
+if [ -n "$window" ]; then
+  xdotool windowfocus "$window" 2>/dev/null || true
+  xdotool key Return 2>/dev/null || true
+fi
+check "second copy ends" exited_with "$second" 1 10
+check "first copy keeps running" kill -0 "$phone"
+
+# The close button, where a user would click it.
+eval "$(xdotool getwindowgeometry --shell "$main_window")"
+xdotool mousemove --sync $((X + 262)) $((Y + 15)) click 1
+check "close button ends the program cleanly" exited_with "$phone" 0 10
+registered_none() { ! "$top/scripts/provider" contacts "$work/provider" 1001; }
+check "unregistered on the way out" registered_none
+
+if [ "$failed" -gt 0 ]; then
+  echo "--- phone log"; tail -n 40 "$work/phone.log" || true
+fi
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,135 @@
+// The phone window with the real engine against a real registrar on loopback.
+#include "AccountProfile.h"
+#include "LinphoneClient.h"
+#include "LocalProvider.h"
+#include "MemorySettingsStore.h"
+#include "ProfileStore.h"
+#include "QtScreenMetrics.h"
+#include "RecordingMessageBox.h"
+#include "frmSoftphone.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using testsupport::LocalProvider;
+
+class TestPhoneRegistration : public QObject {
+    Q_OBJECT
+
+    platform::MemorySettingsStore settings;
+    platform::RecordingMessageBox messages;
+    platform::FixedScreenMetrics screen;
+    std::unique_ptr<QTemporaryDir> engineDir;
+
+    void storeAccount(const QString &sip, const QString &account, const QString &password)
+    {
+        g_strSip = sip;
+        g_strAccount = account;
+        g_strPassword = password;
+        g_strUser = account; // alias left at its prompt
+        ProfileStore::SaveProfile(settings);
+    }
+
+    std::unique_ptr<frmSoftphone> startPhone()
+    {
+        PhoneServices s;
+        s.settings = &settings;
+        s.messages = &messages;
+        s.screen = &screen;
+        const QString folder = engineDir->path();
+        s.createClient = [folder]() -> std::shared_ptr<rtc::IRTCClient> {
+            rtc::LinphoneClientOptions options;
+            options.folder = folder;
+            options.bindAddress = QStringLiteral("127.0.0.1");
+            options.registrationRetrySeconds = 2;
+            return std::make_shared<rtc::LinphoneClient>(options);
+        };
+        auto form = std::make_unique<frmSoftphone>(s);
+        form->Form_Load();
+        return form;
+    }
+
+private slots:
+    void init()
+    {
+        settings = platform::MemorySettingsStore{};
+        messages = platform::RecordingMessageBox{};
+        engineDir = std::make_unique<QTemporaryDir>();
+    }
+
+    void storedProfileRegisters()
+    {
+        LocalProvider provider;
+        QVERIFY(provider.start());
+        storeAccount(provider.server(), "1001", "1001pw");
+        auto phone = startPhone();
+        QCOMPARE(phone->lblMsg->text(), QString("Not logged in..."));
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
+        QCOMPARE(phone->state.strRegStatus, QString("REGISTERED"));
+        QVERIFY(!provider.contacts("1001").isEmpty());
+        QVERIFY(messages.shown.isEmpty());
+
+        // Closing unregisters before the program goes.
+        phone->close();
+        QVERIFY(provider.contacts("1001").isEmpty());
+    }
+
+    void wrongPasswordIsRejected()
+    {
+        LocalProvider provider;
+        QVERIFY(provider.start());
+        storeAccount(provider.server(), "1001", "not-the-password");
+        auto phone = startPhone();
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Rejected"), 10000);
+        QCOMPARE(phone->state.strRegStatus, QString("REJECTED"));
+        QVERIFY(provider.contacts("1001").isEmpty());
+    }
+
+    void passwordWithXmlCharactersRegisters()
+    {
+        LocalProvider provider;
+        QVERIFY(provider.start());
+        storeAccount(provider.server(), "carol", "p\"&<x>'s");
+        auto phone = startPhone();
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
+        QVERIFY(!provider.contacts("carol").isEmpty());
+    }
+
+    void reLoginWithNewValuesRegistersTheNewAccount()
+    {
+        LocalProvider provider;
+        QVERIFY(provider.start());
+        storeAccount(provider.server(), "alice", "alice-secret");
+        auto phone = startPhone();
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
+
+        g_strAccount = g_strUser = "bob";
+        g_strPassword = "bob-secret";
+        QCOMPARE(phone->ReLogin(), rtc::S_OK);
+        QCOMPARE(phone->lblMsg->text(), QString("Re login..."));
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!provider.contacts("bob").isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(provider.contacts("alice").isEmpty(), 5000);
+    }
+
+    void lostRegistrarIsShownAndRegainedByItself()
+    {
+        LocalProvider provider(/*maxExpires=*/4);
+        QVERIFY(provider.start());
+        storeAccount(provider.server(), "1001", "1001pw");
+        auto phone = startPhone();
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
+
+        provider.stop();
+        // The next refresh finds nobody there.
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Not Registered"), 40000);
+        QCOMPARE(phone->state.strRegStatus, QString("NOTREGISTERED"));
+
+        QVERIFY(provider.startAgain());
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 30000);
+        QVERIFY(!provider.contacts("1001").isEmpty());
+    }
+};
+
+QTEST_MAIN(TestPhoneRegistration)
+#include "tst_phoneregistration.moc"
