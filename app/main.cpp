@@ -4,6 +4,7 @@
 #include "LockFileInstance.h"
 #include "QtMessageBox.h"
 #include "QtScreenMetrics.h"
+#include "QuitOnSignal.h"
 #include "frmSoftphone.h"
 
 #include <QApplication>
@@ -39,6 +40,8 @@ int main(int argc, char *argv[])
     form.Form_Load();
     if (form.IsExiting())
         return 0;
+    // Being told to end (log-out, kill) ends like the close button does.
+    platform::QuitOnSignal quitOnSignal([&form] { form.close(); });
     form.show();
     return app.exec();
 }

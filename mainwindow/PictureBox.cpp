@@ -39,8 +39,11 @@ void PictureBox::paintEvent(QPaintEvent *event)
     p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
     p.setPen(isEnabled() ? QColor(0xf0, 0xf3, 0xf7) : QColor(0x80, 0x88, 0x92));
     QFont f = font();
-    f.setPixelSize(qMax(7, qMin(height() - 6, 13)));
     f.setBold(true);
+    int size = qMax(7, qMin(height() - 6, 13));
+    do {
+        f.setPixelSize(size);
+    } while (QFontMetrics(f).horizontalAdvance(caption_) > width() - 4 && --size > 6);
     p.setFont(f);
     p.drawText(rect(), Qt::AlignCenter, caption_);
 }

@@ -5,6 +5,9 @@
 
 namespace rtc {
 
+// Every enumeration has a fixed underlying type: a peer or engine may hand
+// over a number this program does not know, and that must stay a value.
+
 using HRESULT = std::int32_t;
 
 constexpr HRESULT S_OK = 0;
@@ -24,7 +27,7 @@ constexpr HRESULT RTC_E_INVALID_SIP_URL = static_cast<HRESULT>(0x80EE0024u);
 constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
 constexpr bool Failed(HRESULT hr) { return hr < 0; }
 
-enum RTC_EVENT {
+enum RTC_EVENT : int {
     RTCE_CLIENT = 0,
     RTCE_REGISTRATION_STATE_CHANGE = 1,
     RTCE_SESSION_STATE_CHANGE = 2,
@@ -49,9 +52,9 @@ enum RTC_EVENT_FILTER : long {
 
 constexpr long eventFilterBit(RTC_EVENT e) { return 1L << static_cast<int>(e); }
 
-enum RTC_LISTEN_MODE { RTCLM_NONE = 0, RTCLM_DYNAMIC = 1, RTCLM_BOTH = 2 };
+enum RTC_LISTEN_MODE : int { RTCLM_NONE = 0, RTCLM_DYNAMIC = 1, RTCLM_BOTH = 2 };
 
-enum RTC_SESSION_TYPE {
+enum RTC_SESSION_TYPE : int {
     RTCST_PC_TO_PC = 0,
     RTCST_PC_TO_PHONE = 1,
     RTCST_PHONE_TO_PHONE = 2,
@@ -60,9 +63,9 @@ enum RTC_SESSION_TYPE {
 
 enum RTC_CREATE_SESSION_FLAGS : long { RTCCS_FORCE_PROFILE = 0x1, RTCCS_FAIL_ON_REDIRECT = 0x2 };
 
-enum RTC_RING_TYPE { RTCRT_PHONE = 0, RTCRT_MESSAGE = 1, RTCRT_RINGBACK = 2 };
+enum RTC_RING_TYPE : int { RTCRT_PHONE = 0, RTCRT_MESSAGE = 1, RTCRT_RINGBACK = 2 };
 
-enum RTC_DTMF {
+enum RTC_DTMF : int {
     RTC_DTMF_0 = 0, RTC_DTMF_1, RTC_DTMF_2, RTC_DTMF_3, RTC_DTMF_4,
     RTC_DTMF_5, RTC_DTMF_6, RTC_DTMF_7, RTC_DTMF_8, RTC_DTMF_9,
     RTC_DTMF_STAR = 10, RTC_DTMF_POUND = 11,
@@ -70,9 +73,9 @@ enum RTC_DTMF {
     RTC_DTMF_FLASH = 16,
 };
 
-enum RTC_AUDIO_DEVICE { RTCAD_SPEAKER = 0, RTCAD_MICROPHONE = 1 };
+enum RTC_AUDIO_DEVICE : int { RTCAD_SPEAKER = 0, RTCAD_MICROPHONE = 1 };
 
-enum RTC_TERMINATE_REASON {
+enum RTC_TERMINATE_REASON : int {
     RTCTR_NORMAL = 0, RTCTR_DND = 1, RTCTR_BUSY = 2, RTCTR_REJECT = 3,
     RTCTR_TIMEOUT = 4, RTCTR_SHUTDOWN = 5,
 };
@@ -84,8 +87,8 @@ enum RTC_MEDIA_TYPE : long {
     RTCMT_VIDEO_RECEIVE = 0x8,
 };
 
-enum RTC_MEDIA_EVENT_TYPE { RTCMET_STOPPED = 0, RTCMET_STARTED = 1, RTCMET_FAILED = 2 };
-enum RTC_MEDIA_EVENT_REASON {
+enum RTC_MEDIA_EVENT_TYPE : int { RTCMET_STOPPED = 0, RTCMET_STARTED = 1, RTCMET_FAILED = 2 };
+enum RTC_MEDIA_EVENT_REASON : int {
     RTCMER_NORMAL = 0, RTCMER_HOLD = 1, RTCMER_TIMEOUT = 2, RTCMER_BAD_DEVICE = 3,
 };
 
@@ -97,7 +100,7 @@ enum RTC_REGISTER_FLAGS : long {
     RTCRF_REGISTER_ALL = 0x7,
 };
 
-enum RTC_REGISTRATION_STATE {
+enum RTC_REGISTRATION_STATE : int {
     RTCRS_NOT_REGISTERED = 0,
     RTCRS_REGISTERING = 1,
     RTCRS_REGISTERED = 2,
@@ -109,7 +112,7 @@ enum RTC_REGISTRATION_STATE {
     RTCRS_REMOTE_PA_LOGGED_OFF = 8,
 };
 
-enum RTC_SESSION_STATE {
+enum RTC_SESSION_STATE : int {
     RTCSS_IDLE = 0,
     RTCSS_INCOMING = 1,
     RTCSS_ANSWERING = 2,
@@ -120,7 +123,7 @@ enum RTC_SESSION_STATE {
     RTCSS_REFER = 7,
 };
 
-enum RTC_PARTICIPANT_STATE {
+enum RTC_PARTICIPANT_STATE : int {
     RTCPS_IDLE = 0, RTCPS_PENDING = 1, RTCPS_INCOMING = 2, RTCPS_ANSWERING = 3,
     RTCPS_INPROGRESS = 4, RTCPS_ALERTING = 5, RTCPS_CONNECTED = 6,
     RTCPS_DISCONNECTING = 7, RTCPS_DISCONNECTED = 8,

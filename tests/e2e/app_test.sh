@@ -107,6 +107,15 @@ check "close button ends the program cleanly" exited_with "$phone" 0 10
 registered_none() { ! "$top/scripts/provider" contacts "$work/provider" 1001; }
 check "unregistered on the way out" registered_none
 
+# Being told to end (log-out, kill) ends the same way.
+run_phone
+phone=$!
+pids+=($phone)
+check "registers again" wait_for 15 "$top/scripts/provider" contacts "$work/provider" 1001
+kill -TERM "$phone"
+check "SIGTERM ends the program cleanly" exited_with "$phone" 0 10
+check "unregistered after SIGTERM" registered_none
+
 if [ "$failed" -gt 0 ]; then
   echo "--- phone log"; tail -n 40 "$work/phone.log" || true
 fi
