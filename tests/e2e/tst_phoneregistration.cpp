@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using testsupport::LocalProvider;
 
 class TestPhoneRegistration : public QObject {
     Q_OBJECT
@@ -60,8 +59,8 @@ private slots:
     void storedProfileRegisters()
     {
         LocalProvider provider;
-        QVERIFY(provider.start());
-        storeAccount(provider.server(), "1001", "1001pw");
+        QVERIFY2(provider.start(), qPrintable(provider.error()));
+        storeAccount(provider.hostPort(), "1001", "1001pw");
         auto phone = startPhone();
         QCOMPARE(phone->lblMsg->text(), QString("Not logged in..."));
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
@@ -77,8 +76,8 @@ private slots:
     void wrongPasswordIsRejected()
     {
         LocalProvider provider;
-        QVERIFY(provider.start());
-        storeAccount(provider.server(), "1001", "not-the-password");
+        QVERIFY2(provider.start(), qPrintable(provider.error()));
+        storeAccount(provider.hostPort(), "1001", "not-the-password");
         auto phone = startPhone();
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Rejected"), 10000);
         QCOMPARE(phone->state.strRegStatus, QString("REJECTED"));
@@ -88,8 +87,8 @@ private slots:
     void passwordWithXmlCharactersRegisters()
     {
         LocalProvider provider;
-        QVERIFY(provider.start());
-        storeAccount(provider.server(), "carol", "p\"&<x>'s");
+        QVERIFY2(provider.start(), qPrintable(provider.error()));
+        storeAccount(provider.hostPort(), "carol", "p\"&<x>'s");
         auto phone = startPhone();
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
         QVERIFY(!provider.contacts("carol").isEmpty());
@@ -98,8 +97,8 @@ private slots:
     void reLoginWithNewValuesRegistersTheNewAccount()
     {
         LocalProvider provider;
-        QVERIFY(provider.start());
-        storeAccount(provider.server(), "alice", "alice-secret");
+        QVERIFY2(provider.start(), qPrintable(provider.error()));
+        storeAccount(provider.hostPort(), "alice", "alice-secret");
         auto phone = startPhone();
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
 
@@ -115,8 +114,8 @@ private slots:
     void lostRegistrarIsShownAndRegainedByItself()
     {
         LocalProvider provider(/*maxExpires=*/4);
-        QVERIFY(provider.start());
-        storeAccount(provider.server(), "1001", "1001pw");
+        QVERIFY2(provider.start(), qPrintable(provider.error()));
+        storeAccount(provider.hostPort(), "1001", "1001pw");
         auto phone = startPhone();
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
 
@@ -125,7 +124,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Not Registered"), 40000);
         QCOMPARE(phone->state.strRegStatus, QString("NOTREGISTERED"));
 
-        QVERIFY(provider.startAgain());
+        QVERIFY(provider.restart());
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 30000);
         QVERIFY(!provider.contacts("1001").isEmpty());
     }

@@ -1,126 +1,97 @@
 #include "LocalProvider.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
-#include <cstdio>
-
-namespace testsupport {
-
-QString sourceDir()
-{
-    const QString fromEnv = qEnvironmentVariable("SOFTPHONE_SOURCE_DIR");
-    return fromEnv.isEmpty() ? QDir::currentPath() : fromEnv;
-}
 
 namespace {
-bool runScript(const QString &script, const QStringList &args, QString *out)
+QString script() { return LocalProvider::sourceDir() + QStringLiteral("/scripts/provider"); }
+} // namespace
+
+QString LocalProvider::sourceDir()
+{
+    const QString dir = qEnvironmentVariable("SOFTPHONE_SOURCE_DIR");
+    return dir.isEmpty() ? QStringLiteral(SOFTPHONE_SOURCE_DIR_DEFAULT) : dir;
+}
+
+// Under /tmp, not $TMPDIR: the control socket path is short.
+LocalProvider::LocalProvider(int maxExpires) : dir_(QStringLiteral("/tmp/sp-prov-XXXXXX")), maxExpires_(maxExpires) {}
+
+LocalProvider::~LocalProvider() { stop(); }
+
+bool LocalProvider::run(const QStringList &args, QString *out, int timeoutMs) const
 {
     QProcess p;
-    p.setProcessChannelMode(QProcess::SeparateChannels);
-    p.start(QStringLiteral("bash"), QStringList{sourceDir() + script} + args);
-    if (!p.waitForFinished(30000)) {
+    p.start(script(), args);
+    if (!p.waitForFinished(timeoutMs)) {
         p.kill();
-        p.waitForFinished();
-        std::fprintf(stderr, "%s timed out\n", qPrintable(script));
+        p.waitForFinished(2000);
+        error_ = QStringLiteral("provider %1 did not finish").arg(args.join(QLatin1Char(' ')));
         return false;
     }
     if (out)
-        *out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        *out = QString::fromUtf8(p.readAllStandardOutput());
     if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        const QByteArray err = p.readAllStandardError();
-        if (!err.isEmpty())
-            std::fprintf(stderr, "%s %s: %s\n", qPrintable(script), qPrintable(args.value(0)), err.constData());
+        error_ = QStringLiteral("provider %1 failed: %2")
+                     .arg(args.join(QLatin1Char(' ')), QString::fromUtf8(p.readAllStandardError()).trimmed());
         return false;
     }
     return true;
 }
-} // namespace
-
-LocalProvider::LocalProvider(int maxExpires) : maxExpires_(maxExpires) {}
-
-LocalProvider::~LocalProvider()
-{
-    stop();
-}
-
-bool LocalProvider::run(const QStringList &args, QString *out) const
-{
-    return runScript(QStringLiteral("/scripts/provider"), args, out);
-}
 
 bool LocalProvider::start()
 {
-    QStringList args{QStringLiteral("start"), runFolder()};
+    if (!dir_.isValid()) {
+        error_ = QStringLiteral("no temporary folder");
+        return false;
+    }
+    QStringList args{QStringLiteral("start"), dir_.path()};
     if (maxExpires_ > 0)
         args << QStringLiteral("--max-expires") << QString::number(maxExpires_);
-    if (port_ > 0)
-        args << QStringLiteral("--port") << QString::number(port_);
     QString out;
     if (!run(args, &out))
         return false;
-    port_ = out.section(QLatin1Char('\n'), -1).toInt();
-    running_ = port_ > 0;
-    return running_;
+    bool ok = false;
+    port_ = out.trimmed().split(QLatin1Char('\n')).last().toInt(&ok);
+    if (!ok || port_ <= 0) {
+        error_ = QStringLiteral("provider printed no port: %1").arg(out);
+        return false;
+    }
+    running_ = true;
+    return true;
 }
 
-bool LocalProvider::startAgain()
-{
-    return port_ > 0 && start();
-}
-
-void LocalProvider::stop()
+bool LocalProvider::stop()
 {
     if (!running_)
-        return;
-    run({QStringLiteral("stop"), runFolder()});
+        return true;
     running_ = false;
+    return run({QStringLiteral("stop"), dir_.path()}, nullptr);
+}
+
+bool LocalProvider::restart()
+{
+    if (running_ && !stop())
+        return false;
+    QStringList args{QStringLiteral("start"), dir_.path(), QStringLiteral("--port"), QString::number(port_)};
+    if (maxExpires_ > 0)
+        args << QStringLiteral("--max-expires") << QString::number(maxExpires_);
+    QString out;
+    if (!run(args, &out))
+        return false;
+    if (out.trimmed().split(QLatin1Char('\n')).last().toInt() != port_) {
+        error_ = QStringLiteral("provider came back on another port: %1").arg(out);
+        return false;
+    }
+    running_ = true;
+    return true;
 }
 
 QStringList LocalProvider::contacts(const QString &user) const
 {
     QString out;
-    if (!run({QStringLiteral("contacts"), runFolder(), user}, &out))
-        return {};
-    return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (!run({QStringLiteral("contacts"), dir_.path(), user}, &out, 10000))
+        return {}; // exit 1: no binding
+    QStringList list;
+    for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        list << line.section(QLatin1Char(' '), 0, 0);
+    return list;
 }
-
-LocalPulse::LocalPulse() = default;
-
-LocalPulse::~LocalPulse()
-{
-    stop();
-}
-
-bool LocalPulse::start()
-{
-    if (!runScript(QStringLiteral("/scripts/pulse"), {QStringLiteral("start"), folder()}, nullptr))
-        return false;
-    running_ = true;
-    // DIR/env holds "export NAME=value" lines for the server's clients.
-    QFile env(folder() + QStringLiteral("/env"));
-    if (!env.open(QIODevice::ReadOnly))
-        return false;
-    static const QRegularExpression line(QStringLiteral("^export ([A-Z_]+)=(.*)$"));
-    for (const QByteArray &raw : env.readAll().split('\n')) {
-        const auto m = line.match(QString::fromUtf8(raw).trimmed());
-        if (!m.hasMatch())
-            continue;
-        QString value = m.captured(2);
-        if (value.size() >= 2 && (value.startsWith(QLatin1Char('"')) || value.startsWith(QLatin1Char('\''))))
-            value = value.mid(1, value.size() - 2);
-        qputenv(m.captured(1).toUtf8().constData(), value.toUtf8());
-    }
-    return true;
-}
-
-void LocalPulse::stop()
-{
-    if (!running_)
-        return;
-    runScript(QStringLiteral("/scripts/pulse"), {QStringLiteral("stop"), folder()}, nullptr);
-    running_ = false;
-}
-
-} // namespace testsupport

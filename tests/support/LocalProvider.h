@@ -1,58 +1,39 @@
 #pragma once
-// Test harness: a private SIP provider (Kamailio on 127.0.0.1) and a private
-// PulseAudio server, each started in its own temporary folder and stopped
-// when the object goes, pass or fail.
+// A private Kamailio on 127.0.0.1 for one test, run through scripts/provider.
+// Stopped by the destructor, whether the test passed or not.
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
-
-namespace testsupport {
-
-// The repository, from SOFTPHONE_SOURCE_DIR (set by ctest).
-QString sourceDir();
 
 class LocalProvider {
 public:
-    // maxExpires > 0 makes the registrar cut registrations to that many
-    // seconds, so refreshes happen quickly.
+    // maxExpires > 0 caps registration lifetimes (short refreshes in tests).
     explicit LocalProvider(int maxExpires = 0);
     ~LocalProvider();
     LocalProvider(const LocalProvider &) = delete;
     LocalProvider &operator=(const LocalProvider &) = delete;
 
-    bool start();       // on a free port; false (with the reason printed) on failure
-    bool startAgain();  // on the port it had before
-    void stop();
-    bool isRunning() const { return running_; }
+    bool start();
+    bool stop();
+    // Comes back on the port it had, as a provider restarting would.
+    bool restart();
 
+    bool isRunning() const { return running_; }
     int port() const { return port_; }
-    QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
-    // Contacts the registrar holds for user; empty when none.
+    QString hostPort() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    QString error() const { return error_; }
+    // Contact URIs Kamailio holds for USER; empty when none.
     QStringList contacts(const QString &user) const;
-    QString runFolder() const { return dir_.path() + QStringLiteral("/provider"); }
+
+    // The source tree, from SOFTPHONE_SOURCE_DIR (set by ctest).
+    static QString sourceDir();
 
 private:
-    bool run(const QStringList &args, QString *out = nullptr) const;
+    bool run(const QStringList &args, QString *out, int timeoutMs = 20000) const;
+
     QTemporaryDir dir_;
     int maxExpires_;
     int port_ = 0;
     bool running_ = false;
+    mutable QString error_;
 };
-
-class LocalPulse {
-public:
-    LocalPulse();
-    ~LocalPulse();
-    LocalPulse(const LocalPulse &) = delete;
-    LocalPulse &operator=(const LocalPulse &) = delete;
-
-    // Starts the server and points this process's PulseAudio clients at it.
-    bool start();
-    void stop();
-    QString folder() const { return dir_.path() + QStringLiteral("/pulse"); }
-
-private:
-    QTemporaryDir dir_;
-    bool running_ = false;
-};
-
-} // namespace testsupport

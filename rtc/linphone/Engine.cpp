@@ -1,0 +1,255 @@
+#include "Engine.h"
+
+#include "CoreEvents.h"
+#include "LinphoneSession.h"
+
+#include <bctoolbox/logging.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QThread>
+#include <cstdarg>
+#include <cstdio>
+
+namespace rtc::lp {
+
+namespace {
+
+constexpr int kIterateIntervalMs = 20;
+constexpr int kShutdownWaitMs = 1000;
+
+std::string str(const QString &s) { return s.toStdString(); }
+
+void logToStderr(const char *domain, BctbxLogLevel level, const char *fmt, va_list args)
+{
+    std::fprintf(stderr, "%s-%s: ", domain ? domain : "liblinphone", level >= BCTBX_LOG_ERROR ? "error" : "warning");
+    std::vfprintf(stderr, fmt, args);
+    std::fputc('\n', stderr);
+}
+
+// liblinphone prints from debug level up, to stdout, by default: warnings and
+// errors only, to stderr, keep runs readable.
+void quietLiblinphone()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    linphone::LoggingService::get()->setLogLevel(linphone::LogLevel::Warning);
+}
+
+} // namespace
+
+Engine::Engine(LinphoneClientOptions options) : options_(std::move(options))
+{
+    iterateTimer_.setInterval(kIterateIntervalMs);
+    QObject::connect(&iterateTimer_, &QTimer::timeout, [this] { iterateOnce(); });
+    retryTimer_.setSingleShot(true);
+    QObject::connect(&retryTimer_, &QTimer::timeout, [this] { retryRegistration(); });
+}
+
+Engine::~Engine() { shutdown(); }
+
+std::shared_ptr<linphone::Config> Engine::makeConfig(const QString &folder)
+{
+    const QString dataDir = folder + QStringLiteral("/data/");
+    auto config = linphone::Factory::get()->createConfig(str(folder + QStringLiteral("/linphonerc")));
+    if (!config)
+        return nullptr;
+    // Random UDP port, nothing else listening.
+    config->setInt("sip", "sip_port", -1);
+    config->setInt("sip", "sip_tcp_port", 0);
+    config->setInt("sip", "sip_tls_port", 0);
+    config->setInt("sip", "sip_dtls_port", 0);
+    config->setInt("sip", "use_ipv6", 0);
+    config->setString("sip", "bind_address", str(options_.bindAddress));
+    config->setString("rtp", "bind_address", str(options_.bindAddress));
+    config->setInt("sip", "ping_with_options", 0);
+    config->setInt("sip", "auto_net_state_mon", 0);
+    // Our own files only: two engines in one process must not share them.
+    config->setString("storage", "uri", str(dataDir + QStringLiteral("linphone.db")));
+    config->setString("storage", "call_logs_db_uri", str(dataDir + QStringLiteral("call-history.db")));
+    config->setString("misc", "zrtp_secrets_file", str(dataDir + QStringLiteral("zidcache")));
+    config->setString("misc", "version_check_url_root", "");
+    config->setString("misc", "file_transfer_server_url", "");
+    config->setInt("misc", "enable_lime", 0);
+    config->setInt("video", "capture", 0);
+    config->setInt("video", "display", 0);
+    config->setInt("video", "automatically_initiate", 0);
+    config->setInt("video", "automatically_accept", 0);
+    config->setString("net", "stun_server", "");
+    config->setInt("net", "firewall_policy", 0);
+    config->setInt("net", "enable_ipv6", 0);
+    return config;
+}
+
+HRESULT Engine::initialize()
+{
+    if (core_)
+        return RTC_E_CLIENT_ALREADY_INITIALIZED;
+    if (shutDown_)
+        return E_UNEXPECTED;
+    if (options_.folder.isEmpty())
+        return E_INVALIDARG;
+    quietLiblinphone();
+
+    const QString folder = QDir(options_.folder).absolutePath();
+    // start() silently never registers when the data folder is missing.
+    if (!QDir().mkpath(folder + QStringLiteral("/data")) || !QDir().mkpath(folder + QStringLiteral("/download")))
+        return E_FAIL;
+
+    auto factory = linphone::Factory::get();
+    // Debian installs the sounds under /usr/share/sounds/linphone while
+    // liblinphone looks in /usr/share/linphone/sounds/linphone.
+    if (!QFileInfo::exists(QString::fromStdString(factory->getRingResourcesDir()))
+        && QFileInfo::exists(QStringLiteral("/usr/share/sounds/linphone/rings"))) {
+        factory->setSoundResourcesDir("/usr/share/sounds/linphone");
+        factory->setRingResourcesDir("/usr/share/sounds/linphone/rings");
+    }
+    factory->setDataDir(str(folder + QStringLiteral("/data/")));
+    factory->setDownloadDir(str(folder + QStringLiteral("/download/")));
+    auto config = makeConfig(folder);
+    if (!config)
+        return E_FAIL;
+    auto core = factory->createCoreWithConfig(config, nullptr);
+    if (!core)
+        return E_FAIL;
+    // Creating a Core installs liblinphone's stdout printer again.
+    bctbx_set_log_handler(logToStderr);
+
+    core->enableVideoCapture(false);
+    core->enableVideoDisplay(false);
+    core->enableLimeX3Dh(false);
+    core->enableFriendListSubscription(false);
+    core->disableChat(linphone::Reason::NotImplemented);
+    core->setAudioPort(-1);
+    core->setUseRfc2833ForDtmf(true);
+    core->setUseInfoForDtmf(false);
+    core->setNetworkReachable(true);
+
+    // The application rings through PlayRing; the Core must not ring by itself.
+    ringFile_ = QString::fromStdString(core->getRing());
+    ringbackFile_ = QString::fromStdString(core->getRingback());
+    messageFile_ = QFileInfo(ringbackFile_).dir().filePath(QStringLiteral("incoming_chat.wav"));
+    core->setRing("");
+    core->setRingback("");
+
+    listener_ = std::make_shared<CoreEvents>(this);
+    core->addListener(listener_);
+    if (core->start() != 0) {
+        core->removeListener(listener_);
+        listener_->detach();
+        return E_FAIL;
+    }
+    core_ = core;
+    chooseAudioDevices();
+    core_->setPlaybackGainDb(0);
+    core_->setMicGainDb(0);
+    iterateTimer_.start();
+    return S_OK;
+}
+
+void Engine::iterateOnce()
+{
+    if (!core_)
+        return;
+    // A sink may drop the last reference to the client from inside an event.
+    auto keepAlive = shared_from_this();
+    inIterate_ = true;
+    core_->iterate();
+    inIterate_ = false;
+    // A sink that called Shutdown from inside an event: finish it now that
+    // liblinphone is no longer on the stack.
+    if (releasePending_)
+        releaseCore();
+}
+
+void Engine::deliver(RTC_EVENT event, IRTCEvent *payload)
+{
+    if (sink && (eventFilter & eventFilterBit(event)))
+        sink->Event(event, payload);
+}
+
+bool Engine::registrationsSettled() const
+{
+    auto busy = [](const std::shared_ptr<linphone::Account> &a) {
+        const auto s = a->getState();
+        return s == linphone::RegistrationState::Progress || s == linphone::RegistrationState::Ok;
+    };
+    if (account_ && busy(account_))
+        return false;
+    for (const auto &a : retired_)
+        if (busy(a))
+            return false;
+    return true;
+}
+
+HRESULT Engine::prepareForShutdown()
+{
+    if (!core_ || releasePending_)
+        return RTC_E_CLIENT_NOT_INITIALIZED;
+    playRing(RTCRT_PHONE, false);
+    retryTimer_.stop();
+    core_->terminateAllCalls();
+    if (account_ && account_->getParams()->registerEnabled()) {
+        auto params = account_->getParams()->clone();
+        params->enableRegister(false);
+        account_->setParams(params);
+    }
+    if (inIterate_)
+        return S_OK; // cannot wait from inside liblinphone; the timer goes on
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < kShutdownWaitMs) {
+        iterateOnce();
+        if (!core_ || (core_->getCallsNb() == 0 && registrationsSettled()))
+            break;
+        QThread::msleep(10);
+    }
+    return S_OK;
+}
+
+HRESULT Engine::shutdown()
+{
+    shutDown_ = true;
+    if (!core_)
+        return S_OK;
+    if (inIterate_) {
+        iterateTimer_.stop();
+        releasePending_ = true;
+        return S_OK;
+    }
+    releaseCore();
+    return S_OK;
+}
+
+void Engine::releaseCore()
+{
+    releasePending_ = false;
+    iterateTimer_.stop();
+    retryTimer_.stop();
+    if (!core_)
+        return;
+    if (ringPlayer_) {
+        ringPlayer_->close();
+        ringPlayer_.reset();
+    }
+    if (ringListener_)
+        static_cast<RingEvents *>(ringListener_.get())->detach();
+    listener_->detach();
+    core_->removeListener(listener_);
+    for (const auto &session : sessions_)
+        session->detachCall();
+    sessions_.clear();
+    // PrepareForShutdown was the time to unregister; offline, stop() does
+    // not wait for a registrar that may not answer.
+    core_->setNetworkReachable(false);
+    core_->stop();
+    account_.reset();
+    profile_.reset();
+    retired_.clear();
+    core_.reset();
+}
+
+} // namespace rtc::lp

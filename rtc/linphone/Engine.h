@@ -1,0 +1,112 @@
+#pragma once
+// The state behind LinphoneClient: one liblinphone Core driven from a Qt
+// timer on the thread that called Initialize. Everything here runs on that
+// thread, events included (they are delivered from inside iterate()).
+#include "LinphoneClient.h"
+
+#include <linphone++/linphone.hh>
+
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+namespace rtc::lp {
+
+class CoreEvents;
+class LinphoneProfile;
+class LinphoneSession;
+
+class Engine : public std::enable_shared_from_this<Engine> {
+public:
+    explicit Engine(LinphoneClientOptions options);
+    ~Engine();
+
+    // Engine.cpp: life cycle and event delivery
+    HRESULT initialize();
+    HRESULT prepareForShutdown();
+    HRESULT shutdown();
+    bool running() const { return core_ != nullptr; }
+    void deliver(RTC_EVENT event, IRTCEvent *payload);
+
+    long eventFilter = 0;
+    IRTCEventNotification *sink = nullptr;
+    RTC_LISTEN_MODE listenMode = RTCLM_NONE;
+    long preferredMediaTypes = RTCMT_AUDIO_SEND | RTCMT_AUDIO_RECEIVE;
+
+    // EngineAccounts.cpp: profiles and registration
+    HRESULT enableProfile(const std::shared_ptr<LinphoneProfile> &profile);
+    HRESULT disableProfile(const std::shared_ptr<LinphoneProfile> &profile);
+    void onRegistrationState(const std::shared_ptr<linphone::Account> &account,
+                             linphone::RegistrationState state, const std::string &message);
+
+    // EngineCalls.cpp: sessions
+    HRESULT placeCall(LinphoneSession *session, const QString &uri, const QString &name);
+    HRESULT answer(LinphoneSession *session);
+    HRESULT terminate(LinphoneSession *session, RTC_TERMINATE_REASON reason);
+    HRESULT sendDtmf(RTC_DTMF dtmf);
+    void onCallState(const std::shared_ptr<linphone::Call> &call, linphone::Call::State state,
+                     const std::string &message);
+    void onDtmfReceived(int dtmf);
+    // Changes the session's state and tells the sink, once per change.
+    void setSessionState(LinphoneSession *session, RTC_SESSION_STATE state, long code,
+                         const QString &text);
+
+    // EngineAudio.cpp: devices, ring, volume, mute
+    HRESULT playRing(RTC_RING_TYPE type, bool play);
+    HRESULT putVolume(RTC_AUDIO_DEVICE device, long volume);
+    HRESULT getVolume(RTC_AUDIO_DEVICE device, long *volume) const;
+    HRESULT putMuted(RTC_AUDIO_DEVICE device, bool muted);
+    HRESULT getMuted(RTC_AUDIO_DEVICE device, bool *muted) const;
+    void onRingEnded();
+
+private:
+    void iterateOnce();
+    void releaseCore();
+    std::shared_ptr<linphone::Config> makeConfig(const QString &folder);
+    bool registrationsSettled() const;
+
+    // EngineAccounts.cpp
+    void retireCurrentAccount();
+    void scheduleRegistrationRetry();
+    void retryRegistration();
+    // Tells the sink, skipping a repeat of the state it was told last.
+    void reportRegistration(RTC_REGISTRATION_STATE state, long code, const QString &text);
+
+    // EngineCalls.cpp
+    std::shared_ptr<linphone::Address> calleeAddress(const QString &uri) const;
+    std::shared_ptr<LinphoneSession> sessionOf(const std::shared_ptr<linphone::Call> &call) const;
+    void mediaEvent(RTC_MEDIA_EVENT_TYPE type);
+
+    // EngineAudio.cpp
+    void chooseAudioDevices();
+    void applyCallAudio(const std::shared_ptr<linphone::Call> &call);
+
+    LinphoneClientOptions options_;
+    std::shared_ptr<linphone::Core> core_;
+    std::shared_ptr<CoreEvents> listener_;
+    QTimer iterateTimer_;
+    QTimer retryTimer_;
+    bool shutDown_ = false;
+    bool inIterate_ = false;
+    bool releasePending_ = false;
+
+    std::shared_ptr<linphone::Account> account_;
+    std::shared_ptr<LinphoneProfile> profile_;
+    int lastRegistrationState_ = -1; // last RTC_REGISTRATION_STATE told, -1 none
+    // Accounts being unregistered after a newer profile replaced them.
+    std::vector<std::shared_ptr<linphone::Account>> retired_;
+
+    std::vector<std::shared_ptr<LinphoneSession>> sessions_;
+    std::shared_ptr<LinphoneSession> pendingOutgoing_; // being placed, call not known yet
+
+    std::shared_ptr<linphone::Player> ringPlayer_;
+    std::shared_ptr<linphone::PlayerListener> ringListener_;
+    bool ringLoops_ = false;
+    QString ringFile_, ringbackFile_, messageFile_;
+    long speakerVolume_ = 65535;
+    long micVolume_ = 65535;
+    bool speakerMuted_ = false;
+    bool micMuted_ = false;
+};
+
+} // namespace rtc::lp

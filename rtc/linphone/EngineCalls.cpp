@@ -1,0 +1,264 @@
+// Calls: liblinphone call states become session states, once per change.
+#include "Engine.h"
+
+#include "LinphoneProfile.h"
+#include "LinphoneSession.h"
+#include "MediaEvent.h"
+#include "SessionStateChangeEvent.h"
+
+#include <algorithm>
+
+namespace rtc::lp {
+
+namespace {
+
+std::string str(const QString &s) { return s.toStdString(); }
+QString qstr(const std::string &s) { return QString::fromStdString(s); }
+
+linphone::Reason declineReason(RTC_TERMINATE_REASON reason)
+{
+    switch (reason) {
+    case RTCTR_BUSY: return linphone::Reason::Busy;
+    case RTCTR_DND: return linphone::Reason::DoNotDisturb;
+    case RTCTR_TIMEOUT: return linphone::Reason::NotAnswered;
+    case RTCTR_NORMAL:
+    case RTCTR_REJECT:
+    case RTCTR_SHUTDOWN:
+        break;
+    }
+    return linphone::Reason::Declined;
+}
+
+char dtmfChar(RTC_DTMF dtmf)
+{
+    if (dtmf >= RTC_DTMF_0 && dtmf <= RTC_DTMF_9)
+        return static_cast<char>('0' + dtmf);
+    switch (dtmf) {
+    case RTC_DTMF_STAR: return '*';
+    case RTC_DTMF_POUND: return '#';
+    case RTC_DTMF_A: return 'A';
+    case RTC_DTMF_B: return 'B';
+    case RTC_DTMF_C: return 'C';
+    case RTC_DTMF_D: return 'D';
+    default: return 0; // flash has no RFC 2833 tone in liblinphone
+    }
+}
+
+} // namespace
+
+std::shared_ptr<LinphoneSession> Engine::sessionOf(const std::shared_ptr<linphone::Call> &call) const
+{
+    for (const auto &s : sessions_)
+        if (s->call() == call)
+            return s;
+    return nullptr;
+}
+
+void Engine::setSessionState(LinphoneSession *session, RTC_SESSION_STATE state, long code, const QString &text)
+{
+    if (session->state() == state)
+        return;
+    session->setState(state);
+    SessionStateChangeEvent event(state, session->shared_from_this(), code, text);
+    deliver(RTCE_SESSION_STATE_CHANGE, &event);
+}
+
+void Engine::mediaEvent(RTC_MEDIA_EVENT_TYPE type)
+{
+    for (long media : {long(RTCMT_AUDIO_SEND), long(RTCMT_AUDIO_RECEIVE)}) {
+        MediaEvent event(media, type, RTCMER_NORMAL);
+        deliver(RTCE_MEDIA, &event);
+    }
+}
+
+// "sip:bob@host", or a short "bob" / "bob@host" completed from the account's
+// identity. (Account::normalizeSipUri would do this, but its C++ wrapper
+// leaks the address it returns.)
+std::shared_ptr<linphone::Address> Engine::calleeAddress(const QString &uri) const
+{
+    auto factory = linphone::Factory::get();
+    std::shared_ptr<linphone::Address> address;
+    if (uri.startsWith(QLatin1String("sip:"), Qt::CaseInsensitive)) {
+        address = factory->createAddress(str(uri));
+    } else if (uri.contains(QLatin1Char('@'))) {
+        address = factory->createAddress(str(QStringLiteral("sip:") + uri));
+    } else if (account_ && !uri.contains(QLatin1Char(':')) && !uri.contains(QLatin1Char(' '))) {
+        auto identity = account_->getParams()->getIdentityAddress();
+        if (identity) {
+            address = identity->clone();
+            address->setDisplayName("");
+            if (address->setUsername(str(uri)) != 0)
+                address.reset();
+        }
+    }
+    if (!address || !address->isSip() || address->getUsername().empty() || address->getDomain().empty())
+        return nullptr;
+    return address;
+}
+
+HRESULT Engine::placeCall(LinphoneSession *session, const QString &uri, const QString &name)
+{
+    if (session->profile() && session->profile() != profile_)
+        return RTC_E_INVALID_PROFILE; // the session's profile is not the enabled one
+    auto address = calleeAddress(uri);
+    if (!address)
+        return RTC_E_INVALID_SIP_URL;
+
+    auto params = core_->createCallParams(nullptr);
+    if (!params)
+        return E_FAIL;
+    params->enableVideo(false);
+    params->enableAudio(true);
+
+    const QString display = name.isEmpty() ? qstr(address->getUsername()) : name;
+    session->addParticipant(qstr(address->asStringUriOnly()), display);
+    auto self = session->shared_from_this();
+    sessions_.push_back(self);
+    // The first call states arrive from inside invite, before it returns.
+    pendingOutgoing_ = self;
+    auto call = core_->inviteAddressWithParams(address, params);
+    pendingOutgoing_.reset();
+    if (!call) {
+        sessions_.erase(std::remove(sessions_.begin(), sessions_.end(), self), sessions_.end());
+        setSessionState(session, RTCSS_DISCONNECTED, 0, QStringLiteral("call could not be placed"));
+        return E_FAIL;
+    }
+    if (!session->call() && session->state() != RTCSS_DISCONNECTED)
+        session->attachCall(call);
+    return S_OK;
+}
+
+HRESULT Engine::answer(LinphoneSession *session)
+{
+    if (session->state() != RTCSS_INCOMING || !session->call())
+        return RTC_E_INVALID_SESSION_STATE;
+    auto call = session->call();
+    setSessionState(session, RTCSS_ANSWERING, 0, QString());
+    auto params = core_->createCallParams(call);
+    if (params)
+        params->enableVideo(false);
+    return call->acceptWithParams(params) == 0 ? S_OK : E_FAIL;
+}
+
+HRESULT Engine::terminate(LinphoneSession *session, RTC_TERMINATE_REASON reason)
+{
+    if (session->state() == RTCSS_DISCONNECTED)
+        return RTC_E_INVALID_SESSION_STATE;
+    auto call = session->call();
+    if (!call) { // idle outgoing session: nothing was sent
+        setSessionState(session, RTCSS_DISCONNECTED, 0, QString());
+        return S_OK;
+    }
+    const auto cs = call->getState();
+    const bool unanswered = call->getDir() == linphone::Call::Dir::Incoming
+        && (cs == linphone::Call::State::IncomingReceived || cs == linphone::Call::State::IncomingEarlyMedia
+            || cs == linphone::Call::State::PushIncomingReceived);
+    const auto status = unanswered ? call->decline(declineReason(reason)) : call->terminate();
+    return status == 0 ? S_OK : E_FAIL;
+}
+
+HRESULT Engine::sendDtmf(RTC_DTMF dtmf)
+{
+    const char tone = dtmfChar(dtmf);
+    if (!tone)
+        return E_INVALIDARG;
+    for (const auto &s : sessions_) {
+        if (s->state() == RTCSS_CONNECTED && s->call()
+            && s->call()->getState() == linphone::Call::State::StreamsRunning)
+            return s->call()->sendDtmf(tone) == 0 ? S_OK : E_FAIL;
+    }
+    return RTC_E_INVALID_SESSION_STATE;
+}
+
+void Engine::onDtmfReceived(int dtmf)
+{
+    if (options_.dtmfReceived)
+        options_.dtmfReceived(static_cast<char>(dtmf));
+}
+
+void Engine::onCallState(const std::shared_ptr<linphone::Call> &call, linphone::Call::State state,
+                         const std::string &message)
+{
+    using S = linphone::Call::State;
+    auto session = sessionOf(call);
+    if (!session && pendingOutgoing_ && call->getDir() == linphone::Call::Dir::Outgoing) {
+        session = pendingOutgoing_;
+        session->attachCall(call);
+    }
+    if (!session && (state == S::IncomingReceived || state == S::PushIncomingReceived)) {
+        if (listenMode == RTCLM_NONE) {
+            call->decline(linphone::Reason::TemporarilyUnavailable);
+            return;
+        }
+        session = std::make_shared<LinphoneSession>(weak_from_this(), RTCST_PC_TO_PHONE, RTCSS_IDLE, profile_);
+        session->attachCall(call);
+        auto remote = call->getRemoteAddress();
+        QString name, uri;
+        if (remote) {
+            name = qstr(remote->getDisplayName());
+            if (name.isEmpty())
+                name = qstr(remote->getUsername());
+            uri = qstr(remote->asStringUriOnly());
+        }
+        session->addParticipant(uri, name);
+        sessions_.push_back(session);
+        setSessionState(session.get(), RTCSS_INCOMING, 0, qstr(message));
+        return;
+    }
+    if (!session)
+        return; // a call we refused without telling anyone
+
+    const QString text = qstr(message);
+    switch (state) {
+    case S::OutgoingInit:
+    case S::OutgoingProgress:
+        setSessionState(session.get(), RTCSS_INPROGRESS, 0, text);
+        break;
+    case S::OutgoingRinging:
+        setSessionState(session.get(), RTCSS_INPROGRESS, 180, text);
+        break;
+    case S::OutgoingEarlyMedia:
+        setSessionState(session.get(), RTCSS_INPROGRESS, 183, text);
+        break;
+    case S::Connected:
+        setSessionState(session.get(), RTCSS_CONNECTED, 200, text);
+        break;
+    case S::StreamsRunning:
+        applyCallAudio(call);
+        setSessionState(session.get(), RTCSS_CONNECTED, 200, text);
+        if (!session->mediaStarted) {
+            session->mediaStarted = true;
+            mediaEvent(RTCMET_STARTED);
+        }
+        break;
+    case S::Paused:
+    case S::PausedByRemote:
+        setSessionState(session.get(), RTCSS_HOLD, 0, text);
+        break;
+    case S::Error:
+    case S::End:
+    case S::Released: {
+        if (session->mediaStarted) {
+            session->mediaStarted = false;
+            mediaEvent(RTCMET_STOPPED);
+        }
+        long code = 0;
+        QString reason = text;
+        if (auto info = call->getErrorInfo()) {
+            code = info->getProtocolCode();
+            if (!info->getPhrase().empty())
+                reason = qstr(info->getPhrase());
+        }
+        setSessionState(session.get(), RTCSS_DISCONNECTED, code, reason);
+        if (state == S::Released) {
+            session->detachCall();
+            sessions_.erase(std::remove(sessions_.begin(), sessions_.end(), session), sessions_.end());
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace rtc::lp

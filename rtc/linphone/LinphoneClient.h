@@ -1,0 +1,79 @@
+#pragma once
+// The RTC client engine on liblinphone. No liblinphone type shows here.
+#include "IRTCClient.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace rtc {
+
+namespace lp {
+class Engine;
+}
+
+struct LinphoneClientOptions {
+    // The engine's own folder: its configuration file, data/ and download/
+    // live inside it. Created by Initialize when missing.
+    QString folder;
+    // Local address the SIP and RTP sockets bind to; empty binds all
+    // interfaces. Tests and the local demo provider use 127.0.0.1.
+    QString bindAddress;
+    // Audio devices, matched against the device id or name (part of it is
+    // enough). Empty: the PulseAudio default when PulseAudio is there,
+    // otherwise whatever liblinphone picks.
+    QString playbackDevice;
+    QString captureDevice;
+    QString ringDevice;
+    // Seconds between registration attempts after a failure that was not a
+    // refusal by the server (no answer, network, 5xx).
+    int registrationRetrySeconds = 10;
+    // Called with each DTMF tone the far end sends (RFC 2833). The RTC
+    // interface has no event for received tones.
+    std::function<void(char tone)> dtmfReceived;
+};
+
+// Use it from one thread (the UI thread): Initialize starts a timer there
+// that drives liblinphone, and events reach the sink from that timer.
+// Until put_ListenForIncomingSessions says otherwise, incoming calls are
+// refused (480) without an event. QueryProvisioning hands out this object.
+class LinphoneClient final : public IRTCClient, public IRTCClientProvisioning {
+public:
+    explicit LinphoneClient(LinphoneClientOptions options);
+    ~LinphoneClient() override;
+    LinphoneClient(const LinphoneClient &) = delete;
+    LinphoneClient &operator=(const LinphoneClient &) = delete;
+
+    // IRTCClient
+    HRESULT Initialize() override;
+    HRESULT PrepareForShutdown() override;
+    HRESULT Shutdown() override;
+    HRESULT put_EventFilter(long filter) override;
+    HRESULT get_EventFilter(long *filter) const override;
+    HRESULT Advise(IRTCEventNotification *sink) override;
+    HRESULT put_ListenForIncomingSessions(RTC_LISTEN_MODE mode) override;
+    HRESULT get_ListenForIncomingSessions(RTC_LISTEN_MODE *mode) const override;
+    HRESULT SetPreferredMediaTypes(long mediaTypes, bool persistent) override;
+    HRESULT get_PreferredMediaTypes(long *mediaTypes) const override;
+    HRESULT QueryProvisioning(IRTCClientProvisioning **provisioning) override;
+    HRESULT CreateSession(RTC_SESSION_TYPE type, const QString &localPhoneURI,
+                          const std::shared_ptr<IRTCProfile> &profile, long flags,
+                          std::shared_ptr<IRTCSession> *session) override;
+    HRESULT PlayRing(RTC_RING_TYPE type, bool play) override;
+    HRESULT SendDTMF(RTC_DTMF dtmf) override;
+    HRESULT put_Volume(RTC_AUDIO_DEVICE device, long volume) override;
+    HRESULT get_Volume(RTC_AUDIO_DEVICE device, long *volume) const override;
+    HRESULT put_AudioMuted(RTC_AUDIO_DEVICE device, bool muted) override;
+    HRESULT get_AudioMuted(RTC_AUDIO_DEVICE device, bool *muted) const override;
+    HRESULT InvokeTuningWizard(QWindow *parent) override;
+
+    // IRTCClientProvisioning
+    HRESULT CreateProfile(const QString &xml, std::shared_ptr<IRTCProfile> *profile) override;
+    HRESULT EnableProfile(const std::shared_ptr<IRTCProfile> &profile, long registerFlags) override;
+    HRESULT DisableProfile(const std::shared_ptr<IRTCProfile> &profile) override;
+
+private:
+    std::shared_ptr<lp::Engine> engine_;
+};
+
+} // namespace rtc

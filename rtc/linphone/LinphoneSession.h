@@ -1,0 +1,52 @@
+#pragma once
+#include "IRTCSession.h"
+#include "LinphoneParticipant.h"
+
+#include <memory>
+#include <vector>
+
+namespace linphone {
+class Call;
+}
+
+namespace rtc::lp {
+
+class Engine;
+class LinphoneProfile;
+
+// One call. Holds the liblinphone call once there is one; the operations go
+// through the engine, which may be gone (then they fail cleanly).
+class LinphoneSession final : public IRTCSession, public std::enable_shared_from_this<LinphoneSession> {
+public:
+    LinphoneSession(std::weak_ptr<Engine> engine, RTC_SESSION_TYPE type, RTC_SESSION_STATE state,
+                    std::shared_ptr<LinphoneProfile> profile);
+
+    HRESULT get_State(RTC_SESSION_STATE *state) const override;
+    HRESULT get_Type(RTC_SESSION_TYPE *type) const override;
+    HRESULT get_Participants(std::shared_ptr<IRTCCollection> *participants) const override;
+    HRESULT Answer() override;
+    HRESULT Terminate(RTC_TERMINATE_REASON reason) override;
+    HRESULT AddParticipant(const QString &uri, const QString &name,
+                           std::shared_ptr<IRTCParticipant> *participant) override;
+
+    // For the engine.
+    RTC_SESSION_STATE state() const { return state_; }
+    void setState(RTC_SESSION_STATE state);
+    const std::shared_ptr<linphone::Call> &call() const { return call_; }
+    void attachCall(std::shared_ptr<linphone::Call> call) { call_ = std::move(call); }
+    void detachCall() { call_.reset(); }
+    std::shared_ptr<LinphoneParticipant> addParticipant(const QString &uri, const QString &name);
+    bool hasParticipants() const { return !participants_.empty(); }
+    const std::shared_ptr<LinphoneProfile> &profile() const { return profile_; }
+    bool mediaStarted = false;
+
+private:
+    std::weak_ptr<Engine> engine_;
+    const RTC_SESSION_TYPE type_;
+    RTC_SESSION_STATE state_;
+    std::shared_ptr<LinphoneProfile> profile_;
+    std::shared_ptr<linphone::Call> call_;
+    std::vector<std::shared_ptr<IRTCParticipant>> participants_;
+};
+
+} // namespace rtc::lp
