@@ -6,20 +6,27 @@ QString EscapeAttribute(const QString &value)
 {
     QString out;
     out.reserve(value.size());
-    for (const QChar c : value) {
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
         switch (c.unicode()) {
         case '&': out += QLatin1String("&amp;"); break;
         case '<': out += QLatin1String("&lt;"); break;
         case '>': out += QLatin1String("&gt;"); break;
         case '"': out += QLatin1String("&quot;"); break;
         case '\'': out += QLatin1String("&apos;"); break;
+        // A parser folds raw tabs and line breaks in a value to blanks.
+        case '\t': out += QLatin1String("&#9;"); break;
+        case '\n': out += QLatin1String("&#10;"); break;
+        case '\r': out += QLatin1String("&#13;"); break;
         default:
-            // Tabs and line breaks would be folded to blanks by a parser;
-            // keep them as references so the value arrives unchanged.
-            if (c.unicode() < 0x20)
-                out += QStringLiteral("&#%1;").arg(c.unicode());
-            else
+            if (c.isHighSurrogate() && i + 1 < value.size() && value.at(i + 1).isLowSurrogate()) {
                 out += c;
+                out += value.at(++i);
+            } else if (c.unicode() >= 0x20 && !c.isSurrogate() && c.unicode() != 0xFFFE && c.unicode() != 0xFFFF) {
+                out += c;
+            }
+            // Anything else (other control characters, broken surrogates)
+            // cannot be carried by XML at all and is left out.
         }
     }
     return out;

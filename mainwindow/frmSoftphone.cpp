@@ -23,8 +23,6 @@ constexpr long kEventFilter = rtc::RTCEF_CLIENT | rtc::RTCEF_REGISTRATION_STATE_
                               | rtc::RTCEF_SESSION_STATE_CHANGE | rtc::RTCEF_MEDIA;
 constexpr long kMediaTypes = rtc::RTCMT_AUDIO_SEND | rtc::RTCMT_AUDIO_RECEIVE;
 
-int roundHalfEven(double v) { return static_cast<int>(std::nearbyint(v)); }
-
 void logError(const char *where, const char *what, rtc::HRESULT hr)
 {
     std::fprintf(stderr, "softphone: %s: %s failed: %s\n", where, what,
@@ -70,13 +68,6 @@ frmSoftphone::frmSoftphone(PhoneServices services, QWidget *parent)
 
     events_.onRegistrationStateChange = [this](rtc::IRTCRegistrationStateChangeEvent *e) {
         registration_.OnRegistrationStateChange(e);
-    };
-    events_.onMediaEvent = [](rtc::IRTCMediaEvent *e) {
-        // Read and let go: media changes show nothing on this window.
-        long media = 0;
-        rtc::RTC_MEDIA_EVENT_TYPE type{};
-        e->get_MediaType(&media);
-        e->get_EventType(&type);
     };
     connect(Picture(QStringLiteral("Picture40")), &PictureBox::Click, this, &frmSoftphone::Picture40_Click);
 }
@@ -158,8 +149,9 @@ void frmSoftphone::PlaceControls()
         const bool inTwips = w->parentWidget() == speakerFrame_;
         const double sx = inTwips ? twipsX : 1.0;
         const double sy = inTwips ? twipsY : 1.0;
-        w->setGeometry(roundHalfEven(place.left / sx), roundHalfEven(place.top / sy),
-                       qMax(1, roundHalfEven(place.width / sx)), qMax(1, roundHalfEven(place.height / sy)));
+        w->setGeometry(platform::TwipsToPixels(place.left, sx), platform::TwipsToPixels(place.top, sy),
+                       qMax(1, platform::TwipsToPixels(place.width, sx)),
+                       qMax(1, platform::TwipsToPixels(place.height, sy)));
     }
     // The speaker slider's frame sits level with the microphone's track.
     speakerFrame_->setGeometry(72, 106, 113, 13);

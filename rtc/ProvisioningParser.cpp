@@ -1,5 +1,6 @@
 #include "ProvisioningParser.h"
 
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 namespace rtc {
@@ -13,19 +14,27 @@ bool fail(QString *error, const QString &reason)
     return false;
 }
 
-// host or host:port, port 1..65535.
+// host or host:port, port 1..65535: a host name, an IPv4 address or an
+// IPv6 address in brackets. Nothing that would add parameters or headers to
+// the URIs built from it (";", "?", "@", "<", blanks).
 bool validServerAddress(const QString &addr)
 {
-    if (addr.isEmpty() || addr.contains(QLatin1Char(' ')))
+    static const QRegularExpression hostPort(QStringLiteral(
+        R"(^(\[[0-9A-Fa-f:.]+\]|[A-Za-z0-9]([A-Za-z0-9._-]*[A-Za-z0-9])?)(:([0-9]{1,5}))?$)"));
+    const QRegularExpressionMatch m = hostPort.match(addr);
+    if (!m.hasMatch())
         return false;
-    const qsizetype colon = addr.lastIndexOf(QLatin1Char(':'));
-    if (colon < 0)
+    if (m.capturedLength(4) == 0)
         return true;
-    if (colon == 0)
-        return false;
-    bool ok = false;
-    const int port = addr.mid(colon + 1).toInt(&ok);
-    return ok && port > 0 && port <= 65535;
+    const int port = m.captured(4).toInt();
+    return port > 0 && port <= 65535;
+}
+
+// The characters a SIP user part may hold as they stand.
+bool validUser(const QString &user)
+{
+    static const QRegularExpression userPart(QStringLiteral(R"(^[A-Za-z0-9\-_.!~*'()&=+$,%/]+$)"));
+    return userPart.match(user).hasMatch();
 }
 
 // sip:user@host[:port][;params] with a non-empty user and host.
@@ -40,8 +49,7 @@ bool validUserUri(const QString &uri)
     const qsizetype at = rest.indexOf(QLatin1Char('@'));
     if (at <= 0)
         return false;
-    const QString host = rest.mid(at + 1);
-    return !host.isEmpty() && validServerAddress(host);
+    return validUser(rest.left(at)) && validServerAddress(rest.mid(at + 1));
 }
 
 bool readServer(const QXmlStreamAttributes &attrs, SipServerData *server, const QString &role,

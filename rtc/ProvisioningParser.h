@@ -16,8 +16,8 @@ struct ProvisioningData {
     QString name;
     int expires = 0;      // registration lifetime in seconds
     QString userUri;      // address of record, sip:user@host[:port]
-    QString userAccount;  // authentication user name
-    QString userName;     // display name
+    QString userAccount;  // the caller-ID name callees are shown
+    QString userName;     // the account the user signs in with
     QString password;
     SipServerData registrar;
     SipServerData proxy;  // addr empty when the text names no proxy

@@ -39,6 +39,18 @@ void quietLiblinphone()
     linphone::LoggingService::get()->setLogLevel(linphone::LogLevel::Warning);
 }
 
+// liblinphone saves every account it registered, with its password hash,
+// and registers them all again at the next start. The profile enabled by the
+// program is the only account there is: anything left from an earlier run
+// (a crash, a changed account) must not register, nor stay on disk.
+void forgetSavedAccounts(const std::shared_ptr<linphone::Config> &config)
+{
+    for (const std::string &section : config->getSectionsNamesList()) {
+        if (section.rfind("proxy_", 0) == 0 || section.rfind("auth_info_", 0) == 0)
+            config->cleanSection(section);
+    }
+}
+
 } // namespace
 
 Engine::Engine(LinphoneClientOptions options) : options_(std::move(options))
@@ -55,6 +67,8 @@ std::shared_ptr<linphone::Config> Engine::makeConfig(const QString &folder)
 {
     const QString dataDir = folder + QStringLiteral("/data/");
     auto config = linphone::Factory::get()->createConfig(str(folder + QStringLiteral("/linphonerc")));
+    if (config)
+        forgetSavedAccounts(config);
     if (!config)
         return nullptr;
     // Random UDP port, nothing else listening.
@@ -213,6 +227,10 @@ HRESULT Engine::prepareForShutdown()
 HRESULT Engine::shutdown()
 {
     shutDown_ = true;
+    // Nothing reaches the sink any more, not even the rest of an iterate()
+    // that is still on the stack: its owner may be going away.
+    sink = nullptr;
+    eventFilter = 0;
     if (!core_)
         return S_OK;
     if (inIterate_) {

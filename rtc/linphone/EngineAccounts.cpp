@@ -37,8 +37,11 @@ HRESULT Engine::enableProfile(const std::shared_ptr<LinphoneProfile> &profile)
     auto identity = factory->createAddress(str(d.userUri));
     if (!identity || identity->getUsername().empty())
         return RTC_E_INVALID_SIP_URL;
-    if (!d.userName.isEmpty())
-        identity->setDisplayName(str(d.userName));
+    // Callees see the caller-ID name; the account signs in under its own ID
+    // (the user part of the address), whatever caller-ID name it shows.
+    const QString display = d.userAccount.isEmpty() ? d.userName : d.userAccount;
+    if (!display.isEmpty())
+        identity->setDisplayName(str(display));
 
     const QString transport = d.registrar.protocol.toLower();
     auto server = factory->createAddress(str(QStringLiteral("sip:%1;transport=%2").arg(d.registrar.addr, transport)));
@@ -70,8 +73,7 @@ HRESULT Engine::enableProfile(const std::shared_ptr<LinphoneProfile> &profile)
     params->enablePublish(false);
 
     const std::string user = identity->getUsername();
-    const std::string authUser = d.userAccount.isEmpty() ? user : str(d.userAccount);
-    core_->addAuthInfo(factory->createAuthInfo(user, authUser, str(d.password), "", "", identity->getDomain()));
+    core_->addAuthInfo(factory->createAuthInfo(user, user, str(d.password), "", "", identity->getDomain()));
 
     retireCurrentAccount();
     auto account = core_->createAccount(params);

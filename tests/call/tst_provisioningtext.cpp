@@ -43,6 +43,7 @@ private slots:
         QTest::newRow("tab newline") << "a\tb\nc";
         QTest::newRow("unicode") << QString::fromUtf8("Zoë 電話");
         QTest::newRow("empty") << "";
+        QTest::newRow("emoji") << QString::fromUtf8("a\xF0\x9F\x93\x9E b");
     }
     void specialCharactersAreEscapedAndParseBack()
     {
@@ -66,6 +67,20 @@ private slots:
         QCOMPARE(user.value("name"), value);
         QCOMPARE(user.value("password"), value);
         QCOMPARE(user.value("uri"), "sip:" + value + "@host");
+    }
+
+    void charactersXmlCannotCarryAreLeftOut()
+    {
+        const QString nasty = QString("a") + QChar(0x1b) + "b" + QChar(0) + "c" + QChar(0xFFFF) + "d"
+                              + QChar(0xD800) + "e";
+        const QString text = ProvisioningText::Build("1001", "1001", nasty, "host");
+        QXmlStreamReader xml(text);
+        QString password;
+        while (!xml.atEnd())
+            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("user"))
+                password = xml.attributes().value("password").toString();
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(password, QString("abcde"));
     }
 
     void escapesExactly()

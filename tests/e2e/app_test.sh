@@ -13,8 +13,12 @@ passed=0
 failed=0
 
 cleanup() {
+  # Bounded: a phone stuck on its way out is killed, never waited for.
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do
+    for _ in $(seq 50); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$p" 2>/dev/null || true
+  done
   "$top/scripts/provider" stop "$work/provider" >/dev/null 2>&1 || true
   "$top/scripts/pulse" stop "$work/pulse" >/dev/null 2>&1 || true
   rm -rf "$work"
@@ -46,7 +50,8 @@ exited_with() { # pid, code, seconds
   [ "$rc" -eq "$2" ]
 }
 
-port=$("$top/scripts/provider" start "$work/provider")
+# Short bindings: a registration nobody refreshes is gone within seconds.
+port=$("$top/scripts/provider" start "$work/provider" --max-expires 4)
 "$top/scripts/pulse" start "$work/pulse" >/dev/null
 
 # A display of our own.
@@ -59,9 +64,12 @@ export DISPLAY=":$(cat "$work/display")"
 
 # The phone's own settings, holding an account.
 mkdir -p "$work/config/Softphone" "$work/data"
-printf '[Password]\nParameters\\Validation=1001pw\n[Account]\nParameters\\Validation=1001\n[Sip]\nParameters\\Validation=127.0.0.1:%s\n[User]\nParameters\\Validation=1001\n' \
-  "$port" > "$work/config/Softphone/Softphone.ini"
-chmod 600 "$work/config/Softphone/Softphone.ini"
+store_account() { # account password
+  printf '[Password]\nParameters\\Validation=%s\n[Account]\nParameters\\Validation=%s\n[Sip]\nParameters\\Validation=127.0.0.1:%s\n[User]\nParameters\\Validation=%s\n' \
+    "$2" "$1" "$port" "$1" > "$work/config/Softphone/Softphone.ini"
+  chmod 600 "$work/config/Softphone/Softphone.ini"
+}
+store_account 1001 1001pw
 
 run_phone() {
   ( set +u; . "$work/pulse/env"
@@ -115,6 +123,25 @@ check "registers again" wait_for 15 "$top/scripts/provider" contacts "$work/prov
 kill -TERM "$phone"
 check "SIGTERM ends the program cleanly" exited_with "$phone" 0 10
 check "unregistered after SIGTERM" registered_none
+
+# A crash leaves the engine's own files behind. Started again with another
+# account, the phone registers that one and never brings the old one back.
+run_phone
+phone=$!
+pids+=($phone)
+check "registers before the crash" wait_for 15 "$top/scripts/provider" contacts "$work/provider" 1001
+kill -KILL "$phone"
+wait "$phone" 2>/dev/null || true
+store_account 1002 1002pw
+run_phone
+phone=$!
+pids+=($phone)
+check "other account registers after the crash" wait_for 15 "$top/scripts/provider" contacts "$work/provider" 1002
+check "old account stays gone" wait_for 12 registered_none
+still_none() { sleep 5; registered_none; }
+check "old account does not come back" still_none
+kill -TERM "$phone"
+check "ends cleanly" exited_with "$phone" 0 10
 
 if [ "$failed" -gt 0 ]; then
   echo "--- phone log"; tail -n 40 "$work/phone.log" || true

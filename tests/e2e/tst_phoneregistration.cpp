@@ -20,12 +20,13 @@ class TestPhoneRegistration : public QObject {
     platform::FixedScreenMetrics screen;
     std::unique_ptr<QTemporaryDir> engineDir;
 
-    void storeAccount(const QString &sip, const QString &account, const QString &password)
+    void storeAccount(const QString &sip, const QString &account, const QString &password,
+                      const QString &callerId = QString())
     {
         g_strSip = sip;
         g_strAccount = account;
         g_strPassword = password;
-        g_strUser = account; // alias left at its prompt
+        g_strUser = callerId.isEmpty() ? account : callerId; // empty: alias left at its prompt
         ProfileStore::SaveProfile(settings);
     }
 
@@ -71,6 +72,17 @@ private slots:
         // Closing unregisters before the program goes.
         phone->close();
         QVERIFY(provider.contacts("1001").isEmpty());
+    }
+
+    void callerIdNameOfItsOwnStillRegisters()
+    {
+        // The account signs in under its ID whatever name callers are shown.
+        LocalProvider provider;
+        QVERIFY2(provider.start(), qPrintable(provider.error()));
+        storeAccount(provider.hostPort(), "1001", "1001pw", "Ann Smith");
+        auto phone = startPhone();
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
+        QVERIFY(!provider.contacts("1001").isEmpty());
     }
 
     void wrongPasswordIsRejected()

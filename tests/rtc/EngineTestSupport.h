@@ -20,7 +20,7 @@ inline QString provisionXml(const QString &user, const QString &password, const 
 {
     const QString uri = QStringLiteral("sip:%1@%2").arg(user, hostPort);
     const QString srv = QStringLiteral(R"(<sipsrv addr="%1" protocol="UDP" auth="digest" role="%2"><session party="first" type="pc2ph" /></sipsrv>)");
-    return QStringLiteral(R"(<provision key="key-%1" name="%1" expires="%2"><user account="%1" name="%3" password="%4" uri="%5" /> )")
+    return QStringLiteral(R"(<provision key="key-%1" name="%1" expires="%2"><user account="%3" name="%1" password="%4" uri="%5" /> )")
                .arg(xmlEscaped(user), QString::number(expires), xmlEscaped(displayName.isEmpty() ? user : displayName),
                     xmlEscaped(password), xmlEscaped(uri))
         + srv.arg(hostPort, QStringLiteral("registrar")) + srv.arg(hostPort, QStringLiteral("proxy"))

@@ -62,6 +62,8 @@ private slots:
         QTest::newRow("no ports") << "sip:alice@example.org" << "example.org";
         QTest::newRow("ports") << "sip:alice@127.0.0.1:40123" << "127.0.0.1:40123";
         QTest::newRow("uri params") << "sip:alice@127.0.0.1;transport=udp" << "127.0.0.1";
+        QTest::newRow("ipv6") << "sip:alice@[::1]:5060" << "[::1]:5060";
+        QTest::newRow("host name") << "sip:a.b-c_1@sip-1.example.net" << "sip-1.example.net:5070";
     }
     void acceptsAddressesWithAndWithoutPort()
     {
@@ -118,6 +120,14 @@ private slots:
         QTest::newRow("uri without user") << provision("sip:127.0.0.1", "a", "A", "pw") << "sip:";
         QTest::newRow("uri bad port") << provision("sip:a@127.0.0.1:99999", "a", "A", "pw") << "sip:";
         QTest::newRow("registrar bad port") << provision("sip:a@h", "a", "A", "pw", "h:port") << "registrar";
+        // Nothing may smuggle parameters or headers into the URIs built from a server or account.
+        QTest::newRow("registrar with params") << provision("sip:a@h", "a", "A", "pw", "h;transport=tcp") << "registrar";
+        QTest::newRow("registrar with headers") << provision("sip:a@h", "a", "A", "pw", "h?X=1") << "registrar";
+        QTest::newRow("registrar with blank") << provision("sip:a@h", "a", "A", "pw", "h x") << "registrar";
+        QTest::newRow("registrar with angle") << provision("sip:a@h", "a", "A", "pw", "h>") << "registrar";
+        QTest::newRow("account with at") << provision("sip:john@example.com@h", "a", "A", "pw") << "sip:";
+        QTest::newRow("account with blank") << provision("sip:jo hn@h", "a", "A", "pw") << "sip:";
+        QTest::newRow("account with angle") << provision("sip:a<b@h", "a", "A", "pw") << "sip:";
         QTest::newRow("registrar protocol")
             << QString(kPlain).replace(R"(protocol="UDP" auth="digest" role="registrar")",
                                        R"(protocol="SCTP" auth="digest" role="registrar")")

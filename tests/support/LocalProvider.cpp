@@ -43,19 +43,29 @@ bool LocalProvider::start()
         error_ = QStringLiteral("no temporary folder");
         return false;
     }
-    QStringList args{QStringLiteral("start"), dir_.path()};
+    return launch({});
+}
+
+bool LocalProvider::launch(const QStringList &extra)
+{
+    QStringList args = QStringList{QStringLiteral("start"), dir_.path()} + extra;
     if (maxExpires_ > 0)
         args << QStringLiteral("--max-expires") << QString::number(maxExpires_);
+    // Counted as running from here on: a start that fails or times out half
+    // way may have left a server behind, and stop is safe either way.
+    running_ = true;
+    error_.clear();
     QString out;
-    if (!run(args, &out))
-        return false;
-    bool ok = false;
-    port_ = out.trimmed().split(QLatin1Char('\n')).last().toInt(&ok);
-    if (!ok || port_ <= 0) {
-        error_ = QStringLiteral("provider printed no port: %1").arg(out);
+    int port = 0;
+    if (run(args, &out))
+        port = out.trimmed().split(QLatin1Char('\n')).last().toInt();
+    if (port <= 0) {
+        const QString why = error_.isEmpty() ? QStringLiteral("provider printed no port: %1").arg(out) : error_;
+        stop();
+        error_ = why;
         return false;
     }
-    running_ = true;
+    port_ = port;
     return true;
 }
 
@@ -71,17 +81,13 @@ bool LocalProvider::restart()
 {
     if (running_ && !stop())
         return false;
-    QStringList args{QStringLiteral("start"), dir_.path(), QStringLiteral("--port"), QString::number(port_)};
-    if (maxExpires_ > 0)
-        args << QStringLiteral("--max-expires") << QString::number(maxExpires_);
-    QString out;
-    if (!run(args, &out))
+    const int wanted = port_;
+    if (!launch({QStringLiteral("--port"), QString::number(wanted)}))
         return false;
-    if (out.trimmed().split(QLatin1Char('\n')).last().toInt() != port_) {
-        error_ = QStringLiteral("provider came back on another port: %1").arg(out);
+    if (port_ != wanted) {
+        error_ = QStringLiteral("provider came back on port %1, not %2").arg(port_).arg(wanted);
         return false;
     }
-    running_ = true;
     return true;
 }
 

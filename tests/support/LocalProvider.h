@@ -30,6 +30,7 @@ public:
 
 private:
     bool run(const QStringList &args, QString *out, int timeoutMs = 20000) const;
+    bool launch(const QStringList &extraArgs);
 
     QTemporaryDir dir_;
     int maxExpires_;

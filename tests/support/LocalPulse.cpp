@@ -19,12 +19,16 @@ bool LocalPulse::start()
 {
     QProcess p;
     p.start(script(), {QStringLiteral("start"), dir_.path()});
+    // Counted as running from here: a start that fails half way may have
+    // left a server behind, and stop is safe either way.
+    running_ = true;
     if (!p.waitForFinished(20000) || p.exitCode() != 0) {
         error_ = QStringLiteral("pulse start failed: %1").arg(QString::fromUtf8(p.readAllStandardError()));
         p.kill();
+        p.waitForFinished(2000);
+        stop();
         return false;
     }
-    running_ = true;
     QFile env(dir_.path() + QStringLiteral("/env"));
     if (!env.open(QIODevice::ReadOnly)) {
         error_ = QStringLiteral("pulse wrote no env file");
