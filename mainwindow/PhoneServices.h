@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-class frmSoftphone;
+class QDialog;
 
 // Everything the main window takes from outside, handed in at construction.
 struct PhoneServices {
@@ -15,6 +15,7 @@ struct PhoneServices {
     platform::IScreenMetrics *screen = nullptr;
     // Makes the one RTC client of the run; may return none.
     std::function<std::shared_ptr<rtc::IRTCClient>()> createClient;
-    // Shows the login window modally when no account is stored.
-    std::function<void(frmSoftphone &)> showLogin;
+    // Shows a window modally and returns its result; empty means exec().
+    // Tests answer the windows here instead of blocking on them.
+    std::function<int(QDialog &)> runModal;
 };

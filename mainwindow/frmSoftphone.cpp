@@ -2,6 +2,7 @@
 
 #include "AccountProfile.h"
 #include "ControlLayout.h"
+#include "frmLogin.h"
 #include "ISingleInstance.h"
 #include "ProfileStore.h"
 #include "ResultText.h"
@@ -70,6 +71,7 @@ frmSoftphone::frmSoftphone(PhoneServices services, QWidget *parent)
         registration_.OnRegistrationStateChange(e);
     };
     connect(Picture(QStringLiteral("Picture40")), &PictureBox::Click, this, &frmSoftphone::Picture40_Click);
+    connect(Picture(QStringLiteral("Picture2")), &PictureBox::Click, this, &frmSoftphone::Picture2_Click);
 }
 
 frmSoftphone::~frmSoftphone()
@@ -184,8 +186,10 @@ void frmSoftphone::Form_Load()
     if (services_.settings)
         ProfileStore::ReadProfile(*services_.settings);
     if (g_strPassword.isEmpty() && g_strAccount.isEmpty() && g_strSip.isEmpty() && g_strUser.isEmpty()
-        && services_.showLogin)
-        services_.showLogin(*this);
+        && services_.settings && services_.messages) {
+        frmLogin login(*services_.settings, *services_.messages, *this, this);
+        RunModal(login);
+    }
     // 11. The login window's EXIT leaves this word behind.
     if (lblBalance->text() == QLatin1String("EXITING")) {
         ExitApplication();
@@ -263,6 +267,27 @@ void frmSoftphone::SetIdleControls()
 rtc::HRESULT frmSoftphone::ReLogin()
 {
     return registration_.ReLogin();
+}
+
+void frmSoftphone::SetBalanceText(const QString &text)
+{
+    lblBalance->setText(text);
+}
+
+void frmSoftphone::Picture2_Click()
+{
+    if (!services_.settings || !services_.messages)
+        return;
+    // A fresh window each time; from now on every LOGIN registers again.
+    frmLogin login(*services_.settings, *services_.messages, *this, this);
+    login.UseCloseMode();
+    Tag = QStringLiteral("CALLREG");
+    RunModal(login);
+}
+
+int frmSoftphone::RunModal(QDialog &dialog)
+{
+    return services_.runModal ? services_.runModal(dialog) : dialog.exec();
 }
 
 QString frmSoftphone::StatusText() const

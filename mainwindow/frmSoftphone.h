@@ -1,5 +1,6 @@
 #pragma once
 #include "ClientEvents.h"
+#include "ILoginHost.h"
 #include "IStatusLine.h"
 #include "PhoneServices.h"
 #include "PhoneState.h"
@@ -18,7 +19,7 @@ class ISingleInstance;
 
 // The phone window: it starts the program, owns the RTC client and shows
 // the state of registration and calls.
-class frmSoftphone : public QWidget, public IStatusLine {
+class frmSoftphone : public QWidget, public IStatusLine, public ILoginHost {
     Q_OBJECT
 public:
     explicit frmSoftphone(PhoneServices services, QWidget *parent = nullptr);
@@ -33,7 +34,12 @@ public:
     void ExitApplication();
     void SetInCallControls();
     void SetIdleControls();
-    rtc::HRESULT ReLogin();
+    rtc::HRESULT ReLogin() override;
+    void Picture2_Click();
+
+    // ILoginHost
+    QString LoginTag() const override { return Tag; }
+    void SetBalanceText(const QString &text) override;
 
     // True once ExitApplication ran: start-up must not show the window.
     bool IsExiting() const { return exiting_; }
@@ -66,6 +72,7 @@ private:
     void Form_Unload();
     void EndEngine();
     void Picture40_Click();
+    int RunModal(QDialog &dialog);
 
     PhoneServices services_;
     ClientEvents events_;

@@ -6,6 +6,7 @@
 #include "ProfileStore.h"
 #include "QtScreenMetrics.h"
 #include "RecordingMessageBox.h"
+#include "frmLogin.h"
 #include "frmSoftphone.h"
 
 #include <QTemporaryDir>
@@ -19,6 +20,7 @@ class TestPhoneRegistration : public QObject {
     platform::RecordingMessageBox messages;
     platform::FixedScreenMetrics screen;
     std::unique_ptr<QTemporaryDir> engineDir;
+    std::function<void(frmLogin &)> loginAction;
 
     void storeAccount(const QString &sip, const QString &account, const QString &password,
                       const QString &callerId = QString())
@@ -44,6 +46,11 @@ class TestPhoneRegistration : public QObject {
             options.registrationRetrySeconds = 2;
             return std::make_shared<rtc::LinphoneClient>(options);
         };
+        s.runModal = [this](QDialog &dialog) {
+            if (auto *login = qobject_cast<frmLogin *>(&dialog); login && loginAction)
+                loginAction(*login);
+            return 0;
+        };
         auto form = std::make_unique<frmSoftphone>(s);
         form->Form_Load();
         return form;
@@ -55,6 +62,7 @@ private slots:
         settings = platform::MemorySettingsStore{};
         messages = platform::RecordingMessageBox{};
         engineDir = std::make_unique<QTemporaryDir>();
+        loginAction = nullptr;
     }
 
     void storedProfileRegisters()
@@ -106,7 +114,7 @@ private slots:
         QVERIFY(!provider.contacts("carol").isEmpty());
     }
 
-    void reLoginWithNewValuesRegistersTheNewAccount()
+    void loginWindowInCloseModeRegistersTheNewAccount()
     {
         LocalProvider provider;
         QVERIFY2(provider.start(), qPrintable(provider.error()));
@@ -114,10 +122,16 @@ private slots:
         auto phone = startPhone();
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
 
-        g_strAccount = g_strUser = "bob";
-        g_strPassword = "bob-secret";
-        QCOMPARE(phone->ReLogin(), rtc::S_OK);
+        // The account button's login window, as a user fills it in.
+        loginAction = [](frmLogin &login) {
+            login.txtAcctNo->setText("bob");
+            login.txtuserid->setText("Bob B.");
+            login.txtPassword->setText("bob-secret");
+            login.cmdLogin->click();
+        };
+        QTest::mouseClick(phone->Control("Picture2"), Qt::LeftButton);
         QCOMPARE(phone->lblMsg->text(), QString("Re login..."));
+        QCOMPARE(settings.GetSetting("Account", "Parameters", "Validation"), QString("bob"));
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!provider.contacts("bob").isEmpty(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(provider.contacts("alice").isEmpty(), 5000);

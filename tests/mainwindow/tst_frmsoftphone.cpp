@@ -6,6 +6,7 @@
 #include "ProfileStore.h"
 #include "QtScreenMetrics.h"
 #include "RecordingMessageBox.h"
+#include "frmLogin.h"
 #include "frmSoftphone.h"
 
 #include <QTemporaryFile>
@@ -49,7 +50,7 @@ class TestFrmSoftphone : public QObject {
     std::shared_ptr<FakeRTCClient> client;
     int clientsMade = 0;
     int loginShown = 0;
-    std::function<void(frmSoftphone &)> loginAction;
+    std::function<void(frmLogin &)> loginAction;
 
     std::unique_ptr<frmSoftphone> makeForm()
     {
@@ -61,10 +62,12 @@ class TestFrmSoftphone : public QObject {
             ++clientsMade;
             return client;
         };
-        s.showLogin = [this](frmSoftphone &form) {
+        s.runModal = [this](QDialog &dialog) {
             ++loginShown;
-            if (loginAction)
-                loginAction(form);
+            auto *login = qobject_cast<frmLogin *>(&dialog);
+            if (login && loginAction)
+                loginAction(*login);
+            return 0;
         };
         return std::make_unique<frmSoftphone>(s);
     }
@@ -255,15 +258,25 @@ private slots:
     void emptyStoreAsksForTheAccountFirst()
     {
         auto form = makeForm();
-        loginAction = [this](frmSoftphone &) {
+        loginAction = [this](frmLogin &login) {
             QCOMPARE(clientsMade, 0); // before any client exists
-            g_strSip = "h";
-            g_strAccount = "1001";
+            QVERIFY(login.cmdExit->isVisibleTo(&login));
+            QVERIFY(!login.cmdClose->isVisibleTo(&login));
+            login.txtSip->setText("h:5070");
+            login.txtAcctNo->setText("1001");
+            login.txtPassword->setText("pw");
+            login.cmdLogin->click();
         };
         form->Form_Load();
         QCOMPARE(loginShown, 1);
         QCOMPARE(clientsMade, 1);
         QVERIFY(client->log.calls.last().startsWith("EnableProfile"));
+        QVERIFY(form->state.strXMLProfile.contains("uri=\"sip:1001@h:5070\""));
+        // Saved, so the next start goes straight to registering.
+        QCOMPARE(settings.GetSetting("Account", "Parameters", "Validation"), QString("1001"));
+        QCOMPARE(settings.GetSetting("User", "Parameters", "Validation"), QString("1001"));
+        QVERIFY(form->Tag.isEmpty()); // start-up does not re-register on top of its own registration
+        QCOMPARE(client->operations().count("EnableProfile"), 1);
     }
 
     void anyStoredValueSkipsTheLogin()
@@ -278,7 +291,7 @@ private slots:
     void exitFromLoginEndsBeforeAnyClient()
     {
         auto form = makeForm();
-        loginAction = [](frmSoftphone &f) { f.lblBalance->setText("EXITING"); };
+        loginAction = [](frmLogin &login) { login.cmdExit->click(); };
         form->Form_Load();
         QVERIFY(form->IsExiting());
         QCOMPARE(clientsMade, 0);
@@ -327,6 +340,36 @@ private slots:
         form->close();
         QVERIFY(!client->operations().contains("Session.Terminate"));
         QVERIFY(client->operations().contains("PrepareForShutdown"));
+    }
+
+    void accountButtonOpensAFreshLoginThatRegistersAgain()
+    {
+        storeAccount("h", "1001", "pw", "Ann");
+        auto form = makeForm();
+        form->Form_Load();
+        int opened = 0;
+        loginAction = [&](frmLogin &login) {
+            ++opened;
+            QCOMPARE(form->Tag, QString("CALLREG"));
+            QVERIFY(!login.cmdExit->isVisibleTo(&login));
+            QVERIFY(login.cmdClose->isVisibleTo(&login));
+            QCOMPARE(login.txtAcctNo->text(), QString("1001")); // stored values shown
+            login.txtAcctNo->setText("1002");
+            login.cmdLogin->click();
+        };
+        client->log.calls.clear();
+        QTest::mouseClick(form->Control("Picture2"), Qt::LeftButton);
+        QCOMPARE(opened, 1);
+        QCOMPARE(form->lblMsg->text(), QString("Re login..."));
+        QCOMPARE(client->operations(), QStringList({"QueryProvisioning", "CreateProfile", "EnableProfile"}));
+        QVERIFY(form->state.strXMLProfile.contains("sip:1002@h"));
+
+        // CLOSE: nothing registers; the mark stays for every later LOGIN.
+        loginAction = [&](frmLogin &login) { login.cmdClose->click(); };
+        client->log.calls.clear();
+        QTest::mouseClick(form->Control("Picture2"), Qt::LeftButton);
+        QVERIFY(client->log.calls.isEmpty());
+        QCOMPARE(form->Tag, QString("CALLREG"));
     }
 
     void reLoginWritesItsWordAndRegistersAgain()

@@ -1,0 +1,285 @@
+#include "AccountProfile.h"
+#include "MemorySettingsStore.h"
+#include "ProfileStore.h"
+#include "RecordingMessageBox.h"
+#include "frmLogin.h"
+
+#include <QtTest>
+
+namespace {
+struct Host : ILoginHost {
+    QString tag;
+    QString balance;
+    int reLogins = 0;
+    QString LoginTag() const override { return tag; }
+    rtc::HRESULT ReLogin() override
+    {
+        ++reLogins;
+        return rtc::S_OK;
+    }
+    void SetBalanceText(const QString &text) override { balance = text; }
+};
+
+const QString kApp[] = {"Sip", "Account", "Password", "User"};
+} // namespace
+
+class TestFrmLogin : public QObject {
+    Q_OBJECT
+
+    platform::MemorySettingsStore settings;
+    platform::RecordingMessageBox messages;
+    Host host;
+
+    std::unique_ptr<frmLogin> open()
+    {
+        auto w = std::make_unique<frmLogin>(settings, messages, host);
+        w->show();
+        w->activateWindow();
+        [[maybe_unused]] bool active = QTest::qWaitForWindowActive(w.get());
+        return w;
+    }
+    void store(const QString &sip, const QString &account, const QString &password, const QString &user)
+    {
+        g_strSip = sip;
+        g_strAccount = account;
+        g_strPassword = password;
+        g_strUser = user;
+        ProfileStore::SaveProfile(settings);
+        g_strSip = g_strAccount = g_strPassword = g_strUser = QString();
+    }
+    QString stored(const QString &app) { return settings.GetSetting(app, "Parameters", "Validation"); }
+    void fill(frmLogin &w, const QString &sip, const QString &account, const QString &password)
+    {
+        w.txtSip->setText(sip);
+        w.txtAcctNo->setText(account);
+        w.txtPassword->setText(password);
+    }
+
+private slots:
+    void init()
+    {
+        settings = platform::MemorySettingsStore{};
+        messages = platform::RecordingMessageBox{};
+        host = Host{};
+        g_strSip = g_strAccount = g_strPassword = g_strUser = QString();
+    }
+
+    void opensWithPlaceholdersAndControlsInPlace()
+    {
+        auto w = open();
+        QCOMPARE(w->size(), QSize(216, 228));
+        // The first box in tab order takes the focus, which clears its prompt.
+        QTRY_VERIFY(w->txtSip->hasFocus());
+        QCOMPARE(w->txtSip->text(), QString());
+        QCOMPARE(w->txtuserid->text(), QString("CallerID/Alias (if any)"));
+        QCOMPARE(w->txtAcctNo->text(), QString("User ID"));
+        QCOMPARE(w->txtPassword->text(), QString("Password"));
+        QCOMPARE(w->txtPassword->echoMode(), QLineEdit::Normal); // the word is readable
+        QCOMPARE(w->txtSip->geometry(), QRect(92, 34, 105, 19));
+        QCOMPARE(w->txtPassword->geometry(), QRect(92, 106, 105, 19));
+        QCOMPARE(w->chkbxSaveSettings->text(), QString("Save "));
+        QCOMPARE(w->cmdExit->geometry(), w->cmdClose->geometry());
+        QVERIFY(w->cmdExit->isVisible());
+        QVERIFY(!w->cmdClose->isVisible());
+        QCOMPARE(w->txtAcctNo->maxLength(), 255);
+        QCOMPARE(w->txtuserid->maxLength(), 255);
+        w->UseCloseMode();
+        QVERIFY(!w->cmdExit->isVisible());
+        QVERIFY(w->cmdClose->isVisible());
+    }
+
+    void storedProfileIsShownWithThePasswordMasked()
+    {
+        store("sip.example.net", "1001", "s3cret", "");
+        auto w = open();
+        QVERIFY(w->chkbxSaveSettings->isChecked());
+        QCOMPARE(w->txtSip->text(), QString("sip.example.net"));
+        QCOMPARE(w->txtAcctNo->text(), QString("1001"));
+        QCOMPARE(w->txtuserid->text(), QString("CallerID/Alias (if any)")); // empty value: placeholder stays
+        QCOMPARE(w->txtPassword->text(), QString("s3cret"));
+        QCOMPARE(w->txtPassword->echoMode(), QLineEdit::Password); // never shown on screen
+        QCOMPARE(g_strAccount, QString("1001"));                   // opening reloads memory
+
+        // Entering the box keeps the stored password (it is not the prompt).
+        w->txtPassword->setFocus();
+        QTRY_VERIFY(w->txtPassword->hasFocus());
+        QCOMPARE(w->txtPassword->text(), QString("s3cret"));
+        QCOMPARE(w->txtPassword->echoMode(), QLineEdit::Password);
+        // Emptied and left: the prompt comes back readable; the next visit masks again.
+        w->txtPassword->clear();
+        w->txtSip->setFocus();
+        QTRY_COMPARE(w->txtPassword->text(), QString("Password"));
+        QCOMPARE(w->txtPassword->echoMode(), QLineEdit::Normal);
+        w->txtPassword->setFocus();
+        QTRY_COMPARE(w->txtPassword->text(), QString());
+        QCOMPARE(w->txtPassword->echoMode(), QLineEdit::Password);
+    }
+
+    void onlyTheAliasStoredStillShowsPlaceholders()
+    {
+        settings.SaveSetting("User", "Parameters", "Validation", "Ann");
+        auto w = open();
+        QCOMPARE(w->txtuserid->text(), QString("CallerID/Alias (if any)"));
+        QCOMPARE(g_strUser, QString("Ann"));
+    }
+
+    void promptsClearOnFocusWhateverTheirCase_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("exact") << "txtSip" << "Sip Server Address" << "";
+        QTest::newRow("other case") << "txtSip" << "SIP SERVER ADDRESS" << "";
+        QTest::newRow("prompt and more") << "txtAcctNo" << "user idXYZ" << "";
+        QTest::newRow("alias prompt") << "txtuserid" << "callerid/alias (IF ANY)" << "";
+        QTest::newRow("not the prompt") << "txtAcctNo" << "my User ID" << "my User ID";
+        QTest::newRow("password prompt") << "txtPassword" << "PASSWORD1" << "";
+    }
+    void promptsClearOnFocusWhateverTheirCase()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(QString, after);
+        auto w = open();
+        auto *edit = w->findChild<QLineEdit *>(box);
+        w->cmdLogin->setFocus();
+        QTRY_VERIFY(w->cmdLogin->hasFocus());
+        edit->setText(text);
+        edit->setFocus();
+        QTRY_VERIFY(edit->hasFocus());
+        QCOMPARE(edit->text(), after);
+        if (edit == w->txtPassword)
+            QCOMPARE(edit->echoMode(), QLineEdit::Password);
+    }
+
+    void checksInOrderWithTheirMessagesAndFocus()
+    {
+        auto w = open();
+        // 1. blank password or account, focus stays where it was
+        w->txtAcctNo->setText("");
+        w->cmdLogin->setFocus();
+        QTRY_VERIFY(w->cmdLogin->hasFocus());
+        w->cmdLogin_Click();
+        QCOMPARE(messages.texts().last(), QString("User Name and Password must not be blank"));
+        QCOMPARE(messages.shown.last().buttons, platform::MsgButtons::OKOnly);
+        QCOMPARE(messages.shown.last().title, platform::defaultMessageTitle());
+        QVERIFY(w->cmdLogin->hasFocus());
+        QCOMPARE(w->txtAcctNo->text(), QString()); // the user's entries stay
+
+        // 2. server still at its prompt: focus there, which clears it
+        w->txtSip->setText("Sip Server Address");
+        w->txtAcctNo->setText("User ID");
+        w->cmdLogin_Click();
+        QCOMPARE(messages.texts().last(), QString("Enter Sip server Address."));
+        QTRY_VERIFY(w->txtSip->hasFocus());
+        QCOMPARE(w->txtSip->text(), QString());
+
+        // An empty server passes that check; 3. account at its prompt
+        w->cmdLogin_Click();
+        QCOMPARE(messages.texts().last(), QString("Enter your Accont ID/User ID."));
+        QTRY_VERIFY(w->txtAcctNo->hasFocus());
+        QCOMPARE(w->txtAcctNo->text(), QString());
+
+        // Left empty, the server box got its prompt back.
+        QCOMPARE(w->txtSip->text(), QString("Sip Server Address"));
+        // 4. password at its prompt
+        w->txtSip->setText("h");
+        w->txtAcctNo->setText("1001");
+        w->txtPassword->setText("Password");
+        w->txtPassword->setEchoMode(QLineEdit::Normal);
+        w->cmdLogin_Click();
+        QCOMPARE(messages.texts().last(), QString("Enter your password"));
+        QTRY_VERIFY(w->txtPassword->hasFocus());
+        QCOMPARE(w->txtPassword->echoMode(), QLineEdit::Password);
+
+        QCOMPARE(messages.shown.size(), 4);
+        QVERIFY(settings.writes.isEmpty()); // nothing stored while a check fails
+        QCOMPARE(g_strAccount, QString());
+        QVERIFY(w->isVisible());
+    }
+
+    void loginWithAliasUntouchedAndSaveTicked()
+    {
+        auto w = open();
+        fill(*w, "10.0.0.1:5070", "1001", " pw ");
+        QVERIFY(w->chkbxSaveSettings->isChecked());
+        w->cmdLogin_Click();
+        QVERIFY(messages.shown.isEmpty());
+        QCOMPARE(w->txtuserid->text(), QString("1001"));
+        QCOMPARE(QStringList({g_strSip, g_strAccount, g_strPassword, g_strUser}),
+                 QStringList({"10.0.0.1:5070", "1001", " pw ", "1001"}));
+        QCOMPARE(stored("Sip"), QString("10.0.0.1:5070"));
+        QCOMPARE(stored("Account"), QString("1001"));
+        QCOMPARE(stored("Password"), QString(" pw ")); // exactly as typed
+        QCOMPARE(stored("User"), QString("1001"));
+        QCOMPARE(host.reLogins, 0); // start-up registers by itself
+        QVERIFY(!w->isVisible());
+        QCOMPARE(w->result(), int(QDialog::Accepted));
+    }
+
+    void loginWithSaveClearedErasesTheStoreButKeepsMemory()
+    {
+        store("old", "0001", "oldpw", "Old");
+        auto w = open();
+        fill(*w, "new.example", "1002", "pw");
+        w->txtuserid->setText("Ann");
+        w->chkbxSaveSettings->setChecked(false);
+        w->cmdLogin_Click();
+        for (const QString &app : kApp)
+            QCOMPARE(stored(app), QString());
+        QCOMPARE(QStringList({g_strSip, g_strAccount, g_strPassword, g_strUser}),
+                 QStringList({"new.example", "1002", "pw", "Ann"}));
+        // Opening again reloads the now empty store into memory.
+        auto again = open();
+        QCOMPARE(g_strAccount, QString());
+        QCOMPARE(again->txtAcctNo->text(), QString("User ID"));
+    }
+
+    void loginInCloseModeRegistersAgain()
+    {
+        host.tag = "CALLREG";
+        auto w = open();
+        w->UseCloseMode();
+        fill(*w, "h", "1001", "pw");
+        w->cmdLogin_Click();
+        QCOMPARE(host.reLogins, 1);
+        host.tag = "callreg"; // the mark is compared exactly
+        auto other = open();
+        fill(*other, "h", "1001", "pw");
+        other->cmdLogin_Click();
+        QCOMPARE(host.reLogins, 1);
+    }
+
+    void closeErasesOnlyWhenSaveIsCleared()
+    {
+        store("h", "1001", "pw", "Ann");
+        auto w = open();
+        w->UseCloseMode();
+        w->cmdClose_Click();
+        QCOMPARE(stored("Account"), QString("1001"));
+        QVERIFY(!w->isVisible());
+
+        auto again = open();
+        again->UseCloseMode();
+        again->chkbxSaveSettings->setChecked(false);
+        again->cmdClose_Click();
+        for (const QString &app : kApp)
+            QCOMPARE(stored(app), QString());
+        QCOMPARE(g_strAccount, QString("1001")); // memory left as it was
+        QCOMPARE(host.reLogins, 0);
+    }
+
+    void exitLeavesItsWordAndStoresNothing()
+    {
+        auto w = open();
+        fill(*w, "h", "1001", "pw");
+        w->cmdExit->click();
+        QCOMPARE(host.balance, QString("EXITING"));
+        QVERIFY(settings.writes.isEmpty());
+        QCOMPARE(g_strAccount, QString());
+        QVERIFY(!w->isVisible());
+    }
+};
+
+QTEST_MAIN(TestFrmLogin)
+#include "tst_frmlogin.moc"
