@@ -69,7 +69,6 @@ store_account() { # account password
     "$2" "$1" "$port" "$1" > "$work/config/Softphone/Softphone.ini"
   chmod 600 "$work/config/Softphone/Softphone.ini"
 }
-store_account 1001 1001pw
 
 run_phone() {
   ( set +u; . "$work/pulse/env"
@@ -77,19 +76,55 @@ run_phone() {
       exec "$app" ) >>"$work/phone.log" 2>&1 &
 }
 
+window=""
+find_window() { window=$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | tail -n 1); [ -n "$window" ]; }
+geometry_is() { xdotool getwindowgeometry "$1" | grep -q "Geometry: $2"; }
+registered_none() { ! "$top/scripts/provider" contacts "$work/provider" 1001; }
+click_at() { # window, x, y (in the window)
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  xdotool mousemove --sync $((X + $2)) $((Y + $3)) click 1
+}
+
+# First start, nothing stored: the login window comes before anything else,
+# and EXIT ends the program before it registers.
+run_phone
+phone=$!
+pids+=($phone)
+check "first start shows the login window" wait_for 10 find_window "$phone"
+check "login window is 216x228" geometry_is "$window" 216x228
+click_at "$window" 144 154
+check "EXIT ends the program" exited_with "$phone" 0 10
+check "nothing registered after EXIT" registered_none
+
+# Again, and this time the user types the account in and presses Enter.
+run_phone
+phone=$!
+pids+=($phone)
+check "login window again" wait_for 10 find_window "$phone"
+xdotool windowfocus "$window" 2>/dev/null || true
+sleep 0.3
+xdotool type --delay 15 "127.0.0.1:$port"
+xdotool key Tab Tab
+xdotool type --delay 15 "1001"
+xdotool key Tab
+xdotool type --delay 15 "1001pw"
+xdotool key Return
+check "typed account registers" wait_for 15 "$top/scripts/provider" contacts "$work/provider" 1001
+saved() { grep -q 'Validation=1001pw' "$work/config/Softphone/Softphone.ini"; }
+check "typed account is saved" saved
+kill -TERM "$phone"
+check "ends cleanly after the first login" exited_with "$phone" 0 10
+
+store_account 1001 1001pw
 run_phone
 phone=$!
 pids+=($phone)
 
 check "registers with the provider" wait_for 15 "$top/scripts/provider" contacts "$work/provider" 1001
-window=""
-# (xdotool ORs --pid with --name, so look by process alone)
-find_window() { window=$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | tail -n 1); [ -n "$window" ]; }
 check "shows its window" wait_for 10 find_window "$phone"
 main_window=$window
 
-geometry_is() { xdotool getwindowgeometry "$main_window" | grep -q "Geometry: $1"; }
-check "window is 292x389" geometry_is 292x389
+check "window is 292x389" geometry_is "$main_window" 292x389
 
 if [ -n "${SOFTPHONE_SCREENSHOT:-}" ]; then
   sleep 0.5
@@ -112,7 +147,6 @@ check "first copy keeps running" kill -0 "$phone"
 eval "$(xdotool getwindowgeometry --shell "$main_window")"
 xdotool mousemove --sync $((X + 262)) $((Y + 15)) click 1
 check "close button ends the program cleanly" exited_with "$phone" 0 10
-registered_none() { ! "$top/scripts/provider" contacts "$work/provider" 1001; }
 check "unregistered on the way out" registered_none
 
 # Being told to end (log-out, kill) ends the same way.
