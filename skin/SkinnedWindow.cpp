@@ -1,0 +1,23 @@
+#include "SkinnedWindow.h"
+
+#include "Region.h"
+
+#include <QPalette>
+#include <QPixmap>
+#include <QWidget>
+
+quint32 SkinnedWindow::ApplySkin(QWidget *window, const QImage &skin)
+{
+    if (!window)
+        return 0;
+    quint32 transColor = 1;
+    Region region;
+    region.ScanPicture(skin, transColor);
+    region.OffsetHeader(window);
+    QPalette palette = window->palette();
+    palette.setBrush(QPalette::Window, QBrush(QPixmap::fromImage(skin)));
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+    region.ApplyRgn(window);
+    return transColor; // the region goes with `region`; the window keeps its copy
+}
