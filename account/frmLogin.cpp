@@ -1,7 +1,10 @@
 #include "frmLogin.h"
 
 #include "AccountProfile.h"
+#include "Artwork.h"
 #include "ProfileStore.h"
+#include "SkinnedWindow.h"
+#include "modMoveForm.h"
 
 #include <QEvent>
 
@@ -29,20 +32,30 @@ frmLogin::frmLogin(platform::ISettingsStore &settings, platform::IMessageBox &me
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(QStringLiteral("Tolvi Softphone"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setModal(true);
     createControls();
+    // Shaped by its skin and moved by dragging it.
+    SkinnedWindow::ApplySkin(this, Picture1->pixmap().toImage());
+    modMoveForm::WireDrag(Picture1, this);
     Form_Load();
 }
 
 void frmLogin::createControls()
 {
     setFixedSize(kWidth, kHeight);
+    // Small type: the labels' places are narrow (73 px for "Sip IP/Domain").
+    QFont small = font();
+    small.setPixelSize(10);
+    setFont(small);
+    setStyleSheet(QStringLiteral("QLabel, QCheckBox { color: %1; }").arg(Artwork::panelText().name()));
     Picture1 = label(this, "Picture1", QString(), QRect(0, 0, kWidth, kHeight));
+    Picture1->setPixmap(QPixmap(Artwork::skinPath(QStringLiteral("login"))));
 
     label(this, "Label1", QStringLiteral("Sip IP/Domain"), QRect(20, 34, 73, 17));
     label(this, "Label4", QStringLiteral("UserName"), QRect(20, 56, 57, 17));
-    label(this, "Label5", QStringLiteral("(Optional)"), QRect(46, 68, 43, 17))
-        ->setStyleSheet(QStringLiteral("color: #d02020;"));
+    QLabel *optional = label(this, "Label5", QStringLiteral("(Optional)"), QRect(46, 68, 43, 17));
+    optional->setStyleSheet(QStringLiteral("color: %1; font-size: 8px;").arg(Artwork::panelWarningText().name()));
     label(this, "Label3", QStringLiteral("Account"), QRect(20, 80, 57, 17));
     label(this, "Label2", QStringLiteral("PIN"), QRect(22, 104, 41, 17));
 
@@ -81,6 +94,10 @@ void frmLogin::createControls()
     cmdClose->setGeometry(118, 144, 53, 20);
     cmdClose->hide();
     cmdLogin->setDefault(true);
+
+    // A long prompt reads from its start (setMaxLength moved the cursor).
+    for (QLineEdit *b : prompts_.keys())
+        b->setCursorPosition(0);
 
     setTabOrder(cmdClose, txtSip);
     setTabOrder(txtSip, txtuserid);
@@ -146,6 +163,7 @@ void frmLogin::LostFocus(QLineEdit *box)
     if (!box->text().isEmpty())
         return;
     box->setText(prompts_.value(box));
+    box->setCursorPosition(0); // a long prompt reads from its start
     if (box == txtPassword)
         txtPassword->setEchoMode(QLineEdit::Normal);
 }

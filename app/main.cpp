@@ -1,4 +1,5 @@
 // The phone program: wires the real services to the phone window.
+#include "Artwork.h"
 #include "IniSettingsStore.h"
 #include "LinphoneClient.h"
 #include "LockFileInstance.h"
@@ -8,6 +9,7 @@
 #include "frmSoftphone.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStandardPaths>
 
 int main(int argc, char *argv[])
@@ -15,6 +17,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Softphone"));
     QApplication::setOrganizationName(QStringLiteral("Softphone"));
+    QApplication::setWindowIcon(QIcon(Artwork::iconPath()));
 
     platform::IniSettingsStore settings;
     platform::QtMessageBox messages;

@@ -49,19 +49,21 @@ const std::vector<ControlPlace> &MainWindowPlaces()
     return places;
 }
 
-QString PlaceholderCaption(const QString &name)
+QString NormalPicture(const QString &name)
 {
-    static const QHash<QString, QString> captions = {
-        {"Picture20", "1"}, {"Picture21", "2"}, {"Picture22", "3"},
-        {"Picture25", "4"}, {"Picture26", "5"}, {"Picture27", "6"},
-        {"Picture30", "7"}, {"Picture31", "8"}, {"Picture32", "9"},
-        {"Picture35", "*"}, {"Picture36", "0"}, {"Picture37", "#"},
-        {"Picture6", "Call"}, {"Picture8", "End"}, {"Picture16", "C"}, {"Picture17", "<"},
-        {"Picture2", "Acc"}, {"Picture3", "Rec"}, {"Picture11", "PB"}, {"Picture13", "Aud"},
-        {"Picture9", "Feedback"}, {"Picture40", "x"}, {"Picture41", "_"},
-        {"Picture4", "Softphone"}, {"Picture7", "?"},
+    static const QHash<QString, QString> pictures = {
+        {"Picture6", "offPC"}, {"Picture8", "offCB"}, {"Picture11", "offPB"}, {"Picture2", "offTolvi"},
+        {"Picture3", "offEnd"}, {"Picture16", "offDel"}, {"Picture17", "offBack"}, {"Picture13", "logOff"},
+        {"Picture9", "offfeedback"},
+        {"Picture20", "off1"}, {"Picture21", "off2"}, {"Picture22", "off3"},
+        {"Picture25", "off4"}, {"Picture26", "off5"}, {"Picture27", "off6"},
+        {"Picture30", "off7"}, {"Picture31", "off8"}, {"Picture32", "off9"},
+        {"Picture35", "offy"}, {"Picture36", "off0"}, {"Picture37", "offHash"},
+        {"Picture40", "close"}, {"Picture41", "hide"}, {"Picture4", "homepage"}, {"Picture7", "help"},
+        {"picspeakermuted", "speakerMuted"}, {"picmicrophonemuted", "micMuted"},
+        {"picmic_1", "thumb"}, {"PicSpeaker_0", "thumb"},
     };
-    return captions.value(name);
+    return pictures.value(name);
 }
 
 } // namespace ControlLayout

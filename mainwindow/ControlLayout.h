@@ -12,7 +12,8 @@ struct ControlPlace {
 namespace ControlLayout {
 
 const std::vector<ControlPlace> &MainWindowPlaces();
-// The caption a control shows until the skin gives it a picture.
-QString PlaceholderCaption(const QString &name);
+// The picture a control shows when the pointer is not over it; empty for
+// controls the skin itself draws.
+QString NormalPicture(const QString &name);
 
 } // namespace ControlLayout

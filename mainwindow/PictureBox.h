@@ -1,15 +1,12 @@
 #pragma once
 #include <QLabel>
 
-// A picture that acts as a button: it shows an image (or, until one is
-// given, a plain face with a caption) and reports a click when the left
-// button is pressed and released on it.
+// A picture that acts as a button: it shows an image and reports a click
+// when the left button is pressed and released on it.
 class PictureBox : public QLabel {
     Q_OBJECT
 public:
-    explicit PictureBox(const QString &name, QWidget *parent = nullptr, const QString &caption = QString());
-
-    const QString &caption() const { return caption_; }
+    explicit PictureBox(const QString &name, QWidget *parent = nullptr);
 
 signals:
     void Click();
@@ -20,6 +17,5 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QString caption_;
     bool pressed_ = false;
 };

@@ -1,16 +1,19 @@
 #include "frmSoftphone.h"
 
 #include "AccountProfile.h"
+#include "Artwork.h"
 #include "ControlLayout.h"
 #include "frmLogin.h"
 #include "ISingleInstance.h"
 #include "ProfileStore.h"
 #include "ResultText.h"
+#include "SkinnedWindow.h"
+#include "modMoveForm.h"
+#include "modShape.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QPainter>
 #include <QScreen>
 #include <cmath>
 #include <functional>
@@ -30,26 +33,6 @@ void logError(const char *where, const char *what, rtc::HRESULT hr)
                  qPrintable(rtc::DescribeResult(hr)));
 }
 
-// The phone body until the skin artwork replaces it.
-class PlainSkin : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        QLinearGradient body(0, 0, 0, height());
-        body.setColorAt(0, QColor(0x27, 0x2e, 0x38));
-        body.setColorAt(1, QColor(0x15, 0x19, 0x1f));
-        p.fillRect(rect(), body);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0xb8, 0xd4, 0xc0)); // the display behind the status and number
-        p.drawRoundedRect(QRectF(66, 50, 172, 58), 6, 6);
-    }
-};
-
 } // namespace
 
 frmSoftphone::frmSoftphone(PhoneServices services, QWidget *parent)
@@ -57,6 +40,8 @@ frmSoftphone::frmSoftphone(PhoneServices services, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmSoftphone"));
     setWindowTitle(QStringLiteral("Softphone"));
+    // The skin is the whole window: no frame, no caption; dragged by the skin.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_DeleteOnClose, false);
     createControls();
 
@@ -70,6 +55,9 @@ frmSoftphone::frmSoftphone(PhoneServices services, QWidget *parent)
     events_.onRegistrationStateChange = [this](rtc::IRTCRegistrationStateChangeEvent *e) {
         registration_.OnRegistrationStateChange(e);
     };
+    if (services_.screen)
+        modMoveForm::SetScreenMetrics(services_.screen);
+    modMoveForm::WireDrag(Control(QStringLiteral("Picture1")), this);
     connect(Picture(QStringLiteral("Picture40")), &PictureBox::Click, this, &frmSoftphone::Picture40_Click);
     connect(Picture(QStringLiteral("Picture2")), &PictureBox::Click, this, &frmSoftphone::Picture2_Click);
 }
@@ -89,8 +77,8 @@ bool frmSoftphone::Form_Initialize(platform::ISingleInstance &instance, platform
 
 void frmSoftphone::createControls()
 {
-    auto *skin = new PlainSkin(this);
-    skin->setObjectName(QStringLiteral("Picture1"));
+    auto *skin = new PictureBox(QStringLiteral("Picture1"), this);
+    skin->setPixmap(QPixmap(Artwork::skinPath(QStringLiteral("main"))));
     controls_.insert(skin->objectName(), skin);
 
     speakerFrame_ = new QWidget(this);
@@ -113,7 +101,10 @@ void frmSoftphone::createControls()
             w = label;
         } else {
             QWidget *owner = name.endsWith(QLatin1String("_0")) ? speakerFrame_ : this;
-            w = new PictureBox(name, owner, ControlLayout::PlaceholderCaption(name));
+            auto *picture = new PictureBox(name, owner);
+            if (const QString art = ControlLayout::NormalPicture(name); !art.isEmpty())
+                picture->setPixmap(QPixmap(Artwork::buttonPath(art)));
+            w = picture;
         }
         controls_.insert(name, w);
     }
@@ -125,11 +116,10 @@ void frmSoftphone::createControls()
         f.setPixelSize(10); // "Registered and Ready..." fits the display's width
         f.setBold(false);
         label->setFont(f);
-        label->setStyleSheet(QStringLiteral("color: #14261b;"));
     }
+    lblMsg->setStyleSheet(QStringLiteral("color: %1;").arg(Artwork::displayText().name()));
+    lblBalance->setStyleSheet(QStringLiteral("color: %1;").arg(Artwork::displayDimText().name()));
     lblBalance->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    for (const char *track : {"lbmic_1", "lbspeaker_0"})
-        controls_.value(QLatin1String(track))->setStyleSheet(QStringLiteral("background: #59656f;"));
     for (const char *muted : {"picmicrophonemuted", "picspeakermuted"})
         controls_.value(QLatin1String(muted))->hide();
 
@@ -137,6 +127,11 @@ void frmSoftphone::createControls()
     cmbPhoneNo->setObjectName(QStringLiteral("cmbPhoneNo"));
     cmbPhoneNo->setEditable(true);
     cmbPhoneNo->setInsertPolicy(QComboBox::NoInsert);
+    // Part of the display: no frame of its own, the display's colours.
+    cmbPhoneNo->setFrame(false);
+    cmbPhoneNo->setStyleSheet(QStringLiteral("QComboBox { background: %1; color: %2; border: none; }"
+                                             "QComboBox::drop-down { border: none; width: 12px; }")
+                                  .arg(Artwork::displayBackground().name(), Artwork::displayText().name()));
     controls_.insert(cmbPhoneNo->objectName(), cmbPhoneNo);
 }
 
@@ -178,9 +173,13 @@ void frmSoftphone::Form_Load()
     setFixedSize(kWidth, kHeight);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
+    if (services_.screen)
+        modShape::MakeRoundedForm(this, *services_.screen);
     // 7.
     SetStatusText(QStringLiteral("Not logged in..."));
-    // 8-9. Tooltips, the mixer and the skin outline join here.
+    // 8. Tooltips and the mixer join here.
+    // 9. The outline of the skin replaces the rounded one.
+    SkinnedWindow::ApplySkin(this, QImage(Artwork::skinPath(QStringLiteral("main"))));
 
     // 10. Nothing stored: ask for the account first.
     if (services_.settings)

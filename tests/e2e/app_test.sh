@@ -126,6 +126,19 @@ main_window=$window
 
 check "window is 292x389" geometry_is "$main_window" 292x389
 
+# Dragged by its skin: the window follows the pointer, once, on release.
+drag_moves_window() {
+  eval "$(xdotool getwindowgeometry --shell "$main_window")"
+  local x0=$X y0=$Y
+  xdotool mousemove --sync $((x0 + 30)) $((y0 + 200)) mousedown 1
+  xdotool mousemove --sync $((x0 + 50)) $((y0 + 215))
+  xdotool mousemove --sync $((x0 + 70)) $((y0 + 230)) mouseup 1
+  sleep 0.5
+  eval "$(xdotool getwindowgeometry --shell "$main_window")"
+  [ "$X" -eq $((x0 + 40)) ] && [ "$Y" -eq $((y0 + 30)) ] && geometry_is "$main_window" 292x389
+}
+check "dragging the skin moves the window" drag_moves_window
+
 if [ -n "${SOFTPHONE_SCREENSHOT:-}" ]; then
   sleep 0.5
   import -window root -crop 320x420+352+180 "$SOFTPHONE_SCREENSHOT" || true
