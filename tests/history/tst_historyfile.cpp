@@ -1,0 +1,271 @@
+#include "HistoryFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+void putBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+const QByteArray kFiveLines = "5--Duration: 0:0:5\r\n4--Duration: 0:0:4\r\n3--Duration: 0:0:3\r\n"
+                              "2--Duration: 0:0:2\r\n1--Duration: 0:0:1\r\n";
+} // namespace
+
+class TestHistoryFile : public QObject {
+    Q_OBJECT
+private slots:
+    void firstCallCreatesTheFileWithOneLine()
+    {
+        QTemporaryDir dir;
+        HistoryFile history(dir.path());
+        QCOMPARE(history.path(), dir.filePath("recentcall.txt"));
+        QCOMPARE(history.AddRecentCall("123", 0, 1, 7), HistoryFile::AddResult::Recorded);
+        QCOMPARE(bytesOf(history.path()), QByteArray("123--Duration: 0:1:7\r\n"));
+        QCOMPARE(history.ReadLines(), QStringList{"123--Duration: 0:1:7"});
+    }
+
+    void readingWithNoFileCreatesItEmpty()
+    {
+        QTemporaryDir dir;
+        HistoryFile history(dir.path());
+        QCOMPARE(history.ReadLines(), QStringList{});
+        QVERIFY(QFileInfo(history.path()).isFile());
+        QCOMPARE(bytesOf(history.path()), QByteArray());
+    }
+
+    void sixCallsKeepTheFiveNewestNewestFirst()
+    {
+        QTemporaryDir dir;
+        HistoryFile history(dir.path());
+        for (int call = 1; call <= 6; ++call)
+            QCOMPARE(history.AddRecentCall(QString::number(100 + call), 0, 0, call), HistoryFile::AddResult::Recorded);
+        QCOMPARE(bytesOf(history.path()), QByteArray("106--Duration: 0:0:6\r\n105--Duration: 0:0:5\r\n"
+                                                     "104--Duration: 0:0:4\r\n103--Duration: 0:0:3\r\n"
+                                                     "102--Duration: 0:0:2\r\n"));
+    }
+
+    // Counters go down as they stand: no padding, no carrying of 60 seconds.
+    void recordLinesOnDisk_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QList<int>>("counters");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("empty number") << QString() << QList<int>{0, 0, 0} << QByteArray("--Duration: 0:0:0");
+        QTest::newRow("sixty seconds kept") << "123" << QList<int>{0, 2, 60} << QByteArray("123--Duration: 0:2:60");
+        QTest::newRow("no leading zeros") << "0044 20" << QList<int>{10, 5, 9} << QByteArray("0044 20--Duration: 10:5:9");
+        QTest::newRow("blanks and dashes kept") << " 1-2--3 " << QList<int>{0, 0, 1} << QByteArray(" 1-2--3 --Duration: 0:0:1");
+        QTest::newRow("Latin-1 letters one byte each") << QString::fromUtf8("Zoë ÿ") << QList<int>{0, 0, 1}
+                                                       << QByteArray("Zo\xEB \xFF--Duration: 0:0:1");
+        QTest::newRow("beyond Latin-1 refused as ?") << QString::fromUtf8("€5") << QList<int>{0, 0, 1}
+                                                     << QByteArray("?5--Duration: 0:0:1");
+        QTest::newRow("line breaks cannot split a record") << "1\r\n2\n3\r" << QList<int>{0, 0, 1}
+                                                           << QByteArray("1  2 3 --Duration: 0:0:1");
+    }
+    void recordLinesOnDisk()
+    {
+        QFETCH(QString, number);
+        QFETCH(QList<int>, counters);
+        QFETCH(QByteArray, line);
+        QTemporaryDir dir;
+        HistoryFile history(dir.path());
+        QCOMPARE(history.AddRecentCall(number, counters[0], counters[1], counters[2]), HistoryFile::AddResult::Recorded);
+        QCOMPARE(bytesOf(history.path()), line + "\r\n");
+    }
+
+    void foreignBytesSurviveReadingAndRewriting()
+    {
+        QTemporaryDir dir;
+        HistoryFile history(dir.path());
+        // Latin-1, UTF-8 and a stray NUL, none of them ours to change.
+        const QByteArray old = QByteArray("Ren\xE9--Duration: 0:0:1\r\n", 23) + QByteArray("\xC3\xA9\x00x--Duration: 0:0:2\r\n", 23);
+        putBytes(history.path(), old);
+        QCOMPARE(history.AddRecentCall("9", 0, 0, 3), HistoryFile::AddResult::Recorded);
+        QCOMPARE(bytesOf(history.path()), "9--Duration: 0:0:3\r\n" + old);
+
+        // Redialling from the list hands the number back as text; recording it
+        // again must give the very same bytes.
+        const QStringList lines = *history.ReadLines();
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(history.AddRecentCall(HistoryFile::NumberOf(lines[1]), 0, 0, 4), HistoryFile::AddResult::Recorded);
+        QVERIFY(bytesOf(history.path()).startsWith("Ren\xE9--Duration: 0:0:4\r\n"));
+    }
+
+    void longerForeignFileKeepsItsFirstFive()
+    {
+        QTemporaryDir dir;
+        HistoryFile history(dir.path());
+        putBytes(history.path(), kFiveLines + "0--Duration: 0:0:0\r\n-1--Duration: 0:0:0\r\n");
+        QCOMPARE(history.ReadLines()->size(), 5);
+        QCOMPARE(history.AddRecentCall("6", 0, 0, 6), HistoryFile::AddResult::Recorded);
+        QCOMPARE(bytesOf(history.path()), "6--Duration: 0:0:6\r\n" + kFiveLines.left(kFiveLines.lastIndexOf("1--")));
+    }
+
+    void foreignLineEndingsAndOddLines_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("LF only") << QByteArray("a--1\nb--2\n") << QStringList{"a--1", "b--2"};
+        QTest::newRow("CR only") << QByteArray("a--1\rb--2\r") << QStringList{"a--1", "b--2"};
+        QTest::newRow("mixed") << QByteArray("a\r\nb\nc\rd") << QStringList{"a", "b", "c", "d"};
+        QTest::newRow("no ending on last line") << QByteArray("a--1\r\nb--2") << QStringList{"a--1", "b--2"};
+        QTest::newRow("blank line kept in place") << QByteArray("a\r\n\r\nb\r\n") << QStringList{"a", "", "b"};
+        QTest::newRow("no separator") << QByteArray("just text\r\n") << QStringList{"just text"};
+        QTest::newRow("long line cut") << QByteArray(10000, '7') + "\r\nnext\r\n"
+                                       << QStringList{QString(4096, '7'), "next"};
+    }
+    void foreignLineEndingsAndOddLines()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, lines);
+        QTemporaryDir dir;
+        HistoryFile history(dir.path());
+        putBytes(history.path(), bytes);
+        QCOMPARE(*history.ReadLines(), lines);
+        // The next record writes the file back in our own form.
+        QCOMPARE(history.AddRecentCall("n", 0, 0, 0), HistoryFile::AddResult::Recorded);
+        QCOMPARE(bytesOf(history.path()), ("n--Duration: 0:0:0\r\n" + lines.join("\r\n") + "\r\n").toLatin1());
+    }
+
+    void numberIsTheTextBeforeTheFirstSeparator_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("number");
+        QTest::newRow("record") << "123--Duration: 0:1:7" << "123";
+        QTest::newRow("empty number") << "--Duration: 0:0:0" << "";
+        QTest::newRow("first of several") << "a-b--c--d" << "a-b";
+        QTest::newRow("no separator") << "plain" << "plain";
+        QTest::newRow("empty line") << "" << "";
+    }
+    void numberIsTheTextBeforeTheFirstSeparator()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, number);
+        QCOMPARE(HistoryFile::NumberOf(line), number);
+    }
+
+    // Something that is not a plain file stands where the history should be:
+    // it cannot be read (even by root) and must be left exactly as it is.
+    void unreadableHistoryIsLeftAlone()
+    {
+        QTemporaryDir dir;
+        HistoryFile history(dir.path());
+        QVERIFY(QDir(dir.path()).mkdir("recentcall.txt"));
+        putBytes(history.path() + "/inside", "keep");
+        QCOMPARE(history.ReadLines(), std::nullopt);
+        QCOMPARE(history.AddRecentCall("1", 0, 0, 1), HistoryFile::AddResult::NotRead);
+        QVERIFY(QFileInfo(history.path()).isDir());
+        QCOMPARE(bytesOf(history.path() + "/inside"), QByteArray("keep"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{"recentcall.txt"});
+
+        // A pipe with no writer would block a plain open for good.
+        QVERIFY(QDir(history.path()).removeRecursively());
+        QCOMPARE(::mkfifo(QFile::encodeName(history.path()).constData(), 0600), 0);
+        QCOMPARE(history.ReadLines(), std::nullopt);
+        QCOMPARE(history.AddRecentCall("1", 0, 0, 1), HistoryFile::AddResult::NotRead);
+        QVERIFY(QFileInfo(history.path()).exists() && !QFileInfo(history.path()).isFile());
+    }
+
+    void unreadablePermissionsKeepTheContent()
+    {
+        if (::geteuid() == 0)
+            QSKIP("permission bits do not stop root; covered by unreadableHistoryIsLeftAlone");
+        QTemporaryDir dir;
+        HistoryFile history(dir.path());
+        putBytes(history.path(), kFiveLines);
+        // Writable but not readable: recreating the file here would empty it.
+        QVERIFY(QFile::setPermissions(history.path(), QFileDevice::WriteOwner));
+        QCOMPARE(history.ReadLines(), std::nullopt);
+        QCOMPARE(history.AddRecentCall("1", 0, 0, 1), HistoryFile::AddResult::NotRead);
+        QVERIFY(QFile::setPermissions(history.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QCOMPARE(bytesOf(history.path()), kFiveLines);
+    }
+
+    void folderThatCannotHoldFilesSkipsRecording_data()
+    {
+        QTest::addColumn<QString>("folderName");
+        QTest::newRow("folder is a file") << "plainfile";
+        QTest::newRow("folder missing") << "missing/deeper";
+    }
+    void folderThatCannotHoldFilesSkipsRecording()
+    {
+        QFETCH(QString, folderName);
+        QTemporaryDir dir;
+        putBytes(dir.filePath("plainfile"), "not a folder");
+        HistoryFile history(dir.filePath(folderName));
+        QCOMPARE(history.ReadLines(), std::nullopt);
+        QCOMPARE(history.AddRecentCall("1", 0, 0, 1), HistoryFile::AddResult::NotRead);
+        QCOMPARE(bytesOf(dir.filePath("plainfile")), QByteArray("not a folder"));
+        QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
+    }
+
+    // The disk fills while the new history is written (a file-size limit does
+    // this for real, root included): the old file stays whole, no leftovers.
+    void failedWriteLeavesTheOldHistoryWhole()
+    {
+        QTemporaryDir dir;
+        HistoryFile history(dir.path());
+        putBytes(history.path(), kFiveLines);
+
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tiny = saved;
+        tiny.rlim_cur = 16;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+        const HistoryFile::AddResult result = history.AddRecentCall("6", 0, 0, 6);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QCOMPARE(result, HistoryFile::AddResult::NotWritten);
+        QCOMPARE(bytesOf(history.path()), kFiveLines);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{"recentcall.txt"});
+        // And the next call, with room again, records normally.
+        QCOMPARE(history.AddRecentCall("6", 0, 0, 6), HistoryFile::AddResult::Recorded);
+        QVERIFY(bytesOf(history.path()).startsWith("6--Duration: 0:0:6\r\n5--"));
+    }
+
+    void dataFolderIsTheProgramFolderWhenWritable()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(ChooseDataFolder(dir.path()), dir.path());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{});
+    }
+
+    void dataFolderFallsBackToTheUserFolder()
+    {
+        QTemporaryDir dir;
+        putBytes(dir.filePath("program"), "an executable's folder that is not one");
+        const QByteArray savedHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("share")));
+        const QString chosen = ChooseDataFolder(dir.filePath("program"));
+        if (savedHome.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", savedHome);
+
+        QCOMPARE(chosen, dir.filePath("share/Softphone"));
+        QVERIFY(QFileInfo(chosen).isDir());
+        HistoryFile history(chosen);
+        QCOMPARE(history.AddRecentCall("1", 0, 0, 1), HistoryFile::AddResult::Recorded);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHistoryFile)
+#include "tst_historyfile.moc"
