@@ -1,5 +1,6 @@
 // The phone program: wires the real services to the phone window.
 #include "Artwork.h"
+#include "HistoryFile.h"
 #include "IniSettingsStore.h"
 #include "LinphoneClient.h"
 #include "LockFileInstance.h"
@@ -35,6 +36,7 @@ int main(int argc, char *argv[])
     services.settings = &settings;
     services.messages = &messages;
     services.screen = &screen;
+    services.dataFolder = ProgramDataFolder();
     services.createClient = [engine]() -> std::shared_ptr<rtc::IRTCClient> {
         return std::make_shared<rtc::LinphoneClient>(engine);
     };

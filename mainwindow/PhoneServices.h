@@ -15,6 +15,8 @@ struct PhoneServices {
     platform::IScreenMetrics *screen = nullptr;
     // Makes the one RTC client of the run; may return none.
     std::function<std::shared_ptr<rtc::IRTCClient>()> createClient;
+    // Where the call history and the phone book live; empty keeps no history.
+    QString dataFolder;
     // Shows a window modally and returns its result; empty means exec().
     // Tests answer the windows here instead of blocking on them.
     std::function<int(QDialog &)> runModal;

@@ -3,6 +3,7 @@
 #include "AccountProfile.h"
 #include "Artwork.h"
 #include "ControlLayout.h"
+#include "HistoryFile.h"
 #include "frmLogin.h"
 #include "ISingleInstance.h"
 #include "ProfileStore.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QScreen>
 #include <cmath>
@@ -36,7 +38,7 @@ void logError(const char *where, const char *what, rtc::HRESULT hr)
 } // namespace
 
 frmSoftphone::frmSoftphone(PhoneServices services, QWidget *parent)
-    : QWidget(parent), services_(std::move(services)), registration_(state, *this)
+    : QWidget(parent), services_(std::move(services)), registration_(state, *this), calls_(state, *this)
 {
     setObjectName(QStringLiteral("frmSoftphone"));
     setWindowTitle(QStringLiteral("Softphone"));
@@ -55,6 +57,12 @@ frmSoftphone::frmSoftphone(PhoneServices services, QWidget *parent)
     events_.onRegistrationStateChange = [this](rtc::IRTCRegistrationStateChangeEvent *e) {
         registration_.OnRegistrationStateChange(e);
     };
+    events_.onSessionStateChange = [this](rtc::IRTCSessionStateChangeEvent *e) { calls_.OnSessionStateChange(e); };
+    events_.onMediaEvent = [this](rtc::IRTCMediaEvent *e) { calls_.OnMediaEvent(e); };
+    connect(ring, &QTimer::timeout, this, [this] { calls_.ring_Timer(); });
+    connect(tmrConnected, &QTimer::timeout, this, [this] { calls_.tmrConnected_Timer(); });
+    connect(Picture(QStringLiteral("Picture6")), &PictureBox::Click, this, [this] { calls_.Picture6_Click(); });
+    connect(Picture(QStringLiteral("Picture8")), &PictureBox::Click, this, [this] { calls_.Picture8_Click(); });
     if (services_.screen)
         modMoveForm::SetScreenMetrics(services_.screen);
     modMoveForm::WireDrag(Control(QStringLiteral("Picture1")), this);
@@ -297,6 +305,80 @@ QString frmSoftphone::StatusText() const
 void frmSoftphone::SetStatusText(const QString &text)
 {
     lblMsg->setText(text);
+}
+
+QString frmSoftphone::NumberText() const
+{
+    return cmbPhoneNo->currentText();
+}
+
+void frmSoftphone::SetEndCallEnabled(bool enabled)
+{
+    Control(QStringLiteral("Picture8"))->setEnabled(enabled);
+}
+
+void frmSoftphone::RestoreWindow()
+{
+    // The tray's Show becomes this when the window can hide there.
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void frmSoftphone::SetRinging(bool on)
+{
+    if (on)
+        ring->start();
+    else
+        ring->stop();
+}
+
+void frmSoftphone::SetCallTimerRunning(bool on)
+{
+    if (on)
+        tmrConnected->start();
+    else
+        tmrConnected->stop();
+}
+
+void frmSoftphone::PlayTone(const QString &toneName)
+{
+    // While connected the key goes to the far end instead of the speaker.
+    if (lblMsg->text().left(9).toUpper() == QLatin1String("CONNECTED")) {
+        static const char *const names[] = {"Tone0.wav", "Tone1.wav", "Tone2.wav", "Tone3.wav",
+                                            "Tone4.wav", "Tone5.wav", "Tone6.wav", "Tone7.wav",
+                                            "Tone8.wav", "Tone9.wav", "Tonestar.wav", "Tonepnd.wav"};
+        for (int code = 0; code < 12; ++code) {
+            if (toneName == QLatin1String(names[code])) {
+                if (state.objRTCClient)
+                    state.objRTCClient->SendDTMF(static_cast<rtc::RTC_DTMF>(code));
+                break;
+            }
+        }
+        return;
+    }
+    // Local key tones join with the sound output.
+}
+
+void frmSoftphone::Pause(int milliseconds)
+{
+    // The tones of a number play out; what the user does meanwhile waits.
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+platform::MsgResult frmSoftphone::ShowMessage(const QString &text, const QString &title, platform::MsgIcon icon)
+{
+    if (!services_.messages)
+        return platform::MsgResult::OK;
+    return services_.messages->Show(text, title, icon, platform::MsgButtons::OKOnly, this);
+}
+
+void frmSoftphone::AddRecentCall(const QString &number, int hours, int minutes, int seconds)
+{
+    if (!services_.dataFolder.isEmpty())
+        HistoryFile(services_.dataFolder).AddRecentCall(number, hours, minutes, seconds);
 }
 
 void frmSoftphone::Picture40_Click()

@@ -1,4 +1,5 @@
 #pragma once
+#include "CallControl.h"
 #include "ClientEvents.h"
 #include "ILoginHost.h"
 #include "IStatusLine.h"
@@ -19,7 +20,7 @@ class ISingleInstance;
 
 // The phone window: it starts the program, owns the RTC client and shows
 // the state of registration and calls.
-class frmSoftphone : public QWidget, public IStatusLine, public ILoginHost {
+class frmSoftphone : public QWidget, public ICallView, public ILoginHost {
     Q_OBJECT
 public:
     explicit frmSoftphone(PhoneServices services, QWidget *parent = nullptr);
@@ -32,8 +33,9 @@ public:
     void Form_Load();
     void InitRTCClient();
     void ExitApplication();
-    void SetInCallControls();
-    void SetIdleControls();
+    void SetInCallControls() override;
+    void SetIdleControls() override;
+    void MakeCall() { calls_.MakeCall(); }
     rtc::HRESULT ReLogin() override;
     void Picture2_Click();
 
@@ -44,9 +46,18 @@ public:
     // True once ExitApplication ran: start-up must not show the window.
     bool IsExiting() const { return exiting_; }
 
-    // IStatusLine: the status label lblMsg.
+    // ICallView: the status label lblMsg, the number box, the call controls.
     QString StatusText() const override;
     void SetStatusText(const QString &text) override;
+    QString NumberText() const override;
+    void SetEndCallEnabled(bool enabled) override;
+    void RestoreWindow() override;
+    void SetRinging(bool on) override;
+    void SetCallTimerRunning(bool on) override;
+    void PlayTone(const QString &toneName) override;
+    void Pause(int milliseconds) override;
+    platform::MsgResult ShowMessage(const QString &text, const QString &title, platform::MsgIcon icon) override;
+    void AddRecentCall(const QString &number, int hours, int minutes, int seconds) override;
 
     // Control by name ("Picture6", "lblMsg", "picmic_1"); null when absent.
     QWidget *Control(const QString &name) const { return controls_.value(name); }
@@ -77,6 +88,7 @@ private:
     PhoneServices services_;
     ClientEvents events_;
     Registration registration_;
+    CallControl calls_;
     QHash<QString, QWidget *> controls_;
     QWidget *speakerFrame_ = nullptr;
     bool exiting_ = false;

@@ -9,6 +9,7 @@
 #include "frmLogin.h"
 #include "frmSoftphone.h"
 
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QtTest>
 #include <cstdio>
@@ -52,9 +53,10 @@ class TestFrmSoftphone : public QObject {
     int loginShown = 0;
     std::function<void(frmLogin &)> loginAction;
 
-    std::unique_ptr<frmSoftphone> makeForm()
+    std::unique_ptr<frmSoftphone> makeForm(const QString &dataFolder = QString())
     {
         PhoneServices s;
+        s.dataFolder = dataFolder;
         s.settings = &settings;
         s.messages = &messages;
         s.screen = &screen;
@@ -370,6 +372,27 @@ private slots:
         QTest::mouseClick(form->Control("Picture2"), Qt::LeftButton);
         QVERIFY(client->log.calls.isEmpty());
         QCOMPARE(form->Tag, QString("CALLREG"));
+    }
+
+    void incomingCallRefusedWithTheEndKeyIsRecorded()
+    {
+        QTemporaryDir data;
+        storeAccount("h", "1001", "pw", "1001");
+        auto form = makeForm(data.path());
+        form->Form_Load();
+        auto session = std::make_shared<rtc::fake::FakeSession>(client->log, RTCSS_INCOMING);
+        session->participants.push_back(std::make_shared<rtc::fake::FakeParticipant>("sip:bob@h", "bob"));
+        client->RaiseSession(session, RTCSS_INCOMING);
+        QCOMPARE(form->lblMsg->text(), QString("Incomingbob"));
+        QVERIFY(form->ring->isActive());
+        QVERIFY(form->Control("Picture8")->isEnabled());
+        form->cmbPhoneNo->setEditText("555");
+        QTest::mouseClick(form->Control("Picture8"), Qt::LeftButton);
+        QVERIFY(!form->ring->isActive());
+        QVERIFY(client->log.calls.contains("Session.Terminate(2)"));
+        QFile history(data.filePath("recentcall.txt"));
+        QVERIFY(history.open(QIODevice::ReadOnly));
+        QCOMPARE(history.readAll(), QByteArray("555--Duration: 0:0:0\r\n"));
     }
 
     void reLoginWritesItsWordAndRegistersAgain()
