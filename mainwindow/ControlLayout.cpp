@@ -66,4 +66,14 @@ QString NormalPicture(const QString &name)
     return pictures.value(name);
 }
 
+QString HoverPicture(const QString &name)
+{
+    const QString normal = NormalPicture(name);
+    if (normal == QLatin1String("logOff"))
+        return QStringLiteral("logOn");
+    if (normal.startsWith(QLatin1String("off")))
+        return QStringLiteral("on") + normal.mid(3);
+    return QString();
+}
+
 } // namespace ControlLayout

@@ -15,5 +15,8 @@ const std::vector<ControlPlace> &MainWindowPlaces();
 // The picture a control shows when the pointer is not over it; empty for
 // controls the skin itself draws.
 QString NormalPicture(const QString &name);
+// The picture a control shows while the pointer is over it; empty for the
+// controls that do not light.
+QString HoverPicture(const QString &name);
 
 } // namespace ControlLayout

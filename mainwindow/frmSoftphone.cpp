@@ -4,6 +4,8 @@
 #include "Artwork.h"
 #include "ControlLayout.h"
 #include "HistoryFile.h"
+#include "HoverButtons.h"
+#include "NumberKeys.h"
 #include "frmLogin.h"
 #include "ISingleInstance.h"
 #include "ProfileStore.h"
@@ -15,6 +17,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QGuiApplication>
 #include <QScreen>
 #include <cmath>
@@ -62,6 +66,27 @@ frmSoftphone::frmSoftphone(PhoneServices services, QWidget *parent)
     connect(ring, &QTimer::timeout, this, [this] { calls_.ring_Timer(); });
     connect(tmrConnected, &QTimer::timeout, this, [this] { calls_.tmrConnected_Timer(); });
     connect(Picture(QStringLiteral("Picture6")), &PictureBox::Click, this, [this] { calls_.Picture6_Click(); });
+    connect(Picture(QStringLiteral("Picture16")), &PictureBox::Click, this, &frmSoftphone::Picture16_Click);
+    connect(Picture(QStringLiteral("Picture17")), &PictureBox::Click, this, &frmSoftphone::Picture17_Click);
+    static const std::pair<const char *, char> keypad[] = {
+        {"Picture20", '1'}, {"Picture21", '2'}, {"Picture22", '3'}, {"Picture25", '4'},
+        {"Picture26", '5'}, {"Picture27", '6'}, {"Picture30", '7'}, {"Picture31", '8'},
+        {"Picture32", '9'}, {"Picture35", '*'}, {"Picture36", '0'}, {"Picture37", '#'}};
+    for (const auto &[name, key] : keypad) {
+        const QChar k = QLatin1Char(key);
+        connect(Picture(QLatin1String(name)), &PictureBox::Click, this, [this, k] { KeypadClick(k); });
+    }
+    // Buttons that light under the pointer; the account and recent-calls
+    // buttons do not take the mouse back after a click.
+    hover_ = new HoverButtons(this);
+    for (const ControlPlace &place : ControlLayout::MainWindowPlaces()) {
+        const QString normal = ControlLayout::NormalPicture(place.name);
+        const QString lit = ControlLayout::HoverPicture(place.name);
+        if (!lit.isEmpty())
+            hover_->Add(Picture(place.name), QPixmap(Artwork::buttonPath(lit)), QPixmap(Artwork::buttonPath(normal)),
+                        place.name != QLatin1String("Picture2") && place.name != QLatin1String("Picture3"));
+    }
+    cmbPhoneNo->lineEdit()->installEventFilter(this);
     connect(Picture(QStringLiteral("Picture8")), &PictureBox::Click, this, [this] { calls_.Picture8_Click(); });
     if (services_.screen)
         modMoveForm::SetScreenMetrics(services_.screen);
@@ -358,6 +383,60 @@ void frmSoftphone::PlayTone(const QString &toneName)
         return;
     }
     // Local key tones join with the sound output.
+}
+
+bool frmSoftphone::IsHoverLit() const
+{
+    return hover_->IsLit();
+}
+
+void frmSoftphone::Picture16_Click()
+{
+    SetStatusText(QStringLiteral("Ready..."));
+    cmbPhoneNo->setEditText(QString());
+    cmbPhoneNo->setFocus();
+}
+
+void frmSoftphone::Picture17_Click()
+{
+    const QString text = cmbPhoneNo->currentText();
+    if (!text.isEmpty())
+        cmbPhoneNo->setEditText(text.left(text.size() - 1));
+}
+
+void frmSoftphone::KeypadClick(QChar key)
+{
+    PlayTone(CallControl::ToneName(key));
+    cmbPhoneNo->setEditText(cmbPhoneNo->currentText() + key);
+}
+
+bool frmSoftphone::eventFilter(QObject *watched, QEvent *event)
+{
+    // The number box's key filter: characters only; keys without one
+    // (arrows, Delete) edit as usual.
+    if (watched != cmbPhoneNo->lineEdit() || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const QString typed = static_cast<QKeyEvent *>(event)->text();
+    if (typed.isEmpty())
+        return false;
+    const QChar c = typed.at(0);
+    switch (NumberKeys::Classify(c, static_cast<int>(cmbPhoneNo->currentText().size()))) {
+    case NumberKeys::Action::Refuse:
+        ShowMessage(QStringLiteral("Numbers 0 to 9 only, please!"), QStringLiteral("Input Error"),
+                    platform::MsgIcon::Exclamation);
+        return true;
+    case NumberKeys::Action::Dial:
+        calls_.MakeCall();
+        return true;
+    case NumberKeys::Action::Tone:
+        PlayTone(CallControl::ToneName(c));
+        return false;
+    case NumberKeys::Action::Edit:
+        return false;
+    case NumberKeys::Action::Ignore:
+        return true;
+    }
+    return false;
 }
 
 void frmSoftphone::Pause(int milliseconds)

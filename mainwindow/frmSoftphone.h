@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QWidget>
 
+class HoverButtons;
 namespace platform {
 class ISingleInstance;
 }
@@ -36,6 +37,11 @@ public:
     void SetInCallControls() override;
     void SetIdleControls() override;
     void MakeCall() { calls_.MakeCall(); }
+    void Picture16_Click();
+    void Picture17_Click();
+    // A keypad key: its tone, and its character at the end of the number.
+    void KeypadClick(QChar key);
+    bool IsHoverLit() const;
     rtc::HRESULT ReLogin() override;
     void Picture2_Click();
 
@@ -76,6 +82,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();
@@ -89,6 +96,7 @@ private:
     ClientEvents events_;
     Registration registration_;
     CallControl calls_;
+    HoverButtons *hover_ = nullptr;
     QHash<QString, QWidget *> controls_;
     QWidget *speakerFrame_ = nullptr;
     bool exiting_ = false;

@@ -1,0 +1,38 @@
+#include "HoverButtons.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+
+HoverButtons::HoverButtons(QObject *parent) : QObject(parent) {}
+
+void HoverButtons::Add(QLabel *button, const QPixmap &hover, const QPixmap &normal, bool withRelease)
+{
+    buttons_.insert(button, {hover, normal, withRelease});
+    button->setMouseTracking(true); // moves arrive with no button held too
+    button->installEventFilter(this);
+}
+
+bool HoverButtons::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *button = qobject_cast<QLabel *>(watched);
+    const auto it = buttons_.constFind(button);
+    if (it == buttons_.constEnd())
+        return false;
+    if (event->type() == QEvent::MouseMove) {
+        const QPointF p = static_cast<QMouseEvent *>(event)->position();
+        if (!hoverFlag_) {
+            hoverFlag_ = true;
+            button->setPixmap(it->hover);
+            button->grabMouse();
+        } else if (p.x() < 0 || p.y() < 0 || p.x() > button->width() || p.y() > button->height()) {
+            hoverFlag_ = false;
+            button->setPixmap(it->normal);
+            button->releaseMouse();
+        }
+    } else if (event->type() == QEvent::MouseButtonRelease && it->withRelease) {
+        // The release ends the system's hold on the mouse; take it again.
+        hoverFlag_ = true;
+        button->grabMouse();
+    }
+    return false;
+}

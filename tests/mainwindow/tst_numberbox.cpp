@@ -1,0 +1,159 @@
+// The number box, the keypad, the clear and backspace keys, and the buttons
+// that light under the pointer, on the real phone window.
+#include "AccountProfile.h"
+#include "Artwork.h"
+#include "FakeRTCClient.h"
+#include "MemorySettingsStore.h"
+#include "ProfileStore.h"
+#include "QtScreenMetrics.h"
+#include "RecordingMessageBox.h"
+#include "frmSoftphone.h"
+
+#include <QLineEdit>
+#include <QtTest>
+
+using namespace rtc;
+
+class TestNumberBox : public QObject {
+    Q_OBJECT
+
+    platform::MemorySettingsStore settings;
+    platform::RecordingMessageBox messages;
+    platform::FixedScreenMetrics screen;
+    std::shared_ptr<fake::FakeRTCClient> client;
+    std::unique_ptr<frmSoftphone> form;
+
+    QLineEdit *edit() { return form->cmbPhoneNo->lineEdit(); }
+    void type(QChar c) { QTest::keyClick(edit(), c.toLatin1()); }
+    void move(const char *name, QPoint p)
+    {
+        QWidget *w = form->Control(name);
+        QMouseEvent e(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+    }
+    bool shows(const char *name, const QString &picture)
+    {
+        auto *label = qobject_cast<QLabel *>(form->Control(name));
+        return label->pixmap().toImage() == QPixmap(Artwork::buttonPath(picture)).toImage();
+    }
+
+private slots:
+    void init()
+    {
+        settings = platform::MemorySettingsStore{};
+        messages = platform::RecordingMessageBox{};
+        client = std::make_shared<fake::FakeRTCClient>();
+        g_strSip = "h";
+        g_strAccount = g_strUser = "1001";
+        g_strPassword = "pw";
+        ProfileStore::SaveProfile(settings);
+        PhoneServices s;
+        s.settings = &settings;
+        s.messages = &messages;
+        s.screen = &screen;
+        s.createClient = [this]() -> std::shared_ptr<IRTCClient> { return client; };
+        form = std::make_unique<frmSoftphone>(s);
+        form->Form_Load();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        client->RaiseRegistration(RTCRS_REGISTERED);
+        client->log.calls.clear();
+    }
+    void cleanup() { form.reset(); }
+
+    void lettersAndControlKeysAreRefused()
+    {
+        edit()->setFocus();
+        type('a');
+        QTest::keyClick(edit(), Qt::Key_V, Qt::ControlModifier); // paste by keyboard
+        QCOMPARE(messages.texts(), QStringList({"Numbers 0 to 9 only, please!", "Numbers 0 to 9 only, please!"}));
+        QCOMPARE(messages.shown[0].title, QString("Input Error"));
+        QCOMPARE(messages.shown[0].icon, platform::MsgIcon::Exclamation);
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString());
+    }
+
+    void digitsGoInAndBackspaceEdits()
+    {
+        edit()->setFocus();
+        for (QChar c : QString("12*#5"))
+            type(c);
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString("12*#5"));
+        QTest::keyClick(edit(), Qt::Key_Backspace);
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString("12*#"));
+        QVERIFY(messages.shown.isEmpty());
+    }
+
+    void enterDialsFromTenCharacters()
+    {
+        edit()->setFocus();
+        form->cmbPhoneNo->setEditText("123456789");
+        QTest::keyClick(edit(), Qt::Key_Return);
+        QVERIFY(client->log.calls.isEmpty()); // nine: nothing
+        form->cmbPhoneNo->setEditText("1234567890");
+        QTest::keyClick(edit(), Qt::Key_Return);
+        QCOMPARE(client->log.calls.last(), QString("Session.AddParticipant(sip:1234567890@h, Any Name)"));
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString("1234567890"));
+    }
+
+    void keypadAppendsAtTheEndAndSendsDtmfWhenConnected()
+    {
+        form->cmbPhoneNo->setEditText("12");
+        edit()->setCursorPosition(0);
+        QTest::mouseClick(form->Control("Picture36"), Qt::LeftButton);
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString("120"));
+        QVERIFY(!client->operations().contains("SendDTMF"));
+        form->lblMsg->setText("connected 0:0:3");
+        QTest::mouseClick(form->Control("Picture26"), Qt::LeftButton);
+        QTest::mouseClick(form->Control("Picture35"), Qt::LeftButton);
+        QTest::mouseClick(form->Control("Picture37"), Qt::LeftButton);
+        QCOMPARE(client->log.calls, QStringList({"SendDTMF(5)", "SendDTMF(10)", "SendDTMF(11)"}));
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString("1205*#"));
+    }
+
+    void clearAndBackspaceKeys()
+    {
+        form->cmbPhoneNo->setEditText("12345");
+        QTest::mouseClick(form->Control("Picture17"), Qt::LeftButton);
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString("1234"));
+        form->lblMsg->setText("IncomingBob");
+        QTest::mouseClick(form->Control("Picture16"), Qt::LeftButton);
+        QCOMPARE(form->lblMsg->text(), QString("Ready..."));
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString());
+        QTest::mouseClick(form->Control("Picture17"), Qt::LeftButton); // empty: nothing
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString());
+        form->SetInCallControls();
+        form->cmbPhoneNo->setEditText("9");
+        QTest::mouseClick(form->Control("Picture17"), Qt::LeftButton);
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString("9")); // disabled in a call
+    }
+
+    void buttonsLightUnderThePointerOneAtATime()
+    {
+        move("Picture11", {5, 5});
+        QVERIFY(shows("Picture11", "onPB"));
+        QVERIFY(form->IsHoverLit());
+        move("Picture11", {22, 21}); // on the edge: still inside
+        QVERIFY(shows("Picture11", "onPB"));
+        move("Picture20", {5, 5}); // the neighbour waits for the first to be left
+        QVERIFY(shows("Picture20", "off1"));
+        move("Picture11", {23, 5});
+        QVERIFY(shows("Picture11", "offPB"));
+        QVERIFY(!form->IsHoverLit());
+        move("Picture20", {5, 5});
+        QVERIFY(shows("Picture20", "on1"));
+    }
+
+    void releaseOnAKeyTakesTheMouseBack()
+    {
+        // A release on a key takes the mouse back and keeps it lit.
+        move("Picture20", {5, 5});
+        QTest::mouseRelease(form->Control("Picture20"), Qt::LeftButton, {}, {5, 5});
+        QVERIFY(form->IsHoverLit());
+        move("Picture20", {-1, 5});
+        QVERIFY(!form->IsHoverLit());
+        QVERIFY(shows("Picture20", "off1"));
+    }
+};
+
+QTEST_MAIN(TestNumberBox)
+#include "tst_numberbox.moc"
