@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kIterateIntervalMs = 20;
 constexpr int kShutdownWaitMs = 1000;
+constexpr int kDtmfGapMs = 250; // a tone's 100 ms or so, and a pause
 
 std::string str(const QString &s) { return s.toStdString(); }
 
@@ -57,6 +58,9 @@ Engine::Engine(LinphoneClientOptions options) : options_(std::move(options))
 {
     iterateTimer_.setInterval(kIterateIntervalMs);
     QObject::connect(&iterateTimer_, &QTimer::timeout, [this] { iterateOnce(); });
+    dtmfTimer_.setSingleShot(true);
+    dtmfTimer_.setInterval(kDtmfGapMs);
+    QObject::connect(&dtmfTimer_, &QTimer::timeout, [this] { sendQueuedDtmf(); });
     retryTimer_.setSingleShot(true);
     QObject::connect(&retryTimer_, &QTimer::timeout, [this] { retryRegistration(); });
 }
@@ -247,6 +251,8 @@ void Engine::releaseCore()
     releasePending_ = false;
     iterateTimer_.stop();
     retryTimer_.stop();
+    dtmfTimer_.stop();
+    dtmfQueue_.clear();
     if (!core_)
         return;
     if (ringPlayer_) {

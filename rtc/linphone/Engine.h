@@ -44,6 +44,8 @@ public:
     HRESULT answer(LinphoneSession *session);
     HRESULT terminate(LinphoneSession *session, RTC_TERMINATE_REASON reason);
     HRESULT sendDtmf(RTC_DTMF dtmf);
+    void sendQueuedDtmf();
+    std::shared_ptr<linphone::Call> connectedCall() const;
     void onCallState(const std::shared_ptr<linphone::Call> &call, linphone::Call::State state,
                      const std::string &message);
     void onDtmfReceived(int dtmf);
@@ -86,6 +88,8 @@ private:
     std::shared_ptr<CoreEvents> listener_;
     QTimer iterateTimer_;
     QTimer retryTimer_;
+    QTimer dtmfTimer_;   // the gap between two queued tones
+    QByteArray dtmfQueue_;
     bool shutDown_ = false;
     bool inIterate_ = false;
     bool releasePending_ = false;

@@ -157,17 +157,43 @@ HRESULT Engine::terminate(LinphoneSession *session, RTC_TERMINATE_REASON reason)
     return status == 0 ? S_OK : E_FAIL;
 }
 
+std::shared_ptr<linphone::Call> Engine::connectedCall() const
+{
+    for (const auto &s : sessions_) {
+        if (s->state() == RTCSS_CONNECTED && s->call()
+            && s->call()->getState() == linphone::Call::State::StreamsRunning)
+            return s->call();
+    }
+    return nullptr;
+}
+
 HRESULT Engine::sendDtmf(RTC_DTMF dtmf)
 {
     const char tone = dtmfChar(dtmf);
     if (!tone)
         return E_INVALIDARG;
-    for (const auto &s : sessions_) {
-        if (s->state() == RTCSS_CONNECTED && s->call()
-            && s->call()->getState() == linphone::Call::State::StreamsRunning)
-            return s->call()->sendDtmf(tone) == 0 ? S_OK : E_FAIL;
+    if (!connectedCall())
+        return RTC_E_INVALID_SESSION_STATE;
+    // A tone still going out swallows the next one: keys pressed quickly
+    // are queued and sent one after the other.
+    dtmfQueue_.append(tone);
+    if (!dtmfTimer_.isActive())
+        sendQueuedDtmf();
+    return S_OK;
+}
+
+void Engine::sendQueuedDtmf()
+{
+    if (dtmfQueue_.isEmpty())
+        return;
+    auto call = connectedCall();
+    if (!call) {
+        dtmfQueue_.clear();
+        return;
     }
-    return RTC_E_INVALID_SESSION_STATE;
+    call->sendDtmf(dtmfQueue_.front());
+    dtmfQueue_.remove(0, 1);
+    dtmfTimer_.start();
 }
 
 void Engine::onDtmfReceived(int dtmf)

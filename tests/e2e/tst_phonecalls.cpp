@@ -1,0 +1,186 @@
+// Calls from and to the phone window with the real engine, through a real
+// Kamailio, against another real engine as the far end.
+#include "AccountProfile.h"
+#include "EngineTestSupport.h"
+#include "LinphoneClient.h"
+#include "LocalProvider.h"
+#include "LocalPulse.h"
+#include "MemorySettingsStore.h"
+#include "ProfileStore.h"
+#include "QtScreenMetrics.h"
+#include "RecordingMessageBox.h"
+#include "frmSoftphone.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace rtc;
+
+namespace {
+constexpr int kWaitMs = 10000;
+
+long stateOf(const std::shared_ptr<IRTCSession> &s)
+{
+    RTC_SESSION_STATE st = RTCSS_IDLE;
+    if (!s || Failed(s->get_State(&st)))
+        return -1;
+    return st;
+}
+} // namespace
+
+class TestPhoneCalls : public QObject {
+    Q_OBJECT
+
+    LocalPulse pulse;
+    std::unique_ptr<LocalProvider> provider;
+    platform::MemorySettingsStore settings;
+    platform::RecordingMessageBox messages;
+    platform::FixedScreenMetrics screen;
+    QTemporaryDir data, engine;
+    std::unique_ptr<TestClient> peer; // 1002, the far end
+    std::shared_ptr<IRTCProfile> peerProfile;
+    QString dtmf;
+    std::unique_ptr<frmSoftphone> phone;
+
+    std::shared_ptr<IRTCSession> peerSession(long state)
+    {
+        for (auto it = peer->events.events.rbegin(); it != peer->events.events.rend(); ++it)
+            if (it->type == RTCE_SESSION_STATE_CHANGE && it->state == state)
+                return it->session;
+        return nullptr;
+    }
+    QString click(const char *name)
+    {
+        QTest::mouseClick(phone->Control(name), Qt::LeftButton);
+        return phone->lblMsg->text();
+    }
+
+private slots:
+    void initTestCase() { QVERIFY2(pulse.start(), qPrintable(pulse.error())); }
+
+    void init()
+    {
+        provider = std::make_unique<LocalProvider>();
+        QVERIFY2(provider->start(), qPrintable(provider->error()));
+        dtmf.clear();
+        peer = std::make_unique<TestClient>([this](char t) { dtmf += QLatin1Char(t); });
+        QCOMPARE(peer->start(), S_OK);
+        peerProfile = peer->enable(provisionXml("1002", "1002pw", provider->hostPort(), 60, "Bea"));
+        QVERIFY(peerProfile);
+        QTRY_VERIFY_WITH_TIMEOUT(peer->registered(), kWaitMs);
+
+        settings = platform::MemorySettingsStore{};
+        messages = platform::RecordingMessageBox{};
+        g_strSip = provider->hostPort();
+        g_strAccount = g_strUser = "1001";
+        g_strPassword = "1001pw";
+        ProfileStore::SaveProfile(settings);
+        PhoneServices s;
+        s.settings = &settings;
+        s.messages = &messages;
+        s.screen = &screen;
+        s.dataFolder = data.path();
+        const QString folder = engine.path();
+        s.createClient = [folder]() -> std::shared_ptr<IRTCClient> {
+            LinphoneClientOptions o;
+            o.folder = folder;
+            o.bindAddress = "127.0.0.1";
+            return std::make_shared<LinphoneClient>(o);
+        };
+        phone = std::make_unique<frmSoftphone>(s);
+        phone->Form_Load();
+        phone->show();
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), kWaitMs);
+    }
+
+    void cleanup()
+    {
+        phone.reset();
+        peer.reset();
+        provider.reset();
+        QFile::remove(data.filePath("recentcall.txt"));
+    }
+
+    void outgoingCallConnectsCountsSendsDtmfAndEnds()
+    {
+        // The far end answers whatever rings.
+        peer->events.onEvent = [](const RecordedEvent &e) {
+            if (e.type == RTCE_SESSION_STATE_CHANGE && e.state == RTCSS_INCOMING)
+                e.session->Answer();
+        };
+        phone->cmbPhoneNo->setEditText("1002");
+        click("Picture6");
+        QVERIFY(!phone->Control("Picture6")->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("CONNECTED 0:0:1"), 3000);
+        QVERIFY(peer->events.sessionStates().front() == RTCSS_INCOMING);
+
+        for (const char *key : {"Picture20", "Picture26", "Picture35", "Picture37", "Picture36"})
+            click(key);
+        QTRY_COMPARE_WITH_TIMEOUT(dtmf, QString("15*#0"), kWaitMs);
+
+        click("Picture8");
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(peerSession(RTCSS_INCOMING)), long(RTCSS_DISCONNECTED), kWaitMs);
+        QVERIFY(phone->Control("Picture6")->isEnabled());
+        QFile history(data.filePath("recentcall.txt"));
+        QVERIFY(history.open(QIODevice::ReadOnly));
+        QVERIFY(history.readAll().startsWith("100215*#0--Duration: 0:0:"));
+    }
+
+    void incomingCallRingsAndIsAnswered()
+    {
+        std::shared_ptr<IRTCSession> out;
+        QCOMPARE(peer->client->CreateSession(RTCST_PC_TO_PHONE, {}, peerProfile, RTCCS_FORCE_PROFILE, &out), S_OK);
+        QCOMPARE(out->AddParticipant("sip:1001@" + provider->hostPort(), "Phone", nullptr), S_OK);
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("IncomingBea"), kWaitMs);
+        QVERIFY(phone->ring->isActive());
+        QVERIFY(phone->Control("Picture8")->isEnabled());
+        click("Picture6");
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
+        QVERIFY(!phone->ring->isActive());
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(out), long(RTCSS_CONNECTED), kWaitMs);
+        out->Terminate(RTCTR_NORMAL); // the far end hangs up
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
+    }
+
+    void incomingCallRefusedAsBusy()
+    {
+        std::shared_ptr<IRTCSession> out;
+        QCOMPARE(peer->client->CreateSession(RTCST_PC_TO_PHONE, {}, peerProfile, RTCCS_FORCE_PROFILE, &out), S_OK);
+        QCOMPARE(out->AddParticipant("sip:1001@" + provider->hostPort(), "Phone", nullptr), S_OK);
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("IncomingBea"), kWaitMs);
+        click("Picture8");
+        QVERIFY(!phone->ring->isActive());
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(out), long(RTCSS_DISCONNECTED), kWaitMs);
+        bool busy = false;
+        for (const auto &e : peer->events.events)
+            busy = busy || (e.type == RTCE_SESSION_STATE_CHANGE && e.state == RTCSS_DISCONNECTED && e.code == 486);
+        QVERIFY(busy);
+    }
+
+    void callerHangingUpWhileRingingStopsTheRing()
+    {
+        std::shared_ptr<IRTCSession> out;
+        QCOMPARE(peer->client->CreateSession(RTCST_PC_TO_PHONE, {}, peerProfile, RTCCS_FORCE_PROFILE, &out), S_OK);
+        QCOMPARE(out->AddParticipant("sip:1001@" + provider->hostPort(), "Phone", nullptr), S_OK);
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("IncomingBea"), kWaitMs);
+        out->Terminate(RTCTR_NORMAL);
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
+        QVERIFY(!phone->ring->isActive());
+        QVERIFY(!phone->Control("Picture8")->isEnabled());
+    }
+
+    void notRegisteredDialsNothing()
+    {
+        phone->state.strRegStatus = "REJECTED";
+        phone->cmbPhoneNo->setEditText("1002");
+        click("Picture6");
+        QCOMPARE(messages.shown.last().title, QString("Account/Pin"));
+        QTest::qWait(1000);
+        QVERIFY(peer->events.sessionStates().empty()); // no INVITE reached the far end
+    }
+};
+
+QTEST_MAIN(TestPhoneCalls)
+#include "tst_phonecalls.moc"
