@@ -6,6 +6,7 @@
 #include "LockFileInstance.h"
 #include "QtMessageBox.h"
 #include "QtScreenMetrics.h"
+#include "QtSoundOutput.h"
 #include "QuitOnSignal.h"
 #include "frmSoftphone.h"
 
@@ -23,6 +24,7 @@ int main(int argc, char *argv[])
     platform::IniSettingsStore settings;
     platform::QtMessageBox messages;
     platform::QtScreenMetrics screen;
+    platform::QtSoundOutput sound;
     platform::LockFileInstance instance(platform::LockFileInstance::defaultLockPath(settings.filePath()));
     if (!frmSoftphone::Form_Initialize(instance, messages))
         return 1;
@@ -37,6 +39,7 @@ int main(int argc, char *argv[])
     services.messages = &messages;
     services.screen = &screen;
     services.dataFolder = ProgramDataFolder();
+    services.sound = &sound;
     services.createClient = [engine]() -> std::shared_ptr<rtc::IRTCClient> {
         return std::make_shared<rtc::LinphoneClient>(engine);
     };

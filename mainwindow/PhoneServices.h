@@ -2,6 +2,7 @@
 #include "IMessageBox.h"
 #include "IRTCClient.h"
 #include "IScreenMetrics.h"
+#include "ISoundOutput.h"
 #include "ISettingsStore.h"
 #include <functional>
 #include <memory>
@@ -13,6 +14,7 @@ struct PhoneServices {
     platform::ISettingsStore *settings = nullptr;
     platform::IMessageBox *messages = nullptr;
     platform::IScreenMetrics *screen = nullptr;
+    platform::ISoundOutput *sound = nullptr; // key tones; none plays nothing
     // Makes the one RTC client of the run; may return none.
     std::function<std::shared_ptr<rtc::IRTCClient>()> createClient;
     // Where the call history and the phone book live; empty keeps no history.

@@ -6,6 +6,7 @@
 #include "HistoryFile.h"
 #include "HoverButtons.h"
 #include "NumberKeys.h"
+#include "Tones.h"
 #include "frmLogin.h"
 #include "ISingleInstance.h"
 #include "ProfileStore.h"
@@ -382,7 +383,12 @@ void frmSoftphone::PlayTone(const QString &toneName)
         }
         return;
     }
-    // Local key tones join with the sound output.
+    // Played from the bytes built into the program; no file, no default sound.
+    if (services_.sound) {
+        const QByteArray wave = Tones::load(toneName);
+        if (!wave.isEmpty())
+            services_.sound->play(wave);
+    }
 }
 
 bool frmSoftphone::IsHoverLit() const

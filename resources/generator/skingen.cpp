@@ -5,12 +5,14 @@
 //   skingen write FOLDER          draw every picture into FOLDER/{skins,buttons}
 //   skingen --check FOLDER        verify the pictures in FOLDER
 //   skingen --preview FOLDER OUT  compose previews of the windows into OUT
+//   skingen tones FOLDER          write the twelve key tones into FOLDER/tones
 
 #include "Buttons.h"
 #include "Check.h"
 #include "Preview.h"
 #include "Skins.h"
 #include "Style.h"
+#include "ToneWaves.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -21,7 +23,7 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: skingen write FOLDER | --check FOLDER | --preview FOLDER OUT\n");
+    std::fprintf(stderr, "usage: skingen write FOLDER | --check FOLDER | --preview FOLDER OUT | tones FOLDER\n");
     return 2;
 }
 
@@ -77,6 +79,8 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments().mid(1);
     if (args.size() == 2 && args[0] == "write")
         return write(args[1]);
+    if (args.size() == 2 && args[0] == "tones")
+        return ToneWaves::writeAll(args[1] + "/tones") ? 0 : 1;
     if (args.size() == 2 && args[0] == "--check")
         return check(args[1]);
     if (args.size() == 3 && args[0] == "--preview")

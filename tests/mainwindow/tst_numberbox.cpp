@@ -7,6 +7,8 @@
 #include "ProfileStore.h"
 #include "QtScreenMetrics.h"
 #include "RecordingMessageBox.h"
+#include "RecordingSoundOutput.h"
+#include "Tones.h"
 #include "frmSoftphone.h"
 
 #include <QLineEdit>
@@ -20,6 +22,7 @@ class TestNumberBox : public QObject {
     platform::MemorySettingsStore settings;
     platform::RecordingMessageBox messages;
     platform::FixedScreenMetrics screen;
+    platform::RecordingSoundOutput sound;
     std::shared_ptr<fake::FakeRTCClient> client;
     std::unique_ptr<frmSoftphone> form;
 
@@ -42,6 +45,7 @@ private slots:
     {
         settings = platform::MemorySettingsStore{};
         messages = platform::RecordingMessageBox{};
+        sound.played.clear();
         client = std::make_shared<fake::FakeRTCClient>();
         g_strSip = "h";
         g_strAccount = g_strUser = "1001";
@@ -51,6 +55,7 @@ private slots:
         s.settings = &settings;
         s.messages = &messages;
         s.screen = &screen;
+        s.sound = &sound;
         s.createClient = [this]() -> std::shared_ptr<IRTCClient> { return client; };
         form = std::make_unique<frmSoftphone>(s);
         form->Form_Load();
@@ -78,7 +83,11 @@ private slots:
         for (QChar c : QString("12*#5"))
             type(c);
         QCOMPARE(form->cmbPhoneNo->currentText(), QString("12*#5"));
+        QCOMPARE(sound.played.size(), 5); // each key sounds its own tone
+        QCOMPARE(sound.played[2], Tones::load("Tonestar.wav"));
+        QCOMPARE(sound.played[4], Tones::load("tone5.WAV"));
         QTest::keyClick(edit(), Qt::Key_Backspace);
+        QCOMPARE(sound.played.size(), 5); // backspace is silent
         QCOMPARE(form->cmbPhoneNo->currentText(), QString("12*#"));
         QVERIFY(messages.shown.isEmpty());
     }
@@ -89,6 +98,7 @@ private slots:
         form->cmbPhoneNo->setEditText("123456789");
         QTest::keyClick(edit(), Qt::Key_Return);
         QVERIFY(client->log.calls.isEmpty()); // nine: nothing
+        QVERIFY(sound.played.isEmpty());      // and Enter is never a tone
         form->cmbPhoneNo->setEditText("1234567890");
         QTest::keyClick(edit(), Qt::Key_Return);
         QCOMPARE(client->log.calls.last(), QString("Session.AddParticipant(sip:1234567890@h, Any Name)"));
@@ -107,6 +117,7 @@ private slots:
         QTest::mouseClick(form->Control("Picture35"), Qt::LeftButton);
         QTest::mouseClick(form->Control("Picture37"), Qt::LeftButton);
         QCOMPARE(client->log.calls, QStringList({"SendDTMF(5)", "SendDTMF(10)", "SendDTMF(11)"}));
+        QCOMPARE(sound.played.size(), 1); // only the key pressed before the call sounded here
         QCOMPARE(form->cmbPhoneNo->currentText(), QString("1205*#"));
     }
 

@@ -113,8 +113,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(alice_->events.has(RTCE_MEDIA, RTCMET_STARTED), kWaitMs);
 
         // Tones go as RFC 2833 events and arrive at the other engine.
-        QTRY_COMPARE_WITH_TIMEOUT(alice_->client->SendDTMF(RTC_DTMF_5), S_OK, kWaitMs);
-        QTest::qWait(300);
+        // Sent back to back: the engine spaces them out itself.
+        QCOMPARE(alice_->client->SendDTMF(RTC_DTMF_5), S_OK);
         QCOMPARE(alice_->client->SendDTMF(RTC_DTMF_POUND), S_OK);
         QTRY_COMPARE_WITH_TIMEOUT(bobTones_, QByteArray("5#"), kWaitMs);
         QCOMPARE(alice_->client->SendDTMF(RTC_DTMF_FLASH), E_INVALIDARG);
