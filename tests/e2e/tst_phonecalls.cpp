@@ -9,6 +9,7 @@
 #include "ProfileStore.h"
 #include "QtScreenMetrics.h"
 #include "RecordingMessageBox.h"
+#include "SippPeer.h"
 #include "frmSoftphone.h"
 
 #include <QFile>
@@ -169,6 +170,27 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
         QVERIFY(!phone->ring->isActive());
         QVERIFY(!phone->Control("Picture8")->isEnabled());
+    }
+
+    void secondCallDuringAConnectedCallLeavesTheFirstAlone()
+    {
+        std::shared_ptr<IRTCSession> out;
+        QCOMPARE(peer->client->CreateSession(RTCST_PC_TO_PHONE, {}, peerProfile, RTCCS_FORCE_PROFILE, &out), S_OK);
+        QCOMPARE(out->AddParticipant("sip:1001@" + provider->hostPort(), "Phone", nullptr), S_OK);
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("IncomingBea"), kWaitMs);
+        click("Picture6");
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
+        const auto first = phone->state.objSession;
+
+        SippPeer second(*provider, "uac_incoming.xml");
+        QVERIFY2(second.startCaller("1001", "alice", "alice-secret"), qPrintable(second.error()));
+        QTest::qWait(3000);
+        QCOMPARE(phone->lblMsg->text().left(10), QString("CONNECTED "));
+        QCOMPARE(phone->state.objSession, first);
+        QVERIFY(!phone->ring->isActive());
+        QCOMPARE(stateOf(out), long(RTCSS_CONNECTED));
+        click("Picture8");
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(out), long(RTCSS_DISCONNECTED), kWaitMs);
     }
 
     void notRegisteredDialsNothing()
