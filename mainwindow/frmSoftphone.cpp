@@ -371,11 +371,10 @@ void frmSoftphone::PlayTone(const QString &toneName)
 {
     // While connected the key goes to the far end instead of the speaker.
     if (lblMsg->text().left(9).toUpper() == QLatin1String("CONNECTED")) {
-        static const char *const names[] = {"Tone0.wav", "Tone1.wav", "Tone2.wav", "Tone3.wav",
-                                            "Tone4.wav", "Tone5.wav", "Tone6.wav", "Tone7.wav",
-                                            "Tone8.wav", "Tone9.wav", "Tonestar.wav", "Tonepnd.wav"};
-        for (int code = 0; code < 12; ++code) {
-            if (toneName == QLatin1String(names[code])) {
+        // The keys in the order of their DTMF codes: 0-9, then * (10), # (11).
+        static const QString keys = QStringLiteral("0123456789*#");
+        for (int code = 0; code < keys.size(); ++code) {
+            if (toneName == CallControl::ToneName(keys.at(code))) {
                 if (state.objRTCClient)
                     state.objRTCClient->SendDTMF(static_cast<rtc::RTC_DTMF>(code));
                 break;

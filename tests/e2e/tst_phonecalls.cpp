@@ -8,6 +8,7 @@
 #include "MemorySettingsStore.h"
 #include "ProfileStore.h"
 #include "QtScreenMetrics.h"
+#include "QtSoundOutput.h"
 #include "RecordingMessageBox.h"
 #include "SippPeer.h"
 #include "frmSoftphone.h"
@@ -19,6 +20,17 @@ using namespace rtc;
 
 namespace {
 constexpr int kWaitMs = 10000;
+
+// The real sound output, counting what it is asked to play.
+struct CountingSound : platform::ISoundOutput {
+    platform::QtSoundOutput real;
+    int plays = 0;
+    bool play(const QByteArray &wave) override
+    {
+        ++plays;
+        return real.play(wave);
+    }
+};
 
 long stateOf(const std::shared_ptr<IRTCSession> &s)
 {
@@ -42,6 +54,7 @@ class TestPhoneCalls : public QObject {
     std::shared_ptr<IRTCProfile> peerProfile;
     QString dtmf;
     std::unique_ptr<frmSoftphone> phone;
+    std::unique_ptr<CountingSound> sound;
 
     std::shared_ptr<IRTCSession> peerSession(long state)
     {
@@ -81,6 +94,8 @@ private slots:
         s.messages = &messages;
         s.screen = &screen;
         s.dataFolder = data.path();
+        sound = std::make_unique<CountingSound>();
+        s.sound = sound.get();
         const QString folder = engine.path();
         s.createClient = [folder]() -> std::shared_ptr<IRTCClient> {
             LinphoneClientOptions o;
@@ -97,6 +112,7 @@ private slots:
     void cleanup()
     {
         phone.reset();
+        sound.reset();
         peer.reset();
         provider.reset();
         QFile::remove(data.filePath("recentcall.txt"));
@@ -116,9 +132,11 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("CONNECTED 0:0:1"), 3000);
         QVERIFY(peer->events.sessionStates().front() == RTCSS_INCOMING);
 
+        const int before = sound->plays;
         for (const char *key : {"Picture20", "Picture26", "Picture35", "Picture37", "Picture36"})
             click(key);
         QTRY_COMPARE_WITH_TIMEOUT(dtmf, QString("15*#0"), kWaitMs);
+        QCOMPARE(sound->plays, before); // in a call nothing sounds here
 
         click("Picture8");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
