@@ -27,6 +27,16 @@ constexpr HRESULT RTC_E_INVALID_SIP_URL = static_cast<HRESULT>(0x80EE0024u);
 constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
 constexpr bool Failed(HRESULT hr) { return hr < 0; }
 
+// The getters' one shape: fill the caller's variable, or refuse a null one.
+template <typename T, typename V>
+HRESULT CopyOut(const V &value, T *out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = value;
+    return S_OK;
+}
+
 enum RTC_EVENT : int {
     RTCE_CLIENT = 0,
     RTCE_REGISTRATION_STATE_CHANGE = 1,

@@ -9,27 +9,9 @@ public:
     LinphoneParticipant(QString uri, QString name, RTC_PARTICIPANT_STATE state)
         : uri_(std::move(uri)), name_(std::move(name)), state_(state) {}
 
-    HRESULT get_UserURI(QString *uri) const override
-    {
-        if (!uri)
-            return E_POINTER;
-        *uri = uri_;
-        return S_OK;
-    }
-    HRESULT get_Name(QString *name) const override
-    {
-        if (!name)
-            return E_POINTER;
-        *name = name_;
-        return S_OK;
-    }
-    HRESULT get_State(RTC_PARTICIPANT_STATE *state) const override
-    {
-        if (!state)
-            return E_POINTER;
-        *state = state_;
-        return S_OK;
-    }
+    HRESULT get_UserURI(QString *uri) const override { return CopyOut(uri_, uri); }
+    HRESULT get_Name(QString *name) const override { return CopyOut(name_, name); }
+    HRESULT get_State(RTC_PARTICIPANT_STATE *state) const override { return CopyOut(state_, state); }
 
     void setState(RTC_PARTICIPANT_STATE state) { state_ = state; }
 

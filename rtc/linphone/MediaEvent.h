@@ -8,27 +8,9 @@ public:
     MediaEvent(long mediaType, RTC_MEDIA_EVENT_TYPE type, RTC_MEDIA_EVENT_REASON reason)
         : mediaType_(mediaType), type_(type), reason_(reason) {}
 
-    HRESULT get_MediaType(long *mediaType) const override
-    {
-        if (!mediaType)
-            return E_POINTER;
-        *mediaType = mediaType_;
-        return S_OK;
-    }
-    HRESULT get_EventType(RTC_MEDIA_EVENT_TYPE *type) const override
-    {
-        if (!type)
-            return E_POINTER;
-        *type = type_;
-        return S_OK;
-    }
-    HRESULT get_EventReason(RTC_MEDIA_EVENT_REASON *reason) const override
-    {
-        if (!reason)
-            return E_POINTER;
-        *reason = reason_;
-        return S_OK;
-    }
+    HRESULT get_MediaType(long *mediaType) const override { return CopyOut(mediaType_, mediaType); }
+    HRESULT get_EventType(RTC_MEDIA_EVENT_TYPE *type) const override { return CopyOut(type_, type); }
+    HRESULT get_EventReason(RTC_MEDIA_EVENT_REASON *reason) const override { return CopyOut(reason_, reason); }
 
 private:
     long mediaType_;

@@ -9,34 +9,10 @@ public:
                                  std::shared_ptr<IRTCProfile> profile)
         : state_(state), code_(code), text_(std::move(text)), profile_(std::move(profile)) {}
 
-    HRESULT get_State(RTC_REGISTRATION_STATE *state) const override
-    {
-        if (!state)
-            return E_POINTER;
-        *state = state_;
-        return S_OK;
-    }
-    HRESULT get_StatusCode(long *code) const override
-    {
-        if (!code)
-            return E_POINTER;
-        *code = code_;
-        return S_OK;
-    }
-    HRESULT get_StatusText(QString *text) const override
-    {
-        if (!text)
-            return E_POINTER;
-        *text = text_;
-        return S_OK;
-    }
-    HRESULT get_Profile(std::shared_ptr<IRTCProfile> *profile) const override
-    {
-        if (!profile)
-            return E_POINTER;
-        *profile = profile_;
-        return S_OK;
-    }
+    HRESULT get_State(RTC_REGISTRATION_STATE *state) const override { return CopyOut(state_, state); }
+    HRESULT get_StatusCode(long *code) const override { return CopyOut(code_, code); }
+    HRESULT get_StatusText(QString *text) const override { return CopyOut(text_, text); }
+    HRESULT get_Profile(std::shared_ptr<IRTCProfile> *profile) const override { return CopyOut(profile_, profile); }
 
 private:
     RTC_REGISTRATION_STATE state_;
