@@ -218,7 +218,114 @@ private slots:
         click("Picture6");
         QCOMPARE(messages.shown.last().title, QString("Account/Pin"));
         QTest::qWait(1000);
-        QVERIFY(peer->events.sessionStates().empty()); // no INVITE reached the far end
+        QVERIFY(peer->events.sessionStates().empty());
+        QCOMPARE(provider->invites(), QStringList()); // nothing on the wire
+    }
+
+    void undiallableNumbersSendNoInvite_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("other host") << QString("1@evil.example;x");
+        QTest::newRow("header injection") << QString("1002>\r\nTo: x");
+        QTest::newRow("letters") << QString("1002abc");
+        QTest::newRow("space") << QString("10 02");
+    }
+    void undiallableNumbersSendNoInvite()
+    {
+        QFETCH(QString, number);
+        phone->cmbPhoneNo->setEditText(number);
+        click("Picture6");
+        QCOMPARE(messages.shown.last().title, QString("Input Error"));
+        QCOMPARE(phone->lblMsg->text(), QString("Registered and Ready..."));
+        QVERIFY(!phone->state.objSession);
+        QTest::qWait(1000);
+        QCOMPARE(provider->invites(), QStringList());
+        QVERIFY(peer->events.sessionStates().empty());
+
+        // The same phone then dials a good number as usual.
+        phone->cmbPhoneNo->setEditText("1002");
+        click("Picture6");
+        QTRY_VERIFY_WITH_TIMEOUT(!provider->invites().isEmpty(), kWaitMs);
+        for (const QString &uri : provider->invites()) // retransmissions count too
+            QCOMPARE(uri, "sip:1002@" + provider->hostPort());
+        click("Picture8");
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
+    }
+
+    void outgoingCallRefusedAsBusy()
+    {
+        SippPeer callee(*provider, "uas_busy.xml");
+        QVERIFY2(callee.startCallee("2000", "echo-2000"), qPrintable(callee.error()));
+        phone->cmbPhoneNo->setEditText("2000");
+        click("Picture6");
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
+        QVERIFY(callee.waitFinished(kWaitMs));
+        QCOMPARE(callee.exitCode(), 0); // got its INVITE, answered 486, saw the ACK
+        QVERIFY(phone->Control("Picture6")->isEnabled());
+        QVERIFY(!phone->state.objSession);
+        QVERIFY(!phone->tmrConnected->isActive());
+        // Only the end key writes the history.
+        QVERIFY(!QFile::exists(data.filePath("recentcall.txt")));
+    }
+
+    void outgoingCallNotAnsweredIsCancelledByTheEndKey()
+    {
+        SippPeer callee(*provider, "uas_noanswer.xml");
+        QVERIFY2(callee.startCallee("2000", "echo-2000"), qPrintable(callee.error()));
+        phone->cmbPhoneNo->setEditText("2000");
+        click("Picture6");
+        QTRY_VERIFY_WITH_TIMEOUT(callee.messages().contains("SIP/2.0 180 Ringing"), kWaitMs);
+        QTest::qWait(1500); // ringing, nobody answers
+        QCOMPARE(phone->lblMsg->text(), QString("INPROGRESS"));
+        QVERIFY(!phone->tmrConnected->isActive());
+        click("Picture8");
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
+        QVERIFY(callee.waitFinished(kWaitMs));
+        QCOMPARE(callee.exitCode(), 0); // the CANCEL arrived and was answered
+        QFile history(data.filePath("recentcall.txt"));
+        QVERIFY(history.open(QIODevice::ReadOnly));
+        QCOMPARE(history.readAll(), QByteArray("2000--Duration: 0:0:0\r\n"));
+    }
+
+    void incomingCallNamingSeveralPeopleShowsOneCaller()
+    {
+        SippPeer caller(*provider, "uac_participants.xml");
+        caller.setRtpEcho(true);
+        QVERIFY2(caller.startCaller("1001", "alice", "alice-secret"), qPrintable(caller.error()));
+        QTRY_VERIFY_WITH_TIMEOUT(phone->ring->isActive(), kWaitMs);
+        QCOMPARE(phone->lblMsg->text(), QString("Incomingalice, carol, dave"));
+        QCOMPARE(phone->state.objParticipant ? 1 : 0, 1);
+        click("Picture6");
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
+        click("Picture8");
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
+        QVERIFY(caller.waitFinished(kWaitMs));
+        QCOMPARE(caller.exitCode(), 0);
+    }
+
+    void brokenOfferLeavesThePhoneWorking()
+    {
+        SippPeer caller(*provider, "uac_bad_sdp.xml");
+        QVERIFY2(caller.startCaller("1001", "alice", "alice-secret"), qPrintable(caller.error()));
+        QVERIFY(caller.waitFinished(kWaitMs));
+        QCOMPARE(caller.exitCode(), 0); // refused or answered, each the usual way
+        // Whatever the engine made of it, nothing is left ringing or open.
+        if (phone->ring->isActive())
+            click("Picture8");
+        QTRY_VERIFY_WITH_TIMEOUT(!phone->ring->isActive(), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!phone->state.objSession, kWaitMs);
+
+        // And the next call goes through as usual.
+        peer->events.onEvent = [](const RecordedEvent &e) {
+            if (e.type == RTCE_SESSION_STATE_CHANGE && e.state == RTCSS_INCOMING)
+                e.session->Answer();
+        };
+        phone->cmbPhoneNo->setEditText("1002");
+        click("Picture6");
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
+        click("Picture8");
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
     }
 };
 

@@ -1,6 +1,8 @@
 #include "LocalProvider.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 
 namespace {
 QString script() { return LocalProvider::sourceDir() + QStringLiteral("/scripts/provider"); }
@@ -100,4 +102,19 @@ QStringList LocalProvider::contacts(const QString &user) const
     for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         list << line.section(QLatin1Char(' '), 0, 0);
     return list;
+}
+
+QStringList LocalProvider::invites() const
+{
+    QFile log(dir_.path() + QStringLiteral("/kamailio.log"));
+    QStringList uris;
+    if (!log.open(QIODevice::ReadOnly))
+        return uris;
+    static const QRegularExpression line(QStringLiteral("new INVITE for (\\S+) from"));
+    for (const QByteArray &raw : log.readAll().split('\n')) {
+        const auto m = line.match(QString::fromUtf8(raw));
+        if (m.hasMatch())
+            uris << m.captured(1);
+    }
+    return uris;
 }

@@ -24,6 +24,9 @@ public:
     QString error() const { return error_; }
     // Contact URIs Kamailio holds for USER; empty when none.
     QStringList contacts(const QString &user) const;
+    // Request URIs of the new calls (INVITEs outside a dialog) that reached
+    // the provider so far, in order, retransmissions included.
+    QStringList invites() const;
 
     // The source tree, from SOFTPHONE_SOURCE_DIR (set by ctest).
     static QString sourceDir();
