@@ -51,22 +51,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-now() { printf '%s' "$EPOCHREALTIME"; }
-forget_pid() { local p keep_=(); for p in "${pids[@]}"; do [ "$p" = "$1" ] || keep_+=("$p"); done; pids=("${keep_[@]}"); }
-
-# Ends PID (our child): TERM, up to 10 s, then KILL.
-end_pid() {
-  kill -TERM "$1" 2>/dev/null || true
-  for _ in $(seq 1 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-  kill -KILL "$1" 2>/dev/null || true
-  wait "$1" 2>/dev/null || true
-  forget_pid "$1"
-}
-
-# utime+stime of PID in clock ticks (all its threads).
-cpu_ticks() { local s; s=$(< "/proc/$1/stat"); s=${s##*) }; local -a f; read -ra f <<< "$s"; echo $((f[11] + f[12])); }
-# VmRSS and VmHWM of PID in kB.
-mem_kb() { awk '/^VmRSS:/ {r=$2} /^VmHWM:/ {h=$2} END {print r, h}' "/proc/$1/status"; }
+# now, end_pid, cpu_ticks, mem_kb, median, start_capture, start_xvfb (sets display), ...
+# shellcheck source=bench/lib.sh
+. "$here/lib.sh"
 
 # Reads tcpdump -A text; prints "T_FIRST_REGISTER T_200OK REQUESTED_EXPIRES GRANTED_EXPIRES"
 # once a 200 OK to a REGISTER carries a Contact with expires>0.
@@ -91,28 +78,10 @@ read_wire() {
 # --- shared fixtures: registrar, sound server, display ---------------------
 port=$("$top/scripts/provider" start "$work/provider" --max-expires "$expires")
 "$top/scripts/pulse" start "$work/pulse" >/dev/null
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || die "Xvfb did not start (see $work/xvfb.log)"
-display=":$(cat "$work/display")"
+start_xvfb
 
-# linphonec as the fixture starts it, stamped right before exec. Its debug
-# log (-d 6) is dropped unless BENCH_LINPHONEC_LOG=1: ours logs warnings only.
-mkdir -p "$work/bin"
-cat > "$work/bin/linphonec" <<'SH'
-#!/bin/bash
-args=()
-while [ $# -gt 0 ]; do
-  if [ "$1" = -d ] && [ "${BENCH_LINPHONEC_LOG:-0}" != 1 ]; then shift 2; continue; fi
-  args+=("$1"); shift
-done
-printf '%s\n' "$EPOCHREALTIME" > "$BENCH_T0"
-exec /usr/bin/linphonec "${args[@]}"
-SH
-chmod +x "$work/bin/linphonec"
+# linphonec as the fixture starts it, stamped right before exec.
+write_linphonec_wrapper "$work/bin"
 
 # Starts the phone for run folder D; sets pid.
 start_ours() {
@@ -145,10 +114,7 @@ run_one() {
   mkdir -p "$d"
   # cold registrar too: no binding left from an earlier run
   kamcmd -s "unix:$work/provider/kamailio_ctl" ul.rm location "s:$user" >/dev/null 2>&1 || true
-  tcpdump -i lo -n -tt -l -A -s 0 udp port "$port" > "$d/wire.txt" 2> "$d/tcpdump.log" &
-  tcpd=$!; pids+=("$tcpd")
-  for _ in $(seq 1 100); do grep -q 'listening on' "$d/tcpdump.log" && break; sleep 0.05; done
-  grep -q 'listening on' "$d/tcpdump.log" || die "tcpdump did not start (see $d/tcpdump.log)"
+  start_capture tcpd "$d/wire.txt" A udp port "$port"
 
   if [ "$kind" = ours ]; then
     start_ours "$d"; pids+=("$pid")
@@ -205,27 +171,22 @@ done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # --- report ----------------------------------------------------------------
-median() { # kind column
-  awk -F'\t' -v k="$1" -v c="$2" '$1 == k { print $c }' "$work/results.tsv" | sort -g |
-    awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
 row() { # label column divisor decimals
   local o l
-  o=$(median ours "$2"); l=$(median linphonec "$2")
+  o=$(median "$work/results.tsv" ours "$2"); l=$(median "$work/results.tsv" linphonec "$2")
   awk -v t="$1" -v o="$o" -v l="$l" -v d="$3" -v p="$4" 'BEGIN {
     printf "| %-38s | %10.*f | %10.*f | %6s |\n", t, p, o / d, p, l / d, (l == 0 ? "n/a" : sprintf("%.2f", o / l)) }'
 }
 date=$(date +%Y-%m-%d)
 mkdir -p "$here/results"
-out="$here/results/registration-$date.md"
-i=2; while [ -e "$out" ]; do out="$here/results/registration-$date-$i.md"; i=$((i + 1)); done  # keep earlier runs
+out=$(results_file "$here/results" registration)  # keeps earlier runs
 {
   echo "# Registration benchmark, $date"
   echo
   echo "Ours: \`$app\` (main at $(git -C "$top" rev-parse --short HEAD 2>/dev/null || echo '?'))."
   echo "Peer: linphonec $(dpkg-query -W -f='${Version}' linphone-cli 2>/dev/null), debug log $([ "${BENCH_LINPHONEC_LOG:-0}" = 1 ] && echo on || echo off)."
   echo "Kamailio on 127.0.0.1, max expiry $expires s; $runs runs each, alternating; idle window ${idle} s after ${settle} s settling."
-  echo "Machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), kernel $(uname -r); load average $load_before before, $load_after after."
+  echo "Machine: $(machine); load average $load_before before, $load_after after."
   echo
   echo "Medians:"
   echo

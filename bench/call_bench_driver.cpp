@@ -1,0 +1,158 @@
+// The phone as bench/call_bench.sh drives it: the program's own wiring
+// (app/main.cpp) with a window that tells when its key tones are over.
+//
+// Commands, one a line on stdin:
+//   dial NUMBER   types NUMBER into the number box and clicks the call key
+//   hangup        clicks the end key
+//   quit          closes the window as the close button does
+// Lines on stdout, each with a CLOCK_REALTIME stamp (seconds, comparable
+// with tcpdump -tt):
+//   status T TEXT        the status line changed
+//   dialled T N          the call key returned; T is the end of the last of N tone pauses
+//   message T TEXT       the phone showed a message box (answered OK)
+//   error T TEXT         a command could not be carried out
+#include "HistoryFile.h"
+#include "IniSettingsStore.h"
+#include "LinphoneClient.h"
+#include "QtScreenMetrics.h"
+#include "QtSoundOutput.h"
+#include "QuitOnSignal.h"
+#include "frmSoftphone.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <ctime>
+#include <unistd.h>
+
+namespace {
+
+double realtimeNow()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+void emitLine(const char *kind, double t, const QString &text)
+{
+    std::printf("%s %.6f %s\n", kind, t, text.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+// A message box would wait for a person; the bench has none, so say it and go on.
+struct PrintingMessageBox : platform::IMessageBox {
+    platform::MsgResult Show(const QString &text, const QString &title, platform::MsgIcon, platform::MsgButtons,
+                             QWidget *) override
+    {
+        emitLine("message", realtimeNow(), title + QStringLiteral(": ") + text);
+        return platform::MsgResult::OK;
+    }
+};
+
+class BenchPhone : public frmSoftphone {
+public:
+    using frmSoftphone::frmSoftphone;
+
+    // Stamped after the base pause: its end is when the tone gap is over.
+    void Pause(int milliseconds) override
+    {
+        frmSoftphone::Pause(milliseconds);
+        lastPauseEnd = realtimeNow();
+        ++pauses;
+    }
+
+    void SetStatusText(const QString &text) override
+    {
+        const bool changed = text != StatusText();
+        frmSoftphone::SetStatusText(text);
+        if (changed)
+            emitLine("status", realtimeNow(), text);
+    }
+
+    double lastPauseEnd = 0;
+    int pauses = 0;
+};
+
+// Press and release in the middle of a control, as a mouse would.
+void click(QWidget *w)
+{
+    const QPointF local(w->width() / 2.0, w->height() / 2.0);
+    const QPointF global = w->mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Softphone"));
+    QApplication::setOrganizationName(QStringLiteral("Softphone"));
+
+    platform::IniSettingsStore settings;
+    PrintingMessageBox messages;
+    platform::QtScreenMetrics screen;
+    platform::QtSoundOutput sound;
+
+    rtc::LinphoneClientOptions engine;
+    engine.folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                    + QStringLiteral("/Softphone/engine");
+    engine.bindAddress = qEnvironmentVariable("SOFTPHONE_BIND_ADDRESS");
+
+    PhoneServices services;
+    services.settings = &settings;
+    services.messages = &messages;
+    services.screen = &screen;
+    // Under the data location, not next to the driver in the build folder.
+    services.dataFolder = ChooseDataFolder(QString());
+    services.sound = &sound;
+    services.createClient = [engine]() -> std::shared_ptr<rtc::IRTCClient> {
+        return std::make_shared<rtc::LinphoneClient>(engine);
+    };
+
+    BenchPhone form(services);
+    form.Form_Load();
+    if (form.IsExiting())
+        return 1;
+    platform::QuitOnSignal quitOnSignal([&form] { form.close(); });
+    form.show();
+
+    QByteArray pending;
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
+        char buf[512];
+        const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+        if (n <= 0) {
+            input.setEnabled(false); // the bench went away: end like the close button
+            form.close();
+            return;
+        }
+        pending.append(buf, n);
+        qsizetype eol;
+        while ((eol = pending.indexOf('\n')) >= 0) {
+            const QString line = QString::fromUtf8(pending.left(eol)).trimmed();
+            pending.remove(0, eol + 1);
+            if (line.startsWith(QLatin1String("dial "))) {
+                form.cmbPhoneNo->setEditText(line.mid(5).trimmed());
+                form.lastPauseEnd = 0;
+                form.pauses = 0;
+                click(form.Control(QStringLiteral("Picture6")));
+                emitLine("dialled", form.lastPauseEnd, QString::number(form.pauses));
+            } else if (line == QLatin1String("hangup")) {
+                click(form.Control(QStringLiteral("Picture8")));
+            } else if (line == QLatin1String("quit")) {
+                form.close();
+            } else if (!line.isEmpty()) {
+                emitLine("error", realtimeNow(), QStringLiteral("unknown command: ") + line);
+            }
+        }
+    });
+    return app.exec();
+}

@@ -1,0 +1,84 @@
+# shellcheck shell=bash disable=SC2034,SC2154  # globals shared with the sourcing script
+# Helpers shared by the bench scripts (sourced, not run). They use the
+# caller's `pids` array (background children, ended by PID on exit), its
+# `work` folder and its `die`.
+
+now() { printf '%s' "$EPOCHREALTIME"; }
+forget_pid() { local p keep_=(); for p in "${pids[@]}"; do [ "$p" = "$1" ] || keep_+=("$p"); done; pids=("${keep_[@]}"); }
+
+# Ends PID (our child): TERM, up to 10 s, then KILL.
+end_pid() {
+  kill -TERM "$1" 2>/dev/null || true
+  for _ in $(seq 1 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+  forget_pid "$1"
+}
+
+# utime+stime of PID in clock ticks (all its threads).
+cpu_ticks() { local s; s=$(< "/proc/$1/stat"); s=${s##*) }; local -a f; read -ra f <<< "$s"; echo $((f[11] + f[12])); }
+# VmRSS and VmHWM of PID in kB.
+mem_kb() { awk '/^VmRSS:/ {r=$2} /^VmHWM:/ {h=$2} END {print r, h}' "/proc/$1/status"; }
+
+# Median of column COLUMN over the rows of FILE (tab-separated) whose first
+# field is KIND; rows holding "-" there are left out. Empty if none.
+median() {
+  awk -F'\t' -v k="$2" -v c="$3" '$1 == k && $c != "-" { print $c }' "$1" | sort -g |
+    awk '{ v[NR] = $1 } END { if (NR == 0) exit; if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# Starts tcpdump on lo for FILTER, text to OUT (-A adds the payloads when
+# ASCII is "A"), and waits until it listens; its PID goes to `pids` and to
+# the variable named by VAR.
+start_capture() { # VAR OUT ASCII FILTER...
+  local var=$1 out=$2 ascii=$3; shift 3
+  local flags=(-i lo -n -tt -l -s 0)
+  [ "$ascii" = A ] && flags+=(-A) || flags+=(-q)
+  tcpdump "${flags[@]}" "$@" > "$out" 2> "$out.log" &
+  local p=$!; pids+=("$p"); printf -v "$var" '%s' "$p"
+  for _ in $(seq 1 100); do grep -q 'listening on' "$out.log" && return 0; sleep 0.05; done
+  die "tcpdump did not start (see $out.log)"
+}
+
+# Starts Xvfb; sets `display`.
+start_xvfb() {
+  exec 3>"$work/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  pids+=($!)
+  exec 3>&-
+  for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+  [ -s "$work/display" ] || die "Xvfb did not start (see $work/xvfb.log)"
+  display=":$(cat "$work/display")"
+}
+
+# The machine and how busy it was: "N CPUs, MODEL, kernel K".
+machine() {
+  echo "$(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), kernel $(uname -r)"
+}
+
+# A results file name for today that keeps earlier runs: PREFIX-DATE.md, then -2, -3...
+results_file() { # DIR PREFIX
+  local date out i=2; date=$(date +%Y-%m-%d)
+  out="$1/$2-$date.md"
+  while [ -e "$out" ]; do out="$1/$2-$date-$i.md"; i=$((i + 1)); done
+  echo "$out"
+}
+
+# Writes the linphonec wrapper to DIR/linphonec: put DIR first in PATH and
+# the fixture's linphonec stamps $BENCH_T0 and execs the real one. Its
+# debug log (-d 6) is dropped unless BENCH_LINPHONEC_LOG=1: ours logs
+# warnings only.
+write_linphonec_wrapper() {
+  mkdir -p "$1"
+  cat > "$1/linphonec" <<'SH'
+#!/bin/bash
+args=()
+while [ $# -gt 0 ]; do
+  if [ "$1" = -d ] && [ "${BENCH_LINPHONEC_LOG:-0}" != 1 ]; then shift 2; continue; fi
+  args+=("$1"); shift
+done
+printf '%s\n' "$EPOCHREALTIME" > "$BENCH_T0"
+exec /usr/bin/linphonec "${args[@]}"
+SH
+  chmod +x "$1/linphonec"
+}
