@@ -193,9 +193,10 @@ QImage roundButton(const QImage &skin, const QRect &place, const QColor &fill, c
     else if (what == "hide")
         Glyphs::minus(p, box, Qt::white, 3.0);
     else {
-        p.setFont(font(9, true));
+        // "?" for help, "@" for the caller-ID alias
+        p.setFont(font(what == "alias" ? 8 : 9, true));
         p.setPen(Qt::white);
-        p.drawText(box.translated(0, 0.5), Qt::AlignCenter, QStringLiteral("?"));
+        p.drawText(box.translated(0, 0.5), Qt::AlignCenter, what == "alias" ? QStringLiteral("@") : QStringLiteral("?"));
     }
     p.end();
     return opaque(img);
@@ -276,6 +277,8 @@ std::map<QString, QImage> all(const QImage &skin, const QImage &phoneBookSkin)
             out[b.normal] = roundButton(skin, b.rect, QColor(0x5f, 0x69, 0x75), "hide");
         else if (b.normal == "help")
             out[b.normal] = roundButton(skin, b.rect, QColor(0x5f, 0x69, 0x75), "help");
+        else if (b.normal == "alias")
+            out[b.normal] = roundButton(skin, b.rect, QColor(0x3b, 0x8e, 0xd9), "alias");
         else if (b.normal == "homepage")
             out[b.normal] = homePage(skin, b.rect);
         else if (b.normal == "speakerMuted")

@@ -30,6 +30,7 @@ const std::vector<Button> &mainButtons()
         {"Picture41", "hide", "", {268, 22, 12, 12}},
         {"Picture4", "homepage", "", {84, 24, 135, 23}},
         {"Picture7", "help", "", {240, 2, 12, 13}},
+        {"Picture5", "alias", "", {24, 8, 12, 13}},
         {"picspeakermuted", "speakerMuted", "", {52, 106, 17, 16}},
         {"picmicrophonemuted", "micMuted", "", {50, 126, 17, 16}},
     };
