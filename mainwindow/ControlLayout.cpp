@@ -14,6 +14,7 @@ const std::vector<ControlPlace> &MainWindowPlaces()
         {"Picture13", 164, 180, 23, 24},
         {"Picture4", 84, 24, 23, 135},
         {"Picture7", 240, 2, 13, 12},
+        {"Picture5", 24, 8, 13, 12},
         {"Picture9", 194, 134, 18, 55},
         {"Picture40", 256, 9.333333, 12, 12},
         {"Picture41", 268, 22, 12, 12},
@@ -60,6 +61,7 @@ QString NormalPicture(const QString &name)
         {"Picture30", "off7"}, {"Picture31", "off8"}, {"Picture32", "off9"},
         {"Picture35", "offy"}, {"Picture36", "off0"}, {"Picture37", "offHash"},
         {"Picture40", "close"}, {"Picture41", "hide"}, {"Picture4", "homepage"}, {"Picture7", "help"},
+        {"Picture5", "alias"},
         {"picspeakermuted", "speakerMuted"}, {"picmicrophonemuted", "micMuted"},
         {"picmic_1", "thumb"}, {"PicSpeaker_0", "thumb"},
     };

@@ -7,7 +7,10 @@
 #include "HoverButtons.h"
 #include "NumberKeys.h"
 #include "Tones.h"
+#include "frmAlias.h"
 #include "frmLogin.h"
+#include "frmPhoneBook.h"
+#include "frmRecent.h"
 #include "ISingleInstance.h"
 #include "ProfileStore.h"
 #include "ResultText.h"
@@ -94,6 +97,9 @@ frmSoftphone::frmSoftphone(PhoneServices services, QWidget *parent)
     modMoveForm::WireDrag(Control(QStringLiteral("Picture1")), this);
     connect(Picture(QStringLiteral("Picture40")), &PictureBox::Click, this, &frmSoftphone::Picture40_Click);
     connect(Picture(QStringLiteral("Picture2")), &PictureBox::Click, this, &frmSoftphone::Picture2_Click);
+    connect(Picture(QStringLiteral("Picture3")), &PictureBox::Click, this, &frmSoftphone::Picture3_Click);
+    connect(Picture(QStringLiteral("Picture5")), &PictureBox::Click, this, &frmSoftphone::Picture5_Click);
+    connect(Picture(QStringLiteral("Picture11")), &PictureBox::Click, this, &frmSoftphone::Picture11_Click);
 }
 
 frmSoftphone::~frmSoftphone()
@@ -316,6 +322,55 @@ void frmSoftphone::Picture2_Click()
     login.UseCloseMode();
     Tag = QStringLiteral("CALLREG");
     RunModal(login);
+}
+
+void frmSoftphone::Picture11_Click()
+{
+    if (!services_.messages)
+        return;
+    if (services_.dataFolder.isEmpty()) {
+        services_.messages->Show(QStringLiteral("The phone book cannot be opened: there is no folder to keep it in."),
+                                 QString(), platform::MsgIcon::Exclamation);
+        return;
+    }
+    // A fresh window each time; CALL only fills the number box.
+    frmPhoneBook book(services_.dataFolder, *services_.messages, this);
+    connect(&book, &frmPhoneBook::CallNumber, this, [this](const QString &number) { cmbPhoneNo->setEditText(number); });
+    RunModal(book);
+}
+
+void frmSoftphone::Picture3_Click()
+{
+    if (!services_.messages)
+        return;
+    if (services_.dataFolder.isEmpty()) {
+        services_.messages->Show(QStringLiteral("There are no recent calls: there is no folder to keep them in."),
+                                 QString(), platform::MsgIcon::Exclamation);
+        return;
+    }
+    frmRecent recent(services_.dataFolder, *services_.messages, this);
+    connect(&recent, &frmRecent::CallNumber, this, [this](const QString &number) { cmbPhoneNo->setEditText(number); });
+    RunModal(recent);
+}
+
+void frmSoftphone::Picture5_Click()
+{
+    if (!services_.settings || !services_.messages)
+        return;
+    // One dialog at a time; once closed, the next click loads a new one
+    // with the alias stored at that moment.
+    if (!alias_) {
+        alias_ = new frmAlias(*services_.settings, *services_.messages, this);
+        alias_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    alias_->show();
+    alias_->raise();
+    alias_->activateWindow();
+}
+
+frmAlias *frmSoftphone::AliasWindow() const
+{
+    return alias_;
 }
 
 int frmSoftphone::RunModal(QDialog &dialog)

@@ -11,10 +11,12 @@
 #include <QComboBox>
 #include <QHash>
 #include <QLabel>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 class HoverButtons;
+class frmAlias;
 namespace platform {
 class ISingleInstance;
 }
@@ -44,6 +46,11 @@ public:
     bool IsHoverLit() const;
     rtc::HRESULT ReLogin() override;
     void Picture2_Click();
+    void Picture3_Click();
+    void Picture5_Click();
+    void Picture11_Click();
+    // The alias dialog while it is open.
+    frmAlias *AliasWindow() const;
 
     // ILoginHost
     QString LoginTag() const override { return Tag; }
@@ -99,6 +106,7 @@ private:
     HoverButtons *hover_ = nullptr;
     QHash<QString, QWidget *> controls_;
     QWidget *speakerFrame_ = nullptr;
+    QPointer<frmAlias> alias_;
     bool exiting_ = false;
     bool unloaded_ = false;
 };

@@ -6,7 +6,10 @@
 #include "ProfileStore.h"
 #include "QtScreenMetrics.h"
 #include "RecordingMessageBox.h"
+#include "frmAlias.h"
 #include "frmLogin.h"
+#include "frmPhoneBook.h"
+#include "frmRecent.h"
 #include "frmSoftphone.h"
 
 #include <QTemporaryDir>
@@ -52,6 +55,7 @@ class TestFrmSoftphone : public QObject {
     int clientsMade = 0;
     int loginShown = 0;
     std::function<void(frmLogin &)> loginAction;
+    std::function<void(QDialog &)> modalAction; // answers the other modal windows
 
     std::unique_ptr<frmSoftphone> makeForm(const QString &dataFolder = QString())
     {
@@ -69,6 +73,8 @@ class TestFrmSoftphone : public QObject {
             auto *login = qobject_cast<frmLogin *>(&dialog);
             if (login && loginAction)
                 loginAction(*login);
+            if (!login && modalAction)
+                modalAction(dialog);
             return 0;
         };
         return std::make_unique<frmSoftphone>(s);
@@ -92,6 +98,7 @@ private slots:
         client = std::make_shared<FakeRTCClient>();
         clientsMade = loginShown = 0;
         loginAction = nullptr;
+        modalAction = nullptr;
         g_strSip = g_strAccount = g_strPassword = g_strUser = QString();
     }
 
@@ -393,6 +400,97 @@ private slots:
         QFile history(data.filePath("recentcall.txt"));
         QVERIFY(history.open(QIODevice::ReadOnly));
         QCOMPARE(history.readAll(), QByteArray("555--Duration: 0:0:0\r\n"));
+    }
+
+    // The phone book and the recent calls hand a number back; neither dials.
+    void phoneBookAndRecentCallsFillTheNumberBoxWithoutDialling()
+    {
+        QTemporaryDir data;
+        QFile book(data.filePath("PhoneBook.txt"));
+        QVERIFY(book.open(QIODevice::WriteOnly));
+        book.write("Office--123\r\nHome--456\r\n");
+        book.close();
+        QFile history(data.filePath("recentcall.txt"));
+        QVERIFY(history.open(QIODevice::WriteOnly));
+        history.write("789--Duration: 0:1:2\r\n--Duration: 0:0:0\r\n");
+        history.close();
+        storeAccount("h", "1001", "pw", "1001");
+        auto form = makeForm(data.path());
+        form->Form_Load();
+        client->RaiseRegistration(RTCRS_REGISTERED);
+        form->cmbPhoneNo->setEditText("999");
+        client->log.calls.clear();
+
+        QStringList opened;
+        modalAction = [&](QDialog &dialog) {
+            opened << dialog.objectName();
+            if (auto *b = qobject_cast<frmPhoneBook *>(&dialog)) {
+                QCOMPARE(b->lstPhoneBook->count(), 3);
+                b->lstPhoneBook->setCurrentRow(2);
+                b->lstPhoneBook_Click();
+                QCOMPARE(b->txtPhoneNo->text(), QString("456"));
+                b->txtPhoneNo->setText("4567"); // changed, not saved
+                b->cmdCall->click();
+            } else if (auto *r = qobject_cast<frmRecent *>(&dialog)) {
+                QCOMPARE(r->Recentlist->count(), 2);
+                r->Recentlist->setCurrentRow(0);
+                r->Recentlist_DblClick(r->Recentlist->item(0));
+            }
+        };
+        QTest::mouseClick(form->Control("Picture11"), Qt::LeftButton);
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString("4567"));
+        QTest::mouseClick(form->Control("Picture3"), Qt::LeftButton);
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString("789"));
+        QCOMPARE(opened, QStringList({"frmPhoneBook", "frmRecent"}));
+        QVERIFY(!client->operations().contains("CreateSession"));
+        QVERIFY(!form->state.objSession);
+
+        // A fresh window each time; an entry with no number empties the box.
+        modalAction = [&](QDialog &dialog) {
+            auto *r = qobject_cast<frmRecent *>(&dialog);
+            QVERIFY(r);
+            r->Recentlist->setCurrentRow(1);
+            r->Recentlist_DblClick(r->Recentlist->item(1));
+        };
+        QTest::mouseClick(form->Control("Picture3"), Qt::LeftButton);
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString());
+        // The book's file is what it was: CALL saves nothing.
+        QVERIFY(book.open(QIODevice::ReadOnly));
+        QCOMPARE(book.readAll(), QByteArray("Office--123\r\nHome--456\r\n"));
+    }
+
+    void aliasButtonShowsOneDialogWithoutWaiting()
+    {
+        storeAccount("h", "1001", "pw", "1001");
+        auto form = makeForm();
+        form->Form_Load();
+        form->show();
+        QVERIFY(!form->AliasWindow());
+        QTest::mouseClick(form->Control("Picture5"), Qt::LeftButton);
+        QPointer<frmAlias> first = form->AliasWindow();
+        QVERIFY(first);
+        QVERIFY(first->isVisible());
+        QVERIFY(!first->isModal());
+        QCOMPARE(loginShown, 0); // not through the modal path
+        QVERIFY(first->txtAlias->text().isEmpty());
+
+        // A second click while it is open shows the same one.
+        QTest::mouseClick(form->Control("Picture5"), Qt::LeftButton);
+        QCOMPARE(form->AliasWindow(), first.data());
+        QCOMPARE(form->findChildren<frmAlias *>().size(), 1);
+
+        // Saved and closed: the next click loads a new one with the new alias.
+        first->txtAlias->setText("  Ann ");
+        first->cmdSave->click();
+        QTRY_VERIFY(!first);
+        QCOMPARE(messages.shown.last().text, QString("Restart the application to apply changes!"));
+        QVERIFY(!form->AliasWindow());
+        QTest::mouseClick(form->Control("Picture5"), Qt::LeftButton);
+        QVERIFY(form->AliasWindow());
+        QCOMPARE(form->AliasWindow()->txtAlias->text(), QString("  Ann "));
+        form->AliasWindow()->close();
+        // The profile is not touched by the alias.
+        QCOMPARE(settings.GetSetting("User", "Parameters", "Validation"), QString("1001"));
     }
 
     void reLoginWritesItsWordAndRegistersAgain()
