@@ -24,6 +24,10 @@ frmAlias::frmAlias(platform::ISettingsStore &settings, platform::IMessageBox &me
 void frmAlias::createControls()
 {
     setFixedSize(262, 53);
+    // Small type, so "Alias :" fits its 33 pixels as drawn.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
 
     Label1 = new QLabel(QStringLiteral("Alias :"), this);
     Label1->setObjectName(QStringLiteral("Label1"));

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QMouseEvent>
+#include <QWidget>
 
 HoverButtons::HoverButtons(QObject *parent) : QObject(parent) {}
 
@@ -29,10 +30,22 @@ bool HoverButtons::eventFilter(QObject *watched, QEvent *event)
             button->setPixmap(it->normal);
             button->releaseMouse();
         }
-    } else if (event->type() == QEvent::MouseButtonRelease && it->withRelease) {
-        // The release ends the system's hold on the mouse; take it again.
-        hoverFlag_ = true;
-        button->grabMouse();
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+        // A release ends the hold on the mouse; buttons with a release
+        // handler take it again, the others stay lit without it.
+        if (it->withRelease) {
+            hoverFlag_ = true;
+            button->grabMouse();
+        } else {
+            button->releaseMouse();
+        }
     }
     return false;
+}
+
+void HoverButtons::ReleaseCapture()
+{
+    auto *holder = qobject_cast<QLabel *>(QWidget::mouseGrabber());
+    if (holder && buttons_.contains(holder))
+        holder->releaseMouse();
 }

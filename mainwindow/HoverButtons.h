@@ -17,6 +17,9 @@ public:
     // sees the pointer leave after a click.
     void Add(QLabel *button, const QPixmap &hover, const QPixmap &normal, bool withRelease);
     bool IsLit() const { return hoverFlag_; }
+    // Lets go of the mouse before another window opens: a button holding it
+    // would take every click meant for that window. The flag stays as it is.
+    void ReleaseCapture();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

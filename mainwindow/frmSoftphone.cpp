@@ -359,6 +359,7 @@ void frmSoftphone::Picture5_Click()
         return;
     // One dialog at a time; once closed, the next click loads a new one
     // with the alias stored at that moment.
+    hover_->ReleaseCapture();
     if (!alias_) {
         alias_ = new frmAlias(*services_.settings, *services_.messages, this);
         alias_->setAttribute(Qt::WA_DeleteOnClose);
@@ -375,6 +376,7 @@ frmAlias *frmSoftphone::AliasWindow() const
 
 int frmSoftphone::RunModal(QDialog &dialog)
 {
+    hover_->ReleaseCapture();
     return services_.runModal ? services_.runModal(dialog) : dialog.exec();
 }
 

@@ -424,6 +424,8 @@ private slots:
         QStringList opened;
         modalAction = [&](QDialog &dialog) {
             opened << dialog.objectName();
+            // The lit button lets go of the mouse, or the window could not be clicked.
+            QCOMPARE(QWidget::mouseGrabber(), nullptr);
             if (auto *b = qobject_cast<frmPhoneBook *>(&dialog)) {
                 QCOMPARE(b->lstPhoneBook->count(), 3);
                 b->lstPhoneBook->setCurrentRow(2);
@@ -437,7 +439,12 @@ private slots:
                 r->Recentlist_DblClick(r->Recentlist->item(0));
             }
         };
-        QTest::mouseClick(form->Control("Picture11"), Qt::LeftButton);
+        form->show();
+        QMouseEvent over(QEvent::MouseMove, QPointF(5, 5), form->Control("Picture11")->mapToGlobal(QPointF(5, 5)),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(form->Control("Picture11"), &over); // lit, holding the mouse
+        QCOMPARE(QWidget::mouseGrabber(), form->Control("Picture11"));
+        QTest::mouseClick(form->Control("Picture11"), Qt::LeftButton, {}, {5, 5});
         QCOMPARE(form->cmbPhoneNo->currentText(), QString("4567"));
         QTest::mouseClick(form->Control("Picture3"), Qt::LeftButton);
         QCOMPARE(form->cmbPhoneNo->currentText(), QString("789"));
