@@ -4,7 +4,6 @@
 #include "Artwork.h"
 #include "ProfileStore.h"
 #include "SkinnedWindow.h"
-#include "modMoveForm.h"
 
 #include <QEvent>
 
@@ -30,14 +29,9 @@ frmLogin::frmLogin(platform::ISettingsStore &settings, platform::IMessageBox &me
                    QWidget *parent)
     : QDialog(parent), settings_(settings), messages_(messages), host_(host)
 {
-    setObjectName(QStringLiteral("frmLogin"));
-    setWindowTitle(QStringLiteral("Tolvi Softphone"));
-    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setModal(true);
+    SkinnedWindow::PrepareDialog(this, QStringLiteral("frmLogin"), QStringLiteral("Tolvi Softphone"));
     createControls();
-    // Shaped by its skin and moved by dragging it.
-    SkinnedWindow::ApplySkin(this, Picture1->pixmap().toImage());
-    modMoveForm::WireDrag(Picture1, this);
+    SkinnedWindow::SkinByPicture(this, Picture1);
     Form_Load();
 }
 

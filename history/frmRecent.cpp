@@ -3,7 +3,6 @@
 #include "Artwork.h"
 #include "HistoryFile.h"
 #include "SkinnedWindow.h"
-#include "modMoveForm.h"
 
 namespace {
 constexpr int kWidth = 216;
@@ -13,14 +12,9 @@ constexpr int kHeight = 228;
 frmRecent::frmRecent(const QString &dataFolder, platform::IMessageBox &messages, QWidget *parent)
     : QDialog(parent), dataFolder_(dataFolder), messages_(messages)
 {
-    setObjectName(QStringLiteral("frmRecent"));
-    setWindowTitle(QStringLiteral("Form1"));
-    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setModal(true);
+    SkinnedWindow::PrepareDialog(this, QStringLiteral("frmRecent"), QStringLiteral("Form1"));
     createControls();
-    // Shaped by its skin and moved by dragging it.
-    SkinnedWindow::ApplySkin(this, Picture1->pixmap().toImage());
-    modMoveForm::WireDrag(Picture1, this);
+    SkinnedWindow::SkinByPicture(this, Picture1);
     Form_Load();
 }
 

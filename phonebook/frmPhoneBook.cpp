@@ -2,7 +2,6 @@
 
 #include "Artwork.h"
 #include "SkinnedWindow.h"
-#include "modMoveForm.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -56,14 +55,9 @@ bool allDigits(const QString &text)
 frmPhoneBook::frmPhoneBook(const QString &dataFolder, platform::IMessageBox &messages, QWidget *parent)
     : QDialog(parent), file_(dataFolder), messages_(messages)
 {
-    setObjectName(QStringLiteral("frmPhoneBook"));
-    setWindowTitle(QStringLiteral("Phone Book"));
-    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setModal(true);
+    SkinnedWindow::PrepareDialog(this, QStringLiteral("frmPhoneBook"), QStringLiteral("Phone Book"));
     createControls();
-    // Shaped by its skin and moved by dragging it.
-    SkinnedWindow::ApplySkin(this, Picture1->pixmap().toImage());
-    modMoveForm::WireDrag(Picture1, this);
+    SkinnedWindow::SkinByPicture(this, Picture1);
     Form_Load();
 }
 

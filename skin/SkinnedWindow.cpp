@@ -1,7 +1,10 @@
 #include "SkinnedWindow.h"
 
 #include "Region.h"
+#include "modMoveForm.h"
 
+#include <QDialog>
+#include <QLabel>
 #include <QPalette>
 #include <QPixmap>
 #include <QWidget>
@@ -20,4 +23,18 @@ quint32 SkinnedWindow::ApplySkin(QWidget *window, const QImage &skin)
     window->setAutoFillBackground(true);
     region.ApplyRgn(window);
     return transColor; // the region goes with `region`; the window keeps its copy
+}
+
+void SkinnedWindow::PrepareDialog(QDialog *dialog, const QString &name, const QString &title)
+{
+    dialog->setObjectName(name);
+    dialog->setWindowTitle(title);
+    dialog->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    dialog->setModal(true);
+}
+
+void SkinnedWindow::SkinByPicture(QWidget *window, QLabel *picture)
+{
+    ApplySkin(window, picture->pixmap().toImage());
+    modMoveForm::WireDrag(picture, window);
 }
