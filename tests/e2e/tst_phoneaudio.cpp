@@ -1,18 +1,12 @@
 // What the phone window really sounds like: the speaker of a private
 // PulseAudio is recorded while the phone plays a key tone and while a call's
 // far end echoes the microphone back.
-#include "AccountProfile.h"
 #include "Goertzel.h"
-#include "LinphoneClient.h"
 #include "LocalProvider.h"
 #include "LocalPulse.h"
-#include "MemorySettingsStore.h"
-#include "ProfileStore.h"
-#include "QtScreenMetrics.h"
 #include "QtSoundOutput.h"
-#include "RecordingMessageBox.h"
+#include "RegisteredPhone.h"
 #include "SippPeer.h"
-#include "frmSoftphone.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -181,12 +175,9 @@ class TestPhoneAudio : public QObject {
 
     LocalPulse pulse;
     std::unique_ptr<LocalProvider> provider;
-    platform::MemorySettingsStore settings;
-    platform::RecordingMessageBox messages;
-    platform::FixedScreenMetrics screen;
-    std::unique_ptr<QTemporaryDir> data, engine;
     std::unique_ptr<platform::QtSoundOutput> sound;
-    std::unique_ptr<frmSoftphone> phone;
+    std::unique_ptr<RegisteredPhone> registered;
+    frmSoftphone *phone = nullptr;
 
     void click(const char *name) { QTest::mouseClick(phone->Control(name), Qt::LeftButton); }
     // Who plays and records where, for failure messages.
@@ -206,42 +197,17 @@ private slots:
 
     void init()
     {
-        data = std::make_unique<QTemporaryDir>();
-        engine = std::make_unique<QTemporaryDir>();
-        settings = platform::MemorySettingsStore{};
-        messages = platform::RecordingMessageBox{};
-        g_strSip = provider->hostPort();
-        g_strAccount = g_strUser = "1001";
-        g_strPassword = "1001pw";
-        ProfileStore::SaveProfile(settings);
-        PhoneServices s;
-        s.settings = &settings;
-        s.messages = &messages;
-        s.screen = &screen;
-        s.dataFolder = data->path();
         sound = std::make_unique<platform::QtSoundOutput>();
-        s.sound = sound.get();
-        const QString folder = engine->path();
-        // No devices named: the engine takes the sound server's defaults,
-        // as the program does.
-        s.createClient = [folder]() -> std::shared_ptr<rtc::IRTCClient> {
-            rtc::LinphoneClientOptions o;
-            o.folder = folder;
-            o.bindAddress = "127.0.0.1";
-            return std::make_shared<rtc::LinphoneClient>(o);
-        };
-        phone = std::make_unique<frmSoftphone>(s);
-        phone->Form_Load();
-        phone->show();
+        registered = std::make_unique<RegisteredPhone>(*provider, sound.get());
+        phone = registered->window.get();
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), kWaitMs);
     }
 
     void cleanup()
     {
-        phone.reset();
+        registered.reset();
+        phone = nullptr;
         sound.reset();
-        engine.reset();
-        data.reset();
     }
 
     void cleanupTestCase() { provider.reset(); }

@@ -1,17 +1,11 @@
 // Calls from and to the phone window with the real engine, through a real
 // Kamailio, against another real engine as the far end.
-#include "AccountProfile.h"
 #include "EngineTestSupport.h"
-#include "LinphoneClient.h"
 #include "LocalProvider.h"
 #include "LocalPulse.h"
-#include "MemorySettingsStore.h"
-#include "ProfileStore.h"
-#include "QtScreenMetrics.h"
 #include "QtSoundOutput.h"
-#include "RecordingMessageBox.h"
+#include "RegisteredPhone.h"
 #include "SippPeer.h"
-#include "frmSoftphone.h"
 
 #include <QFile>
 #include <QtTest>
@@ -46,15 +40,12 @@ class TestPhoneCalls : public QObject {
 
     LocalPulse pulse;
     std::unique_ptr<LocalProvider> provider;
-    platform::MemorySettingsStore settings;
-    platform::RecordingMessageBox messages;
-    platform::FixedScreenMetrics screen;
-    QTemporaryDir data, engine;
     std::unique_ptr<TestClient> peer; // 1002, the far end
     std::shared_ptr<IRTCProfile> peerProfile;
     QString dtmf;
-    std::unique_ptr<frmSoftphone> phone;
     std::unique_ptr<CountingSound> sound;
+    std::unique_ptr<RegisteredPhone> registered;
+    frmSoftphone *phone = nullptr;
 
     std::shared_ptr<IRTCSession> peerSession(long state)
     {
@@ -83,39 +74,19 @@ private slots:
         QVERIFY(peerProfile);
         QTRY_VERIFY_WITH_TIMEOUT(peer->registered(), kWaitMs);
 
-        settings = platform::MemorySettingsStore{};
-        messages = platform::RecordingMessageBox{};
-        g_strSip = provider->hostPort();
-        g_strAccount = g_strUser = "1001";
-        g_strPassword = "1001pw";
-        ProfileStore::SaveProfile(settings);
-        PhoneServices s;
-        s.settings = &settings;
-        s.messages = &messages;
-        s.screen = &screen;
-        s.dataFolder = data.path();
         sound = std::make_unique<CountingSound>();
-        s.sound = sound.get();
-        const QString folder = engine.path();
-        s.createClient = [folder]() -> std::shared_ptr<IRTCClient> {
-            LinphoneClientOptions o;
-            o.folder = folder;
-            o.bindAddress = "127.0.0.1";
-            return std::make_shared<LinphoneClient>(o);
-        };
-        phone = std::make_unique<frmSoftphone>(s);
-        phone->Form_Load();
-        phone->show();
+        registered = std::make_unique<RegisteredPhone>(*provider, sound.get());
+        phone = registered->window.get();
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), kWaitMs);
     }
 
     void cleanup()
     {
-        phone.reset();
+        registered.reset();
+        phone = nullptr;
         sound.reset();
         peer.reset();
         provider.reset();
-        QFile::remove(data.filePath("recentcall.txt"));
     }
 
     void outgoingCallConnectsCountsSendsDtmfAndEnds()
@@ -142,7 +113,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(stateOf(peerSession(RTCSS_INCOMING)), long(RTCSS_DISCONNECTED), kWaitMs);
         QVERIFY(phone->Control("Picture6")->isEnabled());
-        QFile history(data.filePath("recentcall.txt"));
+        QFile history(registered->data.filePath("recentcall.txt"));
         QVERIFY(history.open(QIODevice::ReadOnly));
         QVERIFY(history.readAll().startsWith("100215*#0--Duration: 0:0:"));
     }
@@ -216,7 +187,7 @@ private slots:
         phone->state.strRegStatus = "REJECTED";
         phone->cmbPhoneNo->setEditText("1002");
         click("Picture6");
-        QCOMPARE(messages.shown.last().title, QString("Account/Pin"));
+        QCOMPARE(registered->messages.shown.last().title, QString("Account/Pin"));
         QTest::qWait(1000);
         QVERIFY(peer->events.sessionStates().empty());
         QCOMPARE(provider->invites(), QStringList()); // nothing on the wire
@@ -236,7 +207,7 @@ private slots:
         QFETCH(QString, number);
         phone->cmbPhoneNo->setEditText(number);
         click("Picture6");
-        QCOMPARE(messages.shown.last().title, QString("Input Error"));
+        QCOMPARE(registered->messages.shown.last().title, QString("Input Error"));
         QCOMPARE(phone->lblMsg->text(), QString("Registered and Ready..."));
         QVERIFY(!phone->state.objSession);
         QTest::qWait(1000);
@@ -266,7 +237,7 @@ private slots:
         QVERIFY(!phone->state.objSession);
         QVERIFY(!phone->tmrConnected->isActive());
         // Only the end key writes the history.
-        QVERIFY(!QFile::exists(data.filePath("recentcall.txt")));
+        QVERIFY(!QFile::exists(registered->data.filePath("recentcall.txt")));
     }
 
     void outgoingCallNotAnsweredIsCancelledByTheEndKey()
@@ -283,7 +254,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
         QVERIFY(callee.waitFinished(kWaitMs));
         QCOMPARE(callee.exitCode(), 0); // the CANCEL arrived and was answered
-        QFile history(data.filePath("recentcall.txt"));
+        QFile history(registered->data.filePath("recentcall.txt"));
         QVERIFY(history.open(QIODevice::ReadOnly));
         QCOMPARE(history.readAll(), QByteArray("2000--Duration: 0:0:0\r\n"));
     }

@@ -1,0 +1,52 @@
+#pragma once
+// The phone window on the real engine with account 1001 stored for a local
+// provider, for tests that use it as a person would. The engine takes the
+// sound server's default devices, as the program does.
+#include "AccountProfile.h"
+#include "LinphoneClient.h"
+#include "LocalProvider.h"
+#include "MemorySettingsStore.h"
+#include "ProfileStore.h"
+#include "QtScreenMetrics.h"
+#include "RecordingMessageBox.h"
+#include "frmSoftphone.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+struct RegisteredPhone {
+    platform::MemorySettingsStore settings;
+    platform::RecordingMessageBox messages;
+    platform::FixedScreenMetrics screen;
+    QTemporaryDir data;   // recentcall.txt, PhoneBook.txt
+    QTemporaryDir engine; // the engine's own files
+    std::unique_ptr<frmSoftphone> window;
+
+    // Stores the account, then loads and shows the window; registering
+    // happens from there on.
+    RegisteredPhone(const LocalProvider &provider, platform::ISoundOutput *sound)
+    {
+        g_strSip = provider.hostPort();
+        g_strAccount = g_strUser = QStringLiteral("1001");
+        g_strPassword = QStringLiteral("1001pw");
+        ProfileStore::SaveProfile(settings);
+        PhoneServices s;
+        s.settings = &settings;
+        s.messages = &messages;
+        s.screen = &screen;
+        s.dataFolder = data.path();
+        s.sound = sound;
+        const QString folder = engine.path();
+        s.createClient = [folder]() -> std::shared_ptr<rtc::IRTCClient> {
+            rtc::LinphoneClientOptions o;
+            o.folder = folder;
+            o.bindAddress = QStringLiteral("127.0.0.1");
+            return std::make_shared<rtc::LinphoneClient>(o);
+        };
+        window = std::make_unique<frmSoftphone>(s);
+        window->Form_Load();
+        window->show();
+    }
+    // The window goes first: it ends calls and unregisters.
+    ~RegisteredPhone() { window.reset(); }
+};
