@@ -25,6 +25,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The phone keeps its phone book and call history beside itself: run a copy
+# here, so nothing is written into the build folder.
+bindir=$work/bin
+mkdir -p "$bindir"
+cp "$1" "$bindir/softphone"
+app=$bindir/softphone
+
 check() { # name, command...
   local name=$1; shift
   if "$@"; then passed=$((passed + 1)); echo "PASS: $name"
@@ -143,6 +150,25 @@ if [ -n "${SOFTPHONE_SCREENSHOT:-}" ]; then
   sleep 0.5
   import -window root -crop 320x420+352+180 "$SOFTPHONE_SCREENSHOT" || true
 fi
+
+# The phone book and the recent calls open over the phone, take clicks, and
+# close again where a user would close them.
+titled=""
+find_titled() { titled=$(xdotool search --all --onlyvisible --pid "$phone" --name "^$1\$" 2>/dev/null | tail -n 1); [ -n "$titled" ]; }
+closed() { ! xdotool search --all --onlyvisible --pid "$phone" --name "^$1\$" >/dev/null 2>&1; }
+printf 'Office--0201234567\r\n' > "$bindir/PhoneBook.txt"
+click_at "$main_window" 116 191
+check "the book button opens the phone book" wait_for 10 find_titled "Phone Book"
+check "phone book is 280x296" geometry_is "$titled" 280x296
+click_at "$titled" 260 18
+check "the phone book's corner picture closes it" wait_for 10 closed "Phone Book"
+check "the phone book is left as it was" cmp -s "$bindir/PhoneBook.txt" <(printf 'Office--0201234567\r\n')
+click_at "$main_window" 59 189
+check "the clock button opens the recent calls" wait_for 10 find_titled "Form1"
+check "recent calls is 216x228" geometry_is "$titled" 216x228
+check "an empty call history is made for it" test -f "$bindir/recentcall.txt"
+click_at "$titled" 104 172
+check "CLOSE closes the recent calls" wait_for 10 closed "Form1"
 
 # A second copy says so and ends.
 run_phone
