@@ -43,20 +43,10 @@ work=$(mktemp -d /tmp/callbench.XXXXXX)
 pids=()      # everything we started in the background, ended by PID
 lc_dir=""    # linphonec fixture folder of the run in progress
 ok=0
-# now, end_pid, cpu_ticks, mem_kb, median, start_capture, start_xvfb (sets display), ...
+# now, end_pid, cpu_ticks, mem_kb, median, start_capture, start_xvfb (sets display), cleanup, ...
 # shellcheck source=bench/lib.sh
 . "$here/lib.sh"
-
-cleanup() {
-  set +e
-  [ -n "$lc_dir" ] && "$top/tests/fixtures/linphonec_register.sh" stop "$lc_dir" >/dev/null 2>&1
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-  "$top/scripts/provider" stop "$work/provider" >/dev/null 2>&1
-  "$top/scripts/pulse" stop "$work/pulse" >/dev/null 2>&1
-  if [ "$ok" -eq 1 ] && [ "$keep" -eq 0 ]; then rm -rf "$work"; else echo "call_bench: logs kept in $work" >&2; fi
-}
-trap cleanup EXIT
+trap 'cleanup call_bench' EXIT
 trap 'exit 130' INT TERM
 
 free_port() { python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }

@@ -1,9 +1,22 @@
 # shellcheck shell=bash disable=SC2034,SC2154  # globals shared with the sourcing script
 # Helpers shared by the bench scripts (sourced, not run). They use the
 # caller's `pids` array (background children, ended by PID on exit), its
-# `work` folder and its `die`.
+# `work` folder, `top`, `lc_dir`, `ok`, `keep` and its `die`.
 
 now() { printf '%s' "$EPOCHREALTIME"; }
+
+# The EXIT trap of a bench script named NAME: stops the linphonec of the run
+# in progress ($lc_dir), our children, the provider and the sound server; the
+# work folder goes only after a complete run ($ok) without --keep ($keep).
+cleanup() {
+  set +e
+  [ -n "$lc_dir" ] && "$top/tests/fixtures/linphonec_register.sh" stop "$lc_dir" >/dev/null 2>&1
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+  "$top/scripts/provider" stop "$work/provider" >/dev/null 2>&1
+  "$top/scripts/pulse" stop "$work/pulse" >/dev/null 2>&1
+  if [ "$ok" -eq 1 ] && [ "$keep" -eq 0 ]; then rm -rf "$work"; else echo "$1: logs kept in $work" >&2; fi
+}
 forget_pid() { local p keep_=(); for p in "${pids[@]}"; do [ "$p" = "$1" ] || keep_+=("$p"); done; pids=("${keep_[@]}"); }
 
 # Ends PID (our child): TERM, up to 10 s, then KILL.

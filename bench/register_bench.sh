@@ -39,21 +39,11 @@ work=$(mktemp -d /tmp/regbench.XXXXXX)
 pids=()      # everything we started in the background, ended by PID
 lc_dir=""    # linphonec fixture folder of the run in progress
 ok=0
-cleanup() {
-  set +e
-  [ -n "$lc_dir" ] && "$top/tests/fixtures/linphonec_register.sh" stop "$lc_dir" >/dev/null 2>&1
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-  "$top/scripts/provider" stop "$work/provider" >/dev/null 2>&1
-  "$top/scripts/pulse" stop "$work/pulse" >/dev/null 2>&1
-  if [ "$ok" -eq 1 ] && [ "$keep" -eq 0 ]; then rm -rf "$work"; else echo "register_bench: logs kept in $work" >&2; fi
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-# now, end_pid, cpu_ticks, mem_kb, median, start_capture, start_xvfb (sets display), ...
+# now, end_pid, cpu_ticks, mem_kb, median, start_capture, start_xvfb (sets display), cleanup, ...
 # shellcheck source=bench/lib.sh
 . "$here/lib.sh"
+trap 'cleanup register_bench' EXIT
+trap 'exit 130' INT TERM
 
 # Reads tcpdump -A text; prints "T_FIRST_REGISTER T_200OK REQUESTED_EXPIRES GRANTED_EXPIRES"
 # once a 200 OK to a REGISTER carries a Contact with expires>0.

@@ -326,31 +326,29 @@ void frmSoftphone::Picture2_Click()
 
 void frmSoftphone::Picture11_Click()
 {
-    if (!services_.messages)
-        return;
-    if (services_.dataFolder.isEmpty()) {
-        services_.messages->Show(QStringLiteral("The phone book cannot be opened: there is no folder to keep it in."),
-                                 QString(), platform::MsgIcon::Exclamation);
-        return;
-    }
-    // A fresh window each time; CALL only fills the number box.
-    frmPhoneBook book(services_.dataFolder, *services_.messages, this);
-    connect(&book, &frmPhoneBook::CallNumber, this, [this](const QString &number) { cmbPhoneNo->setEditText(number); });
-    RunModal(book);
+    OpenNumberWindow<frmPhoneBook>(
+        QStringLiteral("The phone book cannot be opened: there is no folder to keep it in."));
 }
 
 void frmSoftphone::Picture3_Click()
 {
+    OpenNumberWindow<frmRecent>(QStringLiteral("There are no recent calls: there is no folder to keep them in."));
+}
+
+template <typename Window>
+void frmSoftphone::OpenNumberWindow(const QString &noFolderText)
+{
     if (!services_.messages)
         return;
     if (services_.dataFolder.isEmpty()) {
-        services_.messages->Show(QStringLiteral("There are no recent calls: there is no folder to keep them in."),
-                                 QString(), platform::MsgIcon::Exclamation);
+        services_.messages->Show(noFolderText, QString(), platform::MsgIcon::Exclamation);
         return;
     }
-    frmRecent recent(services_.dataFolder, *services_.messages, this);
-    connect(&recent, &frmRecent::CallNumber, this, [this](const QString &number) { cmbPhoneNo->setEditText(number); });
-    RunModal(recent);
+    // A fresh window each time; a number it hands back only fills the
+    // number box, it is never dialled from there.
+    Window window(services_.dataFolder, *services_.messages, this);
+    connect(&window, &Window::CallNumber, this, [this](const QString &number) { cmbPhoneNo->setEditText(number); });
+    RunModal(window);
 }
 
 void frmSoftphone::Picture5_Click()
@@ -359,14 +357,19 @@ void frmSoftphone::Picture5_Click()
         return;
     // One dialog at a time; once closed, the next click loads a new one
     // with the alias stored at that moment.
-    hover_->ReleaseCapture();
     if (!alias_) {
         alias_ = new frmAlias(*services_.settings, *services_.messages, this);
         alias_->setAttribute(Qt::WA_DeleteOnClose);
     }
-    alias_->show();
-    alias_->raise();
-    alias_->activateWindow();
+    ShowModeless(alias_);
+}
+
+void frmSoftphone::ShowModeless(QWidget *window)
+{
+    hover_->ReleaseCapture();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 frmAlias *frmSoftphone::AliasWindow() const

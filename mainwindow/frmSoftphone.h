@@ -97,7 +97,13 @@ private:
     void Form_Unload();
     void EndEngine();
     void Picture40_Click();
+    // Every other window opens through these two: a lit button must let go
+    // of the mouse first, or it would take the new window's clicks.
     int RunModal(QDialog &dialog);
+    void ShowModeless(QWidget *window);
+    // The phone book and the recent calls: modal, handing a number back.
+    template <typename Window>
+    void OpenNumberWindow(const QString &noFolderText);
 
     PhoneServices services_;
     ClientEvents events_;

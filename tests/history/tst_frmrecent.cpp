@@ -2,6 +2,7 @@
 #include "HistoryFile.h"
 #include "QtScreenMetrics.h"
 #include "RecordingMessageBox.h"
+#include "TestFiles.h"
 #include "frmRecent.h"
 #include "modMoveForm.h"
 
@@ -16,17 +17,8 @@
 #include <memory>
 
 namespace {
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-void putBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
+using testfiles::bytesOf;
+using testfiles::putBytes;
 QStringList itemTexts(const QListWidget *list)
 {
     QStringList out;
@@ -98,8 +90,8 @@ private slots:
     void recordsAreListedInFileOrderExactlyAsStored()
     {
         // A Latin-1 byte, a blank line, a line without separator, blanks kept.
-        putBytes(historyPath(), "5550142--Duration: 0:1:7\r\nRen\xE9--Duration: 0:0:2\r\n\r\n"
-                                "no separator here\n  12 34 --Duration: 10:5:60\r\n");
+        QVERIFY(putBytes(historyPath(), "5550142--Duration: 0:1:7\r\nRen\xE9--Duration: 0:0:2\r\n\r\n"
+                                "no separator here\n  12 34 --Duration: 10:5:60\r\n"));
         const QByteArray before = bytesOf(historyPath());
         auto w = open();
         QCOMPARE(itemTexts(w->Recentlist),
@@ -120,7 +112,7 @@ private slots:
     {
         QFETCH(int, row);
         QFETCH(QString, number);
-        putBytes(historyPath(), kTwoCalls);
+        QVERIFY(putBytes(historyPath(), kTwoCalls));
         auto w = open();
         QSignalSpy spy(w.get(), &frmRecent::CallNumber);
         doubleClickRow(w->Recentlist, row);
@@ -135,7 +127,7 @@ private slots:
 
     void onlyADoubleClickOnARecordChoosesIt()
     {
-        putBytes(historyPath(), kTwoCalls);
+        QVERIFY(putBytes(historyPath(), kTwoCalls));
         auto w = open();
         QSignalSpy spy(w.get(), &frmRecent::CallNumber);
         QVERIFY(w->Recentlist->selectedItems().isEmpty());
@@ -162,7 +154,7 @@ private slots:
 
     void shownModallyTheChoiceEndsTheDialog()
     {
-        putBytes(historyPath(), kTwoCalls);
+        QVERIFY(putBytes(historyPath(), kTwoCalls));
         frmRecent w(dir->path(), messages);
         QSignalSpy spy(&w, &frmRecent::CallNumber);
         QTimer::singleShot(0, &w, [&w] {
@@ -177,7 +169,7 @@ private slots:
 
     void closeButtonClosesAndHandsNothingBack()
     {
-        putBytes(historyPath(), kTwoCalls);
+        QVERIFY(putBytes(historyPath(), kTwoCalls));
         auto w = open();
         QSignalSpy spy(w.get(), &frmRecent::CallNumber);
         w->Recentlist->setCurrentRow(0);
@@ -193,7 +185,7 @@ private slots:
     void unreadableHistoryIsReportedOnceAndLeftAlone()
     {
         QVERIFY(QDir(dir->path()).mkdir("recentcall.txt"));
-        putBytes(historyPath() + "/inside", "keep");
+        QVERIFY(putBytes(historyPath() + "/inside", "keep"));
         auto w = open();
         QCOMPARE(messages.texts(), QStringList{"The call history could not be read."});
         QCOMPARE(messages.shown.first().buttons, platform::MsgButtons::OKOnly);

@@ -1,4 +1,5 @@
 #include "HistoryFile.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,17 +12,8 @@
 #include <unistd.h>
 
 namespace {
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-void putBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
+using testfiles::bytesOf;
+using testfiles::putBytes;
 const QByteArray kFiveLines = "5--Duration: 0:0:5\r\n4--Duration: 0:0:4\r\n3--Duration: 0:0:3\r\n"
                               "2--Duration: 0:0:2\r\n1--Duration: 0:0:1\r\n";
 } // namespace
@@ -93,7 +85,7 @@ private slots:
         HistoryFile history(dir.path());
         // Latin-1, UTF-8 and a stray NUL, none of them ours to change.
         const QByteArray old = QByteArray("Ren\xE9--Duration: 0:0:1\r\n", 23) + QByteArray("\xC3\xA9\x00x--Duration: 0:0:2\r\n", 23);
-        putBytes(history.path(), old);
+        QVERIFY(putBytes(history.path(), old));
         QCOMPARE(history.AddRecentCall("9", 0, 0, 3), HistoryFile::AddResult::Recorded);
         QCOMPARE(bytesOf(history.path()), "9--Duration: 0:0:3\r\n" + old);
 
@@ -109,7 +101,7 @@ private slots:
     {
         QTemporaryDir dir;
         HistoryFile history(dir.path());
-        putBytes(history.path(), kFiveLines + "0--Duration: 0:0:0\r\n-1--Duration: 0:0:0\r\n");
+        QVERIFY(putBytes(history.path(), kFiveLines + "0--Duration: 0:0:0\r\n-1--Duration: 0:0:0\r\n"));
         QCOMPARE(history.ReadLines()->size(), 5);
         QCOMPARE(history.AddRecentCall("6", 0, 0, 6), HistoryFile::AddResult::Recorded);
         QCOMPARE(bytesOf(history.path()), "6--Duration: 0:0:6\r\n" + kFiveLines.left(kFiveLines.lastIndexOf("1--")));
@@ -134,7 +126,7 @@ private slots:
         QFETCH(QStringList, lines);
         QTemporaryDir dir;
         HistoryFile history(dir.path());
-        putBytes(history.path(), bytes);
+        QVERIFY(putBytes(history.path(), bytes));
         QCOMPARE(*history.ReadLines(), lines);
         // The next record writes the file back in our own form.
         QCOMPARE(history.AddRecentCall("n", 0, 0, 0), HistoryFile::AddResult::Recorded);
@@ -165,7 +157,7 @@ private slots:
         QTemporaryDir dir;
         HistoryFile history(dir.path());
         QVERIFY(QDir(dir.path()).mkdir("recentcall.txt"));
-        putBytes(history.path() + "/inside", "keep");
+        QVERIFY(putBytes(history.path() + "/inside", "keep"));
         QCOMPARE(history.ReadLines(), std::nullopt);
         QCOMPARE(history.AddRecentCall("1", 0, 0, 1), HistoryFile::AddResult::NotRead);
         QVERIFY(QFileInfo(history.path()).isDir());
@@ -187,7 +179,7 @@ private slots:
             QSKIP("permission bits do not stop root; covered by unreadableHistoryIsLeftAlone");
         QTemporaryDir dir;
         HistoryFile history(dir.path());
-        putBytes(history.path(), kFiveLines);
+        QVERIFY(putBytes(history.path(), kFiveLines));
         // Writable but not readable: recreating the file here would empty it.
         QVERIFY(QFile::setPermissions(history.path(), QFileDevice::WriteOwner));
         QCOMPARE(history.ReadLines(), std::nullopt);
@@ -206,7 +198,7 @@ private slots:
     {
         QFETCH(QString, folderName);
         QTemporaryDir dir;
-        putBytes(dir.filePath("plainfile"), "not a folder");
+        QVERIFY(putBytes(dir.filePath("plainfile"), "not a folder"));
         HistoryFile history(dir.filePath(folderName));
         QCOMPARE(history.ReadLines(), std::nullopt);
         QCOMPARE(history.AddRecentCall("1", 0, 0, 1), HistoryFile::AddResult::NotRead);
@@ -220,7 +212,7 @@ private slots:
     {
         QTemporaryDir dir;
         HistoryFile history(dir.path());
-        putBytes(history.path(), kFiveLines);
+        QVERIFY(putBytes(history.path(), kFiveLines));
 
         rlimit saved{};
         QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -251,7 +243,7 @@ private slots:
     void dataFolderFallsBackToTheUserFolder()
     {
         QTemporaryDir dir;
-        putBytes(dir.filePath("program"), "an executable's folder that is not one");
+        QVERIFY(putBytes(dir.filePath("program"), "an executable's folder that is not one"));
         const QByteArray savedHome = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("share")));
         const QString chosen = ChooseDataFolder(dir.filePath("program"));

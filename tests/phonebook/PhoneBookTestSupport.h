@@ -1,4 +1,6 @@
 #pragma once
+#include "TestFiles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -17,17 +19,8 @@
 // CI, and permission bits stop every user but root.
 namespace pbtest {
 
-inline QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-inline bool putBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
+using testfiles::bytesOf;
+using testfiles::putBytes;
 
 // Everything in a folder, hidden files included: leftovers show up here.
 inline QStringList entriesOf(const QString &folder)
