@@ -1,4 +1,4 @@
-#include "AccountProfile.h"
+#include "account/AccountProfile.h"
 
 QString g_strSip;
 QString g_strAccount;

@@ -1,4 +1,4 @@
-#include "AliasStore.h"
+#include "account/AliasStore.h"
 
 namespace AliasStore {
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "ISettingsStore.h"
+#include "platform/ISettingsStore.h"
 
 // The caller-ID alias in the settings store: application "adstring",
 // section "Parameters", key "Validation". Kept exactly as typed.

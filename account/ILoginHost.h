@@ -1,5 +1,5 @@
 #pragma once
-#include "IRTCClient.h"
+#include "rtc/IRTCClient.h"
 #include <QString>
 
 // What the login window needs of the phone window that opened it.

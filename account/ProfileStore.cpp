@@ -1,6 +1,6 @@
-#include "ProfileStore.h"
+#include "account/ProfileStore.h"
 
-#include "AccountProfile.h"
+#include "account/AccountProfile.h"
 
 namespace ProfileStore {
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "ISettingsStore.h"
+#include "platform/ISettingsStore.h"
 
 // Moves the account profile between the settings store and memory. Each of
 // the four values is its own application under section "Parameters", key

@@ -1,6 +1,6 @@
-#include "frmAlias.h"
+#include "account/frmAlias.h"
 
-#include "AliasStore.h"
+#include "account/AliasStore.h"
 
 #include <QPointer>
 

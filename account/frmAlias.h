@@ -1,6 +1,6 @@
 #pragma once
-#include "IMessageBox.h"
-#include "ISettingsStore.h"
+#include "platform/IMessageBox.h"
+#include "platform/ISettingsStore.h"
 
 #include <QDialog>
 #include <QLabel>

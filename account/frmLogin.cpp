@@ -1,9 +1,9 @@
-#include "frmLogin.h"
+#include "account/frmLogin.h"
 
-#include "AccountProfile.h"
-#include "Artwork.h"
-#include "ProfileStore.h"
-#include "SkinnedWindow.h"
+#include "account/AccountProfile.h"
+#include "resources/Artwork.h"
+#include "account/ProfileStore.h"
+#include "skin/SkinnedWindow.h"
 
 #include <QEvent>
 

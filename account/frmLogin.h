@@ -1,7 +1,7 @@
 #pragma once
-#include "ILoginHost.h"
-#include "IMessageBox.h"
-#include "ISettingsStore.h"
+#include "account/ILoginHost.h"
+#include "platform/IMessageBox.h"
+#include "platform/ISettingsStore.h"
 
 #include <QCheckBox>
 #include <QDialog>

@@ -1,14 +1,14 @@
 // The phone program: wires the real services to the phone window.
-#include "Artwork.h"
-#include "HistoryFile.h"
-#include "IniSettingsStore.h"
-#include "LinphoneClient.h"
-#include "LockFileInstance.h"
-#include "QtMessageBox.h"
-#include "QtScreenMetrics.h"
-#include "QtSoundOutput.h"
-#include "QuitOnSignal.h"
-#include "frmSoftphone.h"
+#include "resources/Artwork.h"
+#include "history/HistoryFile.h"
+#include "platform/IniSettingsStore.h"
+#include "rtc/linphone/LinphoneClient.h"
+#include "platform/LockFileInstance.h"
+#include "platform/QtMessageBox.h"
+#include "platform/QtScreenMetrics.h"
+#include "platform/QtSoundOutput.h"
+#include "platform/QuitOnSignal.h"
+#include "mainwindow/frmSoftphone.h"
 
 #include <QApplication>
 #include <QIcon>

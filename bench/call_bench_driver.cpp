@@ -11,13 +11,13 @@
 //   dialled T N          the call key returned; T is the end of the last of N tone pauses
 //   message T TEXT       the phone showed a message box (answered OK)
 //   error T TEXT         a command could not be carried out
-#include "HistoryFile.h"
-#include "IniSettingsStore.h"
-#include "LinphoneClient.h"
-#include "QtScreenMetrics.h"
-#include "QtSoundOutput.h"
-#include "QuitOnSignal.h"
-#include "frmSoftphone.h"
+#include "history/HistoryFile.h"
+#include "platform/IniSettingsStore.h"
+#include "rtc/linphone/LinphoneClient.h"
+#include "platform/QtScreenMetrics.h"
+#include "platform/QtSoundOutput.h"
+#include "platform/QuitOnSignal.h"
+#include "mainwindow/frmSoftphone.h"
 
 #include <QApplication>
 #include <QMouseEvent>

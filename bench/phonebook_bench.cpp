@@ -3,9 +3,9 @@
 // event loop is starved while the book loads. Prints a Markdown report.
 //
 //   phonebook_bench [--runs N] [--out FILE]
-#include "PhoneBookFile.h"
-#include "RecordingMessageBox.h"
-#include "frmPhoneBook.h"
+#include "phonebook/PhoneBookFile.h"
+#include "tests/doubles/RecordingMessageBox.h"
+#include "phonebook/frmPhoneBook.h"
 
 #include <QApplication>
 #include <QDateTime>

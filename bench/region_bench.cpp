@@ -5,7 +5,7 @@
 //
 //   region_bench [--runs N] [picture files...]
 
-#include "Region.h"
+#include "skin/Region.h"
 
 #include <QBitmap>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "CallControl.h"
+#include "call/CallControl.h"
 
 namespace {
 constexpr int kTonePauseMs = 100;

@@ -1,6 +1,6 @@
 #pragma once
-#include "ICallView.h"
-#include "PhoneState.h"
+#include "call/ICallView.h"
+#include "call/PhoneState.h"
 
 // Placing, answering, refusing and ending calls, and what the session
 // events do to the phone.

@@ -1,5 +1,5 @@
 #pragma once
-#include "IRTCEvents.h"
+#include "rtc/IRTCEvents.h"
 #include <functional>
 
 // The sink attached to the RTC client: hands each event to its handler by

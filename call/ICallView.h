@@ -1,6 +1,6 @@
 #pragma once
-#include "IMessageBox.h"
-#include "IStatusLine.h"
+#include "platform/IMessageBox.h"
+#include "call/IStatusLine.h"
 #include <QString>
 
 // What the call logic needs of the phone window.

@@ -1,6 +1,6 @@
-#include "NumberKeys.h"
+#include "call/NumberKeys.h"
 
-#include "CallControl.h"
+#include "call/CallControl.h"
 
 namespace NumberKeys {
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "IRTCClient.h"
+#include "rtc/IRTCClient.h"
 #include <QString>
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "Registration.h"
+#include "call/Registration.h"
 
-#include "AccountProfile.h"
-#include "ProvisioningText.h"
+#include "account/AccountProfile.h"
+#include "call/ProvisioningText.h"
 
 Registration::Registration(PhoneState &state, IStatusLine &status) : state_(state), status_(status) {}
 

@@ -1,6 +1,6 @@
 #pragma once
-#include "IStatusLine.h"
-#include "PhoneState.h"
+#include "call/IStatusLine.h"
+#include "call/PhoneState.h"
 #include <optional>
 
 // Registers the phone with the account in memory and shows what the

@@ -1,4 +1,4 @@
-#include "HistoryFile.h"
+#include "history/HistoryFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

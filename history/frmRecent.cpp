@@ -1,8 +1,8 @@
-#include "frmRecent.h"
+#include "history/frmRecent.h"
 
-#include "Artwork.h"
-#include "HistoryFile.h"
-#include "SkinnedWindow.h"
+#include "resources/Artwork.h"
+#include "history/HistoryFile.h"
+#include "skin/SkinnedWindow.h"
 
 namespace {
 constexpr int kWidth = 216;

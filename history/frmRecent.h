@@ -1,5 +1,5 @@
 #pragma once
-#include "IMessageBox.h"
+#include "platform/IMessageBox.h"
 
 #include <QDialog>
 #include <QLabel>

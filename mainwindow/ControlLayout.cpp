@@ -1,4 +1,4 @@
-#include "ControlLayout.h"
+#include "mainwindow/ControlLayout.h"
 
 #include <QHash>
 

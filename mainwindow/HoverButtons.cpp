@@ -1,4 +1,4 @@
-#include "HoverButtons.h"
+#include "mainwindow/HoverButtons.h"
 
 #include <QLabel>
 #include <QMouseEvent>

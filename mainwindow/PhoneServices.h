@@ -1,9 +1,9 @@
 #pragma once
-#include "IMessageBox.h"
-#include "IRTCClient.h"
-#include "IScreenMetrics.h"
-#include "ISoundOutput.h"
-#include "ISettingsStore.h"
+#include "platform/IMessageBox.h"
+#include "rtc/IRTCClient.h"
+#include "platform/IScreenMetrics.h"
+#include "platform/ISoundOutput.h"
+#include "platform/ISettingsStore.h"
 #include <functional>
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "PictureBox.h"
+#include "mainwindow/PictureBox.h"
 
 #include <QMouseEvent>
 #include <QPainter>

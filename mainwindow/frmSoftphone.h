@@ -1,12 +1,12 @@
 #pragma once
-#include "CallControl.h"
-#include "ClientEvents.h"
-#include "ILoginHost.h"
-#include "IStatusLine.h"
-#include "PhoneServices.h"
-#include "PhoneState.h"
-#include "PictureBox.h"
-#include "Registration.h"
+#include "call/CallControl.h"
+#include "call/ClientEvents.h"
+#include "account/ILoginHost.h"
+#include "call/IStatusLine.h"
+#include "mainwindow/PhoneServices.h"
+#include "call/PhoneState.h"
+#include "mainwindow/PictureBox.h"
+#include "call/Registration.h"
 
 #include <QComboBox>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "PhoneBookFile.h"
+#include "phonebook/PhoneBookFile.h"
 
 #include <QDir>
 #include <QFile>

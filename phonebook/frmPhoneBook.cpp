@@ -1,7 +1,7 @@
-#include "frmPhoneBook.h"
+#include "phonebook/frmPhoneBook.h"
 
-#include "Artwork.h"
-#include "SkinnedWindow.h"
+#include "resources/Artwork.h"
+#include "skin/SkinnedWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
-#include "IMessageBox.h"
-#include "PhoneBookFile.h"
+#include "platform/IMessageBox.h"
+#include "phonebook/PhoneBookFile.h"
 
 #include <QByteArray>
 #include <QDialog>

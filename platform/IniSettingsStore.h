@@ -1,5 +1,5 @@
 #pragma once
-#include "ISettingsStore.h"
+#include "platform/ISettingsStore.h"
 #include <QString>
 
 namespace platform {

@@ -1,5 +1,5 @@
 #pragma once
-#include "ISingleInstance.h"
+#include "platform/ISingleInstance.h"
 #include <QLockFile>
 #include <QString>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "QtMessageBox.h"
+#include "platform/QtMessageBox.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

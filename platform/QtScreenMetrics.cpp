@@ -1,4 +1,4 @@
-#include "QtScreenMetrics.h"
+#include "platform/QtScreenMetrics.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,5 +1,5 @@
 #pragma once
-#include "IScreenMetrics.h"
+#include "platform/IScreenMetrics.h"
 
 namespace platform {
 
@@ -8,17 +8,6 @@ class QtScreenMetrics final : public IScreenMetrics {
 public:
     double TwipsPerPixelX() const override;
     double TwipsPerPixelY() const override;
-};
-
-// Test double with fixed factors (15 is 96 dpi).
-class FixedScreenMetrics final : public IScreenMetrics {
-public:
-    explicit FixedScreenMetrics(double x = 15.0, double y = 15.0) : x_(x), y_(y) {}
-    double TwipsPerPixelX() const override { return x_; }
-    double TwipsPerPixelY() const override { return y_; }
-
-private:
-    double x_, y_;
 };
 
 } // namespace platform

@@ -1,6 +1,6 @@
-#include "QtSoundOutput.h"
+#include "platform/QtSoundOutput.h"
 
-#include "WaveFile.h"
+#include "platform/WaveFile.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>

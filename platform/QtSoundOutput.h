@@ -1,5 +1,5 @@
 #pragma once
-#include "ISoundOutput.h"
+#include "platform/ISoundOutput.h"
 
 #include <QBuffer>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "QuitOnSignal.h"
+#include "platform/QuitOnSignal.h"
 
 #include <QSocketNotifier>
 

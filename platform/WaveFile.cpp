@@ -1,4 +1,4 @@
-#include "WaveFile.h"
+#include "platform/WaveFile.h"
 
 #include <QtEndian>
 

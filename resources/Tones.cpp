@@ -1,4 +1,4 @@
-#include "Tones.h"
+#include "resources/Tones.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
-#include "IRTCClientProvisioning.h"
-#include "IRTCEvents.h"
-#include "IRTCSession.h"
+#include "rtc/IRTCClientProvisioning.h"
+#include "rtc/IRTCEvents.h"
+#include "rtc/IRTCSession.h"
 #include <QWindow>
 #include <memory>
 

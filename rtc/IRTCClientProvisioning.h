@@ -1,5 +1,5 @@
 #pragma once
-#include "IRTCProfile.h"
+#include "rtc/IRTCProfile.h"
 #include <memory>
 
 namespace rtc {

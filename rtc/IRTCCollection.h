@@ -1,5 +1,5 @@
 #pragma once
-#include "IRTCParticipant.h"
+#include "rtc/IRTCParticipant.h"
 #include <memory>
 #include <vector>
 

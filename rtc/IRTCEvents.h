@@ -1,8 +1,8 @@
 #pragma once
 // Event objects handed to the sink. The sink receives the base pointer with
 // the event number and casts to the interface the number names.
-#include "IRTCProfile.h"
-#include "IRTCSession.h"
+#include "rtc/IRTCProfile.h"
+#include "rtc/IRTCSession.h"
 #include <memory>
 
 namespace rtc {

@@ -1,5 +1,5 @@
 #pragma once
-#include "RTCTypes.h"
+#include "rtc/RTCTypes.h"
 #include <QString>
 
 namespace rtc {

@@ -1,5 +1,5 @@
 #pragma once
-#include "IRTCCollection.h"
+#include "rtc/IRTCCollection.h"
 #include <memory>
 
 namespace rtc {

@@ -1,4 +1,4 @@
-#include "ProvisioningParser.h"
+#include "rtc/ProvisioningParser.h"
 
 #include <QRegularExpression>
 #include <QXmlStreamReader>

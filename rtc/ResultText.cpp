@@ -1,4 +1,4 @@
-#include "ResultText.h"
+#include "rtc/ResultText.h"
 
 namespace rtc {
 

@@ -1,6 +1,6 @@
-#include "DragFilter.h"
+#include "skin/DragFilter.h"
 
-#include "modMoveForm.h"
+#include "skin/modMoveForm.h"
 
 #include <QMouseEvent>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "DragOutline.h"
+#include "skin/DragOutline.h"
 
 #include <QPainter>
 #include <QPen>

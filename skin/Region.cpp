@@ -1,7 +1,7 @@
-#include "Region.h"
+#include "skin/Region.h"
 
-#include "RegionBands.h"
-#include "RowScanner.h"
+#include "skin/RegionBands.h"
+#include "skin/RowScanner.h"
 
 #include <QWidget>
 #include <cmath>

@@ -1,5 +1,5 @@
 #pragma once
-#include "cDIBSection.h"
+#include "skin/cDIBSection.h"
 
 #include <QImage>
 #include <QPoint>

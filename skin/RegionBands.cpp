@@ -1,4 +1,4 @@
-#include "RegionBands.h"
+#include "skin/RegionBands.h"
 
 #include <QRect>
 #include <algorithm>

@@ -1,7 +1,7 @@
-#include "SkinnedWindow.h"
+#include "skin/SkinnedWindow.h"
 
-#include "Region.h"
-#include "modMoveForm.h"
+#include "skin/Region.h"
+#include "skin/modMoveForm.h"
 
 #include <QDialog>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "cDIBSection.h"
+#include "skin/cDIBSection.h"
 
 #include <QtEndian>
 #include <algorithm>

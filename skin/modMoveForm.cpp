@@ -1,8 +1,8 @@
-#include "modMoveForm.h"
+#include "skin/modMoveForm.h"
 
-#include "DragFilter.h"
-#include "DragOutline.h"
-#include "QtScreenMetrics.h"
+#include "skin/DragFilter.h"
+#include "skin/DragOutline.h"
+#include "platform/QtScreenMetrics.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
-#include "modShape.h"
+#include "skin/modShape.h"
 
-#include "IScreenMetrics.h"
-#include "RegionBands.h"
+#include "platform/IScreenMetrics.h"
+#include "skin/RegionBands.h"
 
 #include <QWidget>
 #include <algorithm>

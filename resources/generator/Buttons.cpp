@@ -1,9 +1,9 @@
-#include "Buttons.h"
+#include "resources/generator/Buttons.h"
 
-#include "Artwork.h"
-#include "Glyphs.h"
-#include "Layout.h"
-#include "Style.h"
+#include "resources/Artwork.h"
+#include "resources/generator/Glyphs.h"
+#include "resources/generator/Layout.h"
+#include "resources/generator/Style.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

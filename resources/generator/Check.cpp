@@ -1,8 +1,8 @@
-#include "Check.h"
+#include "resources/generator/Check.h"
 
-#include "Artwork.h"
-#include "Buttons.h"
-#include "Layout.h"
+#include "resources/Artwork.h"
+#include "resources/generator/Buttons.h"
+#include "resources/generator/Layout.h"
 
 #include <QImage>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "Glyphs.h"
+#include "resources/generator/Glyphs.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "Layout.h"
+#include "resources/generator/Layout.h"
 
 namespace Layout {
 

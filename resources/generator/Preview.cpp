@@ -1,8 +1,8 @@
-#include "Preview.h"
+#include "resources/generator/Preview.h"
 
-#include "Artwork.h"
-#include "Layout.h"
-#include "Style.h"
+#include "resources/Artwork.h"
+#include "resources/generator/Layout.h"
+#include "resources/generator/Style.h"
 
 #include <QDir>
 #include <QImage>

@@ -1,6 +1,6 @@
-#include "Style.h"
+#include "resources/generator/Style.h"
 
-#include "Artwork.h"
+#include "resources/Artwork.h"
 
 #include <QFontInfo>
 #include <QFontMetricsF>

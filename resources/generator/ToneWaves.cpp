@@ -1,4 +1,4 @@
-#include "ToneWaves.h"
+#include "resources/generator/ToneWaves.h"
 
 #include <QDir>
 #include <QFile>

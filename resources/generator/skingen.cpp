@@ -7,12 +7,12 @@
 //   skingen --preview FOLDER OUT  compose previews of the windows into OUT
 //   skingen tones FOLDER          write the twelve key tones into FOLDER/tones
 
-#include "Buttons.h"
-#include "Check.h"
-#include "Preview.h"
-#include "Skins.h"
-#include "Style.h"
-#include "ToneWaves.h"
+#include "resources/generator/Buttons.h"
+#include "resources/generator/Check.h"
+#include "resources/generator/Preview.h"
+#include "resources/generator/Skins.h"
+#include "resources/generator/Style.h"
+#include "resources/generator/ToneWaves.h"
 
 #include <QDir>
 #include <QGuiApplication>

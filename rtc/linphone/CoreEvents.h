@@ -1,5 +1,5 @@
 #pragma once
-#include "Engine.h"
+#include "rtc/linphone/Engine.h"
 
 namespace rtc::lp {
 

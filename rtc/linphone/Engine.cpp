@@ -1,7 +1,7 @@
-#include "Engine.h"
+#include "rtc/linphone/Engine.h"
 
-#include "CoreEvents.h"
-#include "LinphoneSession.h"
+#include "rtc/linphone/CoreEvents.h"
+#include "rtc/linphone/LinphoneSession.h"
 
 #include <bctoolbox/logging.h>
 

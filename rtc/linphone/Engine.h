@@ -2,7 +2,7 @@
 // The state behind LinphoneClient: one liblinphone Core driven from a Qt
 // timer on the thread that called Initialize. Everything here runs on that
 // thread, events included (they are delivered from inside iterate()).
-#include "LinphoneClient.h"
+#include "rtc/linphone/LinphoneClient.h"
 
 #include <linphone++/linphone.hh>
 

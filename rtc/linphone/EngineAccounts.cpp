@@ -1,9 +1,9 @@
 // Profiles become liblinphone accounts; their registration states become
 // registration events.
-#include "Engine.h"
+#include "rtc/linphone/Engine.h"
 
-#include "LinphoneProfile.h"
-#include "RegistrationStateChangeEvent.h"
+#include "rtc/linphone/LinphoneProfile.h"
+#include "rtc/linphone/RegistrationStateChangeEvent.h"
 
 #include <algorithm>
 

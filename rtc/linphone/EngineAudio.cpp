@@ -1,7 +1,7 @@
 // Audio devices, the ring player, volumes and mute.
-#include "Engine.h"
+#include "rtc/linphone/Engine.h"
 
-#include "CoreEvents.h"
+#include "rtc/linphone/CoreEvents.h"
 
 #include <QFile>
 #include <cmath>

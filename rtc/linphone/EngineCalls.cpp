@@ -1,10 +1,10 @@
 // Calls: liblinphone call states become session states, once per change.
-#include "Engine.h"
+#include "rtc/linphone/Engine.h"
 
-#include "LinphoneProfile.h"
-#include "LinphoneSession.h"
-#include "MediaEvent.h"
-#include "SessionStateChangeEvent.h"
+#include "rtc/linphone/LinphoneProfile.h"
+#include "rtc/linphone/LinphoneSession.h"
+#include "rtc/linphone/MediaEvent.h"
+#include "rtc/linphone/SessionStateChangeEvent.h"
 
 #include <algorithm>
 

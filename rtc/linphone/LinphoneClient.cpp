@@ -1,9 +1,9 @@
-#include "LinphoneClient.h"
+#include "rtc/linphone/LinphoneClient.h"
 
-#include "Engine.h"
-#include "LinphoneProfile.h"
-#include "LinphoneSession.h"
-#include "ProvisioningParser.h"
+#include "rtc/linphone/Engine.h"
+#include "rtc/linphone/LinphoneProfile.h"
+#include "rtc/linphone/LinphoneSession.h"
+#include "rtc/ProvisioningParser.h"
 
 namespace rtc {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The RTC client engine on liblinphone. No liblinphone type shows here.
-#include "IRTCClient.h"
+#include "rtc/IRTCClient.h"
 
 #include <QString>
 #include <functional>

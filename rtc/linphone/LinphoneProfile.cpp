@@ -1,4 +1,4 @@
-#include "LinphoneProfile.h"
+#include "rtc/linphone/LinphoneProfile.h"
 
 namespace rtc::lp {
 

@@ -1,6 +1,6 @@
 #pragma once
-#include "IRTCProfile.h"
-#include "ProvisioningParser.h"
+#include "rtc/IRTCProfile.h"
+#include "rtc/ProvisioningParser.h"
 
 namespace rtc::lp {
 

@@ -1,6 +1,6 @@
-#include "LinphoneSession.h"
+#include "rtc/linphone/LinphoneSession.h"
 
-#include "Engine.h"
+#include "rtc/linphone/Engine.h"
 
 namespace rtc::lp {
 

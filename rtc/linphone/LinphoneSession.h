@@ -1,6 +1,6 @@
 #pragma once
-#include "IRTCSession.h"
-#include "LinphoneParticipant.h"
+#include "rtc/IRTCSession.h"
+#include "rtc/linphone/LinphoneParticipant.h"
 
 #include <memory>
 #include <vector>

@@ -1,5 +1,5 @@
 #pragma once
-#include "IRTCEvents.h"
+#include "rtc/IRTCEvents.h"
 
 namespace rtc::lp {
 

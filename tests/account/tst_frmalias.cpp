@@ -1,8 +1,8 @@
-#include "AliasStore.h"
-#include "IniSettingsStore.h"
-#include "MemorySettingsStore.h"
-#include "RecordingMessageBox.h"
-#include "frmAlias.h"
+#include "account/AliasStore.h"
+#include "platform/IniSettingsStore.h"
+#include "tests/doubles/MemorySettingsStore.h"
+#include "tests/doubles/RecordingMessageBox.h"
+#include "account/frmAlias.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "AccountProfile.h"
-#include "MemorySettingsStore.h"
-#include "ProfileStore.h"
-#include "RecordingMessageBox.h"
-#include "frmLogin.h"
+#include "account/AccountProfile.h"
+#include "tests/doubles/MemorySettingsStore.h"
+#include "account/ProfileStore.h"
+#include "tests/doubles/RecordingMessageBox.h"
+#include "account/frmLogin.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
-#include "AccountProfile.h"
-#include "IniSettingsStore.h"
-#include "MemorySettingsStore.h"
-#include "ProfileStore.h"
+#include "account/AccountProfile.h"
+#include "platform/IniSettingsStore.h"
+#include "tests/doubles/MemorySettingsStore.h"
+#include "account/ProfileStore.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

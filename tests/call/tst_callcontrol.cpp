@@ -1,5 +1,5 @@
-#include "CallControl.h"
-#include "FakeRTCClient.h"
+#include "call/CallControl.h"
+#include "tests/doubles/FakeRTCClient.h"
 
 #include <QtTest>
 

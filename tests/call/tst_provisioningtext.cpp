@@ -1,4 +1,4 @@
-#include "ProvisioningText.h"
+#include "call/ProvisioningText.h"
 
 #include <QXmlStreamReader>
 #include <QtTest>

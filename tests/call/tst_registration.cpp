@@ -1,7 +1,7 @@
-#include "AccountProfile.h"
-#include "FakeRTCClient.h"
-#include "ProvisioningText.h"
-#include "Registration.h"
+#include "account/AccountProfile.h"
+#include "tests/doubles/FakeRTCClient.h"
+#include "call/ProvisioningText.h"
+#include "call/Registration.h"
 
 #include <QtTest>
 

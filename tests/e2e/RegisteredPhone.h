@@ -2,14 +2,14 @@
 // The phone window on the real engine with account 1001 stored for a local
 // provider, for tests that use it as a person would. The engine takes the
 // sound server's default devices, as the program does.
-#include "AccountProfile.h"
-#include "LinphoneClient.h"
-#include "LocalProvider.h"
-#include "MemorySettingsStore.h"
-#include "ProfileStore.h"
-#include "QtScreenMetrics.h"
-#include "RecordingMessageBox.h"
-#include "frmSoftphone.h"
+#include "account/AccountProfile.h"
+#include "rtc/linphone/LinphoneClient.h"
+#include "tests/support/LocalProvider.h"
+#include "tests/doubles/MemorySettingsStore.h"
+#include "account/ProfileStore.h"
+#include "tests/doubles/FixedScreenMetrics.h"
+#include "tests/doubles/RecordingMessageBox.h"
+#include "mainwindow/frmSoftphone.h"
 
 #include <QTemporaryDir>
 #include <memory>

@@ -1,12 +1,12 @@
 // What the phone window really sounds like: the speaker of a private
 // PulseAudio is recorded while the phone plays a key tone and while a call's
 // far end echoes the microphone back.
-#include "Goertzel.h"
-#include "LocalProvider.h"
-#include "LocalPulse.h"
-#include "QtSoundOutput.h"
-#include "RegisteredPhone.h"
-#include "SippPeer.h"
+#include "tests/support/Goertzel.h"
+#include "tests/support/LocalProvider.h"
+#include "tests/support/LocalPulse.h"
+#include "platform/QtSoundOutput.h"
+#include "tests/e2e/RegisteredPhone.h"
+#include "tests/support/SippPeer.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>

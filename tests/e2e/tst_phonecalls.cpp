@@ -1,11 +1,11 @@
 // Calls from and to the phone window with the real engine, through a real
 // Kamailio, against another real engine as the far end.
-#include "EngineTestSupport.h"
-#include "LocalProvider.h"
-#include "LocalPulse.h"
-#include "QtSoundOutput.h"
-#include "RegisteredPhone.h"
-#include "SippPeer.h"
+#include "tests/rtc/EngineTestSupport.h"
+#include "tests/support/LocalProvider.h"
+#include "tests/support/LocalPulse.h"
+#include "platform/QtSoundOutput.h"
+#include "tests/e2e/RegisteredPhone.h"
+#include "tests/support/SippPeer.h"
 
 #include <QFile>
 #include <QtTest>

@@ -1,13 +1,13 @@
 // The phone window with the real engine against a real registrar on loopback.
-#include "AccountProfile.h"
-#include "LinphoneClient.h"
-#include "LocalProvider.h"
-#include "MemorySettingsStore.h"
-#include "ProfileStore.h"
-#include "QtScreenMetrics.h"
-#include "RecordingMessageBox.h"
-#include "frmLogin.h"
-#include "frmSoftphone.h"
+#include "account/AccountProfile.h"
+#include "rtc/linphone/LinphoneClient.h"
+#include "tests/support/LocalProvider.h"
+#include "tests/doubles/MemorySettingsStore.h"
+#include "account/ProfileStore.h"
+#include "tests/doubles/FixedScreenMetrics.h"
+#include "tests/doubles/RecordingMessageBox.h"
+#include "account/frmLogin.h"
+#include "mainwindow/frmSoftphone.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

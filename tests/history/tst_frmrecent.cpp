@@ -1,10 +1,10 @@
-#include "Artwork.h"
-#include "HistoryFile.h"
-#include "QtScreenMetrics.h"
-#include "RecordingMessageBox.h"
-#include "TestFiles.h"
-#include "frmRecent.h"
-#include "modMoveForm.h"
+#include "resources/Artwork.h"
+#include "history/HistoryFile.h"
+#include "tests/doubles/FixedScreenMetrics.h"
+#include "tests/doubles/RecordingMessageBox.h"
+#include "tests/support/TestFiles.h"
+#include "history/frmRecent.h"
+#include "skin/modMoveForm.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "HistoryFile.h"
-#include "TestFiles.h"
+#include "history/HistoryFile.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>

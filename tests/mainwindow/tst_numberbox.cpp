@@ -1,15 +1,15 @@
 // The number box, the keypad, the clear and backspace keys, and the buttons
 // that light under the pointer, on the real phone window.
-#include "AccountProfile.h"
-#include "Artwork.h"
-#include "FakeRTCClient.h"
-#include "MemorySettingsStore.h"
-#include "ProfileStore.h"
-#include "QtScreenMetrics.h"
-#include "RecordingMessageBox.h"
-#include "RecordingSoundOutput.h"
-#include "Tones.h"
-#include "frmSoftphone.h"
+#include "account/AccountProfile.h"
+#include "resources/Artwork.h"
+#include "tests/doubles/FakeRTCClient.h"
+#include "tests/doubles/MemorySettingsStore.h"
+#include "account/ProfileStore.h"
+#include "tests/doubles/FixedScreenMetrics.h"
+#include "tests/doubles/RecordingMessageBox.h"
+#include "tests/doubles/RecordingSoundOutput.h"
+#include "resources/Tones.h"
+#include "mainwindow/frmSoftphone.h"
 
 #include <QLineEdit>
 #include <QtTest>

@@ -1,5 +1,5 @@
 #pragma once
-#include "TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "PhoneBookFile.h"
-#include "PhoneBookTestSupport.h"
-#include "RecordingMessageBox.h"
-#include "frmPhoneBook.h"
+#include "phonebook/PhoneBookFile.h"
+#include "tests/phonebook/PhoneBookTestSupport.h"
+#include "tests/doubles/RecordingMessageBox.h"
+#include "phonebook/frmPhoneBook.h"
 
 #include <QApplication>
 #include <QRandomGenerator>

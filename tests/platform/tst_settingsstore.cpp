@@ -1,5 +1,5 @@
-#include "IniSettingsStore.h"
-#include "IScreenMetrics.h"
+#include "platform/IniSettingsStore.h"
+#include "platform/IScreenMetrics.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "LockFileInstance.h"
+#include "platform/LockFileInstance.h"
 
 #include <QFile>
 #include <QProcess>

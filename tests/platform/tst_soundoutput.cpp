@@ -1,7 +1,7 @@
-#include "QtSoundOutput.h"
-#include "RecordingSoundOutput.h"
-#include "Tones.h"
-#include "WaveFile.h"
+#include "platform/QtSoundOutput.h"
+#include "tests/doubles/RecordingSoundOutput.h"
+#include "resources/Tones.h"
+#include "platform/WaveFile.h"
 
 #include <QtEndian>
 #include <QtTest>

@@ -1,7 +1,7 @@
-#include "Goertzel.h"
-#include "LocalPulse.h"
-#include "QtSoundOutput.h"
-#include "Tones.h"
+#include "tests/support/Goertzel.h"
+#include "tests/support/LocalPulse.h"
+#include "platform/QtSoundOutput.h"
+#include "resources/Tones.h"
 
 #include <QProcess>
 #include <QtEndian>

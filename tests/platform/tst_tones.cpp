@@ -1,5 +1,5 @@
-#include "Goertzel.h"
-#include "Tones.h"
+#include "tests/support/Goertzel.h"
+#include "resources/Tones.h"
 
 #include <QtEndian>
 #include <QtTest>

@@ -1,7 +1,7 @@
 #pragma once
 // Building blocks shared by the engine's end-to-end tests.
-#include "EventRecorder.h"
-#include "LinphoneClient.h"
+#include "tests/rtc/EventRecorder.h"
+#include "rtc/linphone/LinphoneClient.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #pragma once
 // Test sink: keeps every event the client delivers, with the values read out
 // at delivery time (the event objects only live during the call).
-#include "IRTCEvents.h"
+#include "rtc/IRTCEvents.h"
 
 #include <QString>
 #include <functional>

@@ -1,8 +1,8 @@
 // Calls between two real engines through a real Kamailio, with audio on a
 // private PulseAudio.
-#include "EngineTestSupport.h"
-#include "LocalProvider.h"
-#include "LocalPulse.h"
+#include "tests/rtc/EngineTestSupport.h"
+#include "tests/support/LocalProvider.h"
+#include "tests/support/LocalPulse.h"
 
 #include <QTest>
 

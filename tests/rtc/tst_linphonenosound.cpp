@@ -1,7 +1,7 @@
 // The engine on a machine without any sound server or card: it registers,
 // calls connect and end, ringing is refused cleanly.
-#include "EngineTestSupport.h"
-#include "LocalProvider.h"
+#include "tests/rtc/EngineTestSupport.h"
+#include "tests/support/LocalProvider.h"
 
 #include <QFile>
 #include <QTest>

@@ -1,6 +1,6 @@
 // The liblinphone engine registering against a real Kamailio on 127.0.0.1.
-#include "EngineTestSupport.h"
-#include "LocalProvider.h"
+#include "tests/rtc/EngineTestSupport.h"
+#include "tests/support/LocalProvider.h"
 
 #include <QTest>
 

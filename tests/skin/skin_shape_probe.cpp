@@ -6,8 +6,8 @@
 //   pos X Y W H OUTLINE            answer to "pos" on stdin; OUTLINE 1 while shown
 // and ends on "quit".
 
-#include "SkinnedWindow.h"
-#include "modMoveForm.h"
+#include "skin/SkinnedWindow.h"
+#include "skin/modMoveForm.h"
 
 #include <QApplication>
 #include <QMouseEvent>

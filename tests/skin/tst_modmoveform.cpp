@@ -1,5 +1,5 @@
-#include "QtScreenMetrics.h"
-#include "modMoveForm.h"
+#include "tests/doubles/FixedScreenMetrics.h"
+#include "skin/modMoveForm.h"
 
 #include <QWindow>
 #include <QtTest>

@@ -1,5 +1,5 @@
-#include "QtScreenMetrics.h"
-#include "modShape.h"
+#include "tests/doubles/FixedScreenMetrics.h"
+#include "skin/modShape.h"
 
 #include <QTransform>
 #include <QWidget>

@@ -1,5 +1,5 @@
-#include "Region.h"
-#include "RegionBands.h"
+#include "skin/Region.h"
+#include "skin/RegionBands.h"
 
 #include <QRandomGenerator>
 #include <QWidget>

@@ -1,13 +1,13 @@
-#include "SkinnedWindow.h"
+#include "skin/SkinnedWindow.h"
 
 #include <QPainter>
 #include <QWidget>
 #include <QtTest>
 
 #ifdef SKIN_HAVE_ARTWORK
-#include "Artwork.h"
+#include "resources/Artwork.h"
 #endif
-#include "Region.h"
+#include "skin/Region.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "LocalProvider.h"
+#include "tests/support/LocalProvider.h"
 
 #include <QFile>
 #include <QProcess>

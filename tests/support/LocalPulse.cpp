@@ -1,6 +1,6 @@
-#include "LocalPulse.h"
+#include "tests/support/LocalPulse.h"
 
-#include "LocalProvider.h"
+#include "tests/support/LocalProvider.h"
 
 #include <QFile>
 #include <QProcess>

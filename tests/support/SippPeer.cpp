@@ -1,6 +1,6 @@
-#include "SippPeer.h"
+#include "tests/support/SippPeer.h"
 
-#include "LocalProvider.h"
+#include "tests/support/LocalProvider.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

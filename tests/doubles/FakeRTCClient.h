@@ -1,7 +1,7 @@
 #pragma once
 // A scriptable RTC client for unit tests. It records every call with its
 // arguments, fails the operations a test names, and raises events on demand.
-#include "IRTCClient.h"
+#include "rtc/IRTCClient.h"
 #include <QHash>
 #include <QStringList>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "FakeRTCClient.h"
+#include "tests/doubles/FakeRTCClient.h"
 
 namespace rtc::fake {
 
