@@ -1,23 +1,23 @@
 #include "account/ProfileStore.h"
 
-#include "account/AccountProfile.h"
-
 namespace ProfileStore {
 
-void ReadProfile(const platform::ISettingsStore &store)
+Account ReadProfile(const platform::ISettingsStore &store)
 {
-    g_strPassword = store.GetSetting(kPasswordApp, kSection, kKey);
-    g_strAccount = store.GetSetting(kAccountApp, kSection, kKey);
-    g_strSip = store.GetSetting(kSipApp, kSection, kKey);
-    g_strUser = store.GetSetting(kUserApp, kSection, kKey);
+    Account a;
+    a.g_strPassword = store.GetSetting(kPasswordApp, kSection, kKey);
+    a.g_strAccount = store.GetSetting(kAccountApp, kSection, kKey);
+    a.g_strSip = store.GetSetting(kSipApp, kSection, kKey);
+    a.g_strUser = store.GetSetting(kUserApp, kSection, kKey);
+    return a;
 }
 
-void SaveProfile(platform::ISettingsStore &store)
+void SaveProfile(platform::ISettingsStore &store, const Account &account)
 {
-    store.SaveSetting(kPasswordApp, kSection, kKey, g_strPassword);
-    store.SaveSetting(kAccountApp, kSection, kKey, g_strAccount);
-    store.SaveSetting(kSipApp, kSection, kKey, g_strSip);
-    store.SaveSetting(kUserApp, kSection, kKey, g_strUser);
+    store.SaveSetting(kPasswordApp, kSection, kKey, account.g_strPassword);
+    store.SaveSetting(kAccountApp, kSection, kKey, account.g_strAccount);
+    store.SaveSetting(kSipApp, kSection, kKey, account.g_strSip);
+    store.SaveSetting(kUserApp, kSection, kKey, account.g_strUser);
 }
 
 void EraseProfile(platform::ISettingsStore &store)

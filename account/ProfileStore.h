@@ -1,8 +1,9 @@
 #pragma once
+#include "account/Account.h"
 #include "platform/ISettingsStore.h"
 
-// Moves the account profile between the settings store and memory. Each of
-// the four values is its own application under section "Parameters", key
+// Moves the account between the settings store and memory. Each of the four
+// values is its own application under section "Parameters", key
 // "Validation"; values are kept exactly as typed.
 namespace ProfileStore {
 
@@ -13,11 +14,11 @@ inline const QString kAccountApp = QStringLiteral("Account");
 inline const QString kSipApp = QStringLiteral("Sip");
 inline const QString kUserApp = QStringLiteral("User");
 
-// Store → memory, in the order Password, Account, Sip, User.
-void ReadProfile(const platform::ISettingsStore &store);
-// Memory → store, same order.
-void SaveProfile(platform::ISettingsStore &store);
-// Writes four empty values; memory is left alone. Nothing is deleted.
+// Read in the order Password, Account, Sip, User; missing values are empty.
+Account ReadProfile(const platform::ISettingsStore &store);
+// Written in the same order.
+void SaveProfile(platform::ISettingsStore &store, const Account &account);
+// Writes four empty values. Nothing is deleted.
 void EraseProfile(platform::ISettingsStore &store);
 
 } // namespace ProfileStore

@@ -1,6 +1,5 @@
 #include "account/frmLogin.h"
 
-#include "account/AccountProfile.h"
 #include "resources/Artwork.h"
 #include "account/ProfileStore.h"
 #include "skin/SkinnedWindow.h"
@@ -25,9 +24,8 @@ QLabel *label(QWidget *parent, const char *name, const QString &text, QRect plac
 }
 } // namespace
 
-frmLogin::frmLogin(platform::ISettingsStore &settings, platform::IMessageBox &messages, ILoginHost &host,
-                   QWidget *parent)
-    : QDialog(parent), settings_(settings), messages_(messages), host_(host)
+frmLogin::frmLogin(platform::ISettingsStore &settings, platform::IMessageBox &messages, QWidget *parent)
+    : QDialog(parent), settings_(settings), messages_(messages)
 {
     SkinnedWindow::PrepareDialog(this, QStringLiteral("frmLogin"), QStringLiteral("Tolvi Softphone"));
     createControls();
@@ -108,18 +106,19 @@ void frmLogin::createControls()
 
 void frmLogin::Form_Load()
 {
-    ProfileStore::ReadProfile(settings_);
-    if (g_strPassword.isEmpty() && g_strAccount.isEmpty() && g_strSip.isEmpty())
+    stored_ = ProfileStore::ReadProfile(settings_);
+    const Account &a = stored_;
+    if (a.g_strPassword.isEmpty() && a.g_strAccount.isEmpty() && a.g_strSip.isEmpty())
         return;
     chkbxSaveSettings->setChecked(true);
-    if (!g_strSip.isEmpty())
-        txtSip->setText(g_strSip);
-    if (!g_strAccount.isEmpty())
-        txtAcctNo->setText(g_strAccount);
-    if (!g_strUser.isEmpty())
-        txtuserid->setText(g_strUser);
-    if (!g_strPassword.isEmpty()) {
-        txtPassword->setText(g_strPassword);
+    if (!a.g_strSip.isEmpty())
+        txtSip->setText(a.g_strSip);
+    if (!a.g_strAccount.isEmpty())
+        txtAcctNo->setText(a.g_strAccount);
+    if (!a.g_strUser.isEmpty())
+        txtuserid->setText(a.g_strUser);
+    if (!a.g_strPassword.isEmpty()) {
+        txtPassword->setText(a.g_strPassword);
         // A stored password is a secret from the first moment on screen.
         txtPassword->setEchoMode(QLineEdit::Password);
     }
@@ -201,18 +200,18 @@ void frmLogin::cmdLogin_Click()
     if (txtuserid->text() == kUserPrompt)
         txtuserid->setText(txtAcctNo->text());
 
-    g_strAccount = txtAcctNo->text();
-    g_strUser = txtuserid->text();
-    g_strSip = txtSip->text();
-    g_strPassword = txtPassword->text();
+    Account account;
+    account.g_strAccount = txtAcctNo->text();
+    account.g_strUser = txtuserid->text();
+    account.g_strSip = txtSip->text();
+    account.g_strPassword = txtPassword->text();
 
     if (chkbxSaveSettings->isChecked())
-        ProfileStore::SaveProfile(settings_);
+        ProfileStore::SaveProfile(settings_, account);
     else
         ProfileStore::EraseProfile(settings_);
 
-    if (host_.LoginTag() == QLatin1String("CALLREG"))
-        host_.ReLogin();
+    emit LoggedIn(account);
     accept();
 }
 
@@ -225,6 +224,6 @@ void frmLogin::cmdClose_Click()
 
 void frmLogin::cmdExit_Click()
 {
-    host_.SetBalanceText(QStringLiteral("EXITING"));
+    emit ExitChosen();
     reject();
 }

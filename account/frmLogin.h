@@ -1,5 +1,5 @@
 #pragma once
-#include "account/ILoginHost.h"
+#include "account/Account.h"
 #include "platform/IMessageBox.h"
 #include "platform/ISettingsStore.h"
 
@@ -11,12 +11,15 @@
 #include <QPushButton>
 
 // The account window: server, account, password and caller-ID name are
-// typed here, kept in memory, saved or erased in the settings store.
+// typed here, saved or erased in the settings store, and handed to whoever
+// opened the window.
 class frmLogin : public QDialog {
     Q_OBJECT
 public:
-    frmLogin(platform::ISettingsStore &settings, platform::IMessageBox &messages, ILoginHost &host,
-             QWidget *parent = nullptr);
+    frmLogin(platform::ISettingsStore &settings, platform::IMessageBox &messages, QWidget *parent = nullptr);
+
+    // The account as the window found it in the store when it opened.
+    const Account &StoredAccount() const { return stored_; }
 
     // Opened from the account button: CLOSE takes the place of EXIT.
     void UseCloseMode();
@@ -40,6 +43,12 @@ public:
     static const QString kAccountPrompt;
     static const QString kPasswordPrompt;
 
+signals:
+    // LOGIN passed its checks: the account typed, already saved or erased.
+    void LoggedIn(const Account &account);
+    // EXIT: the user wants the program to end.
+    void ExitChosen();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -53,6 +62,6 @@ private:
 
     platform::ISettingsStore &settings_;
     platform::IMessageBox &messages_;
-    ILoginHost &host_;
+    Account stored_;
     QHash<QLineEdit *, QString> prompts_;
 };

@@ -1,5 +1,5 @@
 // The phone as bench/call_bench.sh drives it: the program's own wiring
-// (app/main.cpp) with a window that tells when its key tones are over.
+// (app/Program) with a window that tells when its key tones are over.
 //
 // Commands, one a line on stdin:
 //   dial NUMBER   types NUMBER into the number box and clicks the call key
@@ -11,18 +11,14 @@
 //   dialled T N          the call key returned; T is the end of the last of N tone pauses
 //   message T TEXT       the phone showed a message box (answered OK)
 //   error T TEXT         a command could not be carried out
+#include "app/Program.h"
 #include "history/HistoryFile.h"
-#include "platform/IniSettingsStore.h"
-#include "rtc/linphone/LinphoneClient.h"
-#include "platform/QtScreenMetrics.h"
-#include "platform/QtSoundOutput.h"
-#include "platform/QuitOnSignal.h"
 #include "mainwindow/frmSoftphone.h"
+#include "platform/QuitOnSignal.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QSocketNotifier>
-#include <QStandardPaths>
 
 #include <cstdio>
 #include <ctime>
@@ -53,30 +49,6 @@ struct PrintingMessageBox : platform::IMessageBox {
     }
 };
 
-class BenchPhone : public frmSoftphone {
-public:
-    using frmSoftphone::frmSoftphone;
-
-    // Stamped after the base pause: its end is when the tone gap is over.
-    void Pause(int milliseconds) override
-    {
-        frmSoftphone::Pause(milliseconds);
-        lastPauseEnd = realtimeNow();
-        ++pauses;
-    }
-
-    void SetStatusText(const QString &text) override
-    {
-        const bool changed = text != StatusText();
-        frmSoftphone::SetStatusText(text);
-        if (changed)
-            emitLine("status", realtimeNow(), text);
-    }
-
-    double lastPauseEnd = 0;
-    int pauses = 0;
-};
-
 // Press and release in the middle of a control, as a mouse would.
 void click(QWidget *w)
 {
@@ -93,31 +65,28 @@ void click(QWidget *w)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Softphone"));
-    QApplication::setOrganizationName(QStringLiteral("Softphone"));
+    Program::Describe();
 
-    platform::IniSettingsStore settings;
+    Program program;
     PrintingMessageBox messages;
-    platform::QtScreenMetrics screen;
-    platform::QtSoundOutput sound;
-
-    rtc::LinphoneClientOptions engine;
-    engine.folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-                    + QStringLiteral("/Softphone/engine");
-    engine.bindAddress = qEnvironmentVariable("SOFTPHONE_BIND_ADDRESS");
-
-    PhoneServices services;
-    services.settings = &settings;
-    services.messages = &messages;
-    services.screen = &screen;
     // Under the data location, not next to the driver in the build folder.
-    services.dataFolder = ChooseDataFolder(QString());
-    services.sound = &sound;
-    services.createClient = [engine]() -> std::shared_ptr<rtc::IRTCClient> {
-        return std::make_shared<rtc::LinphoneClient>(engine);
+    PhoneServices services = program.Wire(ChooseDataFolder(QString()), &messages);
+    // Stamped after the real pause: its end is when the tone gap is over.
+    double lastPauseEnd = 0;
+    int pauses = 0;
+    services.phone.pause = [&](int milliseconds) {
+        Phone::Pause(milliseconds);
+        lastPauseEnd = realtimeNow();
+        ++pauses;
     };
 
-    BenchPhone form(services);
+    frmSoftphone form(services);
+    QString shown;
+    QObject::connect(&form.phone(), &Phone::StatusTextChanged, &app, [&](const QString &text) {
+        if (text != shown)
+            emitLine("status", realtimeNow(), text);
+        shown = text;
+    });
     form.Form_Load();
     if (form.IsExiting())
         return 1;
@@ -141,10 +110,10 @@ int main(int argc, char *argv[])
             pending.remove(0, eol + 1);
             if (line.startsWith(QLatin1String("dial "))) {
                 form.cmbPhoneNo->setEditText(line.mid(5).trimmed());
-                form.lastPauseEnd = 0;
-                form.pauses = 0;
+                lastPauseEnd = 0;
+                pauses = 0;
                 click(form.Control(QStringLiteral("Picture6")));
-                emitLine("dialled", form.lastPauseEnd, QString::number(form.pauses));
+                emitLine("dialled", lastPauseEnd, QString::number(pauses));
             } else if (line == QLatin1String("hangup")) {
                 click(form.Control(QStringLiteral("Picture8")));
             } else if (line == QLatin1String("quit")) {

@@ -2,8 +2,15 @@
 #include <QChar>
 #include <QString>
 
-// What a character typed into the number box does.
+// The dialling characters (0-9, * and #): their tones, and what a character
+// typed into the number box does.
 namespace NumberKeys {
+
+// The tone name of a dialling character ("Tone5.wav", "Tonestar.wav",
+// "Tonepnd.wav"); empty for any other.
+QString ToneName(QChar c);
+// Whether every character can go into a request URI as a number.
+bool IsDiallable(const QString &number);
 
 enum class Action {
     Refuse, // not a dialling key: warn and discard

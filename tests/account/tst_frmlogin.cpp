@@ -1,4 +1,3 @@
-#include "account/AccountProfile.h"
 #include "tests/doubles/MemorySettingsStore.h"
 #include "account/ProfileStore.h"
 #include "tests/doubles/RecordingMessageBox.h"
@@ -7,20 +6,8 @@
 #include <QtTest>
 
 namespace {
-struct Host : ILoginHost {
-    QString tag;
-    QString balance;
-    int reLogins = 0;
-    QString LoginTag() const override { return tag; }
-    rtc::HRESULT ReLogin() override
-    {
-        ++reLogins;
-        return rtc::S_OK;
-    }
-    void SetBalanceText(const QString &text) override { balance = text; }
-};
-
 const QString kApp[] = {"Sip", "Account", "Password", "User"};
+QStringList values(const Account &a) { return {a.g_strSip, a.g_strAccount, a.g_strPassword, a.g_strUser}; }
 } // namespace
 
 class TestFrmLogin : public QObject {
@@ -28,11 +15,14 @@ class TestFrmLogin : public QObject {
 
     platform::MemorySettingsStore settings;
     platform::RecordingMessageBox messages;
-    Host host;
+    QList<Account> loggedIn; // what LOGIN handed back, in order
+    int exits = 0;
 
     std::unique_ptr<frmLogin> open()
     {
-        auto w = std::make_unique<frmLogin>(settings, messages, host);
+        auto w = std::make_unique<frmLogin>(settings, messages);
+        connect(w.get(), &frmLogin::LoggedIn, this, [this](const Account &a) { loggedIn << a; });
+        connect(w.get(), &frmLogin::ExitChosen, this, [this] { ++exits; });
         w->show();
         w->activateWindow();
         [[maybe_unused]] bool active = QTest::qWaitForWindowActive(w.get());
@@ -40,12 +30,7 @@ class TestFrmLogin : public QObject {
     }
     void store(const QString &sip, const QString &account, const QString &password, const QString &user)
     {
-        g_strSip = sip;
-        g_strAccount = account;
-        g_strPassword = password;
-        g_strUser = user;
-        ProfileStore::SaveProfile(settings);
-        g_strSip = g_strAccount = g_strPassword = g_strUser = QString();
+        ProfileStore::SaveProfile(settings, Account{sip, account, password, user});
     }
     QString stored(const QString &app) { return settings.GetSetting(app, "Parameters", "Validation"); }
     void fill(frmLogin &w, const QString &sip, const QString &account, const QString &password)
@@ -60,8 +45,8 @@ private slots:
     {
         settings = platform::MemorySettingsStore{};
         messages = platform::RecordingMessageBox{};
-        host = Host{};
-        g_strSip = g_strAccount = g_strPassword = g_strUser = QString();
+        loggedIn.clear();
+        exits = 0;
     }
 
     void opensWithPlaceholdersAndControlsInPlace()
@@ -98,7 +83,7 @@ private slots:
         QCOMPARE(w->txtuserid->text(), QString("CallerID/Alias (if any)")); // empty value: placeholder stays
         QCOMPARE(w->txtPassword->text(), QString("s3cret"));
         QCOMPARE(w->txtPassword->echoMode(), QLineEdit::Password); // never shown on screen
-        QCOMPARE(g_strAccount, QString("1001"));                   // opening reloads memory
+        QCOMPARE(w->StoredAccount().g_strAccount, QString("1001")); // read afresh on opening
 
         // Entering the box keeps the stored password (it is not the prompt).
         w->txtPassword->setFocus();
@@ -120,7 +105,7 @@ private slots:
         settings.SaveSetting("User", "Parameters", "Validation", "Ann");
         auto w = open();
         QCOMPARE(w->txtuserid->text(), QString("CallerID/Alias (if any)"));
-        QCOMPARE(g_strUser, QString("Ann"));
+        QCOMPARE(w->StoredAccount().g_strUser, QString("Ann"));
     }
 
     void promptsClearOnFocusWhateverTheirCase_data()
@@ -194,7 +179,7 @@ private slots:
 
         QCOMPARE(messages.shown.size(), 4);
         QVERIFY(settings.writes.isEmpty()); // nothing stored while a check fails
-        QCOMPARE(g_strAccount, QString());
+        QVERIFY(loggedIn.isEmpty());        // nor handed back
         QVERIFY(w->isVisible());
     }
 
@@ -206,13 +191,12 @@ private slots:
         w->cmdLogin_Click();
         QVERIFY(messages.shown.isEmpty());
         QCOMPARE(w->txtuserid->text(), QString("1001"));
-        QCOMPARE(QStringList({g_strSip, g_strAccount, g_strPassword, g_strUser}),
-                 QStringList({"10.0.0.1:5070", "1001", " pw ", "1001"}));
+        QCOMPARE(loggedIn.size(), 1);
+        QCOMPARE(values(loggedIn[0]), QStringList({"10.0.0.1:5070", "1001", " pw ", "1001"}));
         QCOMPARE(stored("Sip"), QString("10.0.0.1:5070"));
         QCOMPARE(stored("Account"), QString("1001"));
         QCOMPARE(stored("Password"), QString(" pw ")); // exactly as typed
         QCOMPARE(stored("User"), QString("1001"));
-        QCOMPARE(host.reLogins, 0); // start-up registers by itself
         QVERIFY(!w->isVisible());
         QCOMPARE(w->result(), int(QDialog::Accepted));
     }
@@ -227,27 +211,21 @@ private slots:
         w->cmdLogin_Click();
         for (const QString &app : kApp)
             QCOMPARE(stored(app), QString());
-        QCOMPARE(QStringList({g_strSip, g_strAccount, g_strPassword, g_strUser}),
-                 QStringList({"new.example", "1002", "pw", "Ann"}));
-        // Opening again reloads the now empty store into memory.
+        QCOMPARE(values(loggedIn.value(0)), QStringList({"new.example", "1002", "pw", "Ann"}));
+        // Opening again reads the now empty store.
         auto again = open();
-        QCOMPARE(g_strAccount, QString());
+        QVERIFY(again->StoredAccount().IsEmpty());
         QCOMPARE(again->txtAcctNo->text(), QString("User ID"));
     }
 
-    void loginInCloseModeRegistersAgain()
+    void loginInCloseModeHandsTheAccountBack()
     {
-        host.tag = "CALLREG";
         auto w = open();
         w->UseCloseMode();
         fill(*w, "h", "1001", "pw");
         w->cmdLogin_Click();
-        QCOMPARE(host.reLogins, 1);
-        host.tag = "callreg"; // the mark is compared exactly
-        auto other = open();
-        fill(*other, "h", "1001", "pw");
-        other->cmdLogin_Click();
-        QCOMPARE(host.reLogins, 1);
+        QCOMPARE(values(loggedIn.value(0)), QStringList({"h", "1001", "pw", "1001"}));
+        QVERIFY(!w->isVisible());
     }
 
     void closeErasesOnlyWhenSaveIsCleared()
@@ -265,8 +243,7 @@ private slots:
         again->cmdClose_Click();
         for (const QString &app : kApp)
             QCOMPARE(stored(app), QString());
-        QCOMPARE(g_strAccount, QString("1001")); // memory left as it was
-        QCOMPARE(host.reLogins, 0);
+        QVERIFY(loggedIn.isEmpty()); // the phone's account is left as it was
     }
 
     void exitLeavesItsWordAndStoresNothing()
@@ -274,9 +251,9 @@ private slots:
         auto w = open();
         fill(*w, "h", "1001", "pw");
         w->cmdExit->click();
-        QCOMPARE(host.balance, QString("EXITING"));
+        QCOMPARE(exits, 1);
         QVERIFY(settings.writes.isEmpty());
-        QCOMPARE(g_strAccount, QString());
+        QVERIFY(loggedIn.isEmpty());
         QVERIFY(!w->isVisible());
     }
 };

@@ -1,4 +1,3 @@
-#include "account/AccountProfile.h"
 #include "platform/IniSettingsStore.h"
 #include "tests/doubles/MemorySettingsStore.h"
 #include "account/ProfileStore.h"
@@ -9,34 +8,31 @@
 using platform::MemorySettingsStore;
 
 namespace {
-void setProfile(const QString &sip, const QString &account, const QString &password, const QString &user)
+Account account(const QString &sip, const QString &account, const QString &password, const QString &user)
 {
-    g_strSip = sip;
-    g_strAccount = account;
-    g_strPassword = password;
-    g_strUser = user;
+    return Account{sip, account, password, user};
 }
-QStringList profile() { return {g_strSip, g_strAccount, g_strPassword, g_strUser}; }
+QStringList values(const Account &a) { return {a.g_strSip, a.g_strAccount, a.g_strPassword, a.g_strUser}; }
 } // namespace
 
 class TestProfileStore : public QObject {
     Q_OBJECT
 private slots:
-    void init() { setProfile({}, {}, {}, {}); }
-
     void emptyStoreReadsFourEmptyValues()
     {
-        setProfile("left", "over", "from", "before");
         MemorySettingsStore store;
-        ProfileStore::ReadProfile(store);
-        QCOMPARE(profile(), QStringList({"", "", "", ""}));
+        const Account read = ProfileStore::ReadProfile(store);
+        QCOMPARE(values(read), QStringList({"", "", "", ""}));
+        QVERIFY(read.IsEmpty());
+        // Any one value makes an account.
+        store.SaveSetting("User", "Parameters", "Validation", "Ann");
+        QVERIFY(!ProfileStore::ReadProfile(store).IsEmpty());
     }
 
     void saveWritesTheFourApplicationsInOrder()
     {
         MemorySettingsStore store;
-        setProfile("sip.example.net", "1001", "pw", "Ann");
-        ProfileStore::SaveProfile(store);
+        ProfileStore::SaveProfile(store, account("sip.example.net", "1001", "pw", "Ann"));
         QCOMPARE(store.writes, QStringList({"Password/Parameters/Validation", "Account/Parameters/Validation",
                                             "Sip/Parameters/Validation", "User/Parameters/Validation"}));
         QCOMPARE(store.values.value("Sip/Parameters/Validation"), QString("sip.example.net"));
@@ -49,22 +45,18 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("Softphone.ini");
-        setProfile(" 10.0.0.1:5070 ", "  1001", "p\"&<x>'s ", "Ann  Lee ");
         {
             platform::IniSettingsStore store(path);
-            ProfileStore::SaveProfile(store);
+            ProfileStore::SaveProfile(store, account(" 10.0.0.1:5070 ", "  1001", "p\"&<x>'s ", "Ann  Lee "));
         }
-        setProfile({}, {}, {}, {});
         platform::IniSettingsStore nextRun(path);
-        ProfileStore::ReadProfile(nextRun);
-        QCOMPARE(profile(), QStringList({" 10.0.0.1:5070 ", "  1001", "p\"&<x>'s ", "Ann  Lee "}));
+        QCOMPARE(values(ProfileStore::ReadProfile(nextRun)), QStringList({" 10.0.0.1:5070 ", "  1001", "p\"&<x>'s ", "Ann  Lee "}));
     }
 
-    void eraseLeavesFourEmptyValuesAndMemoryAlone()
+    void eraseLeavesFourEmptyValues()
     {
         MemorySettingsStore store;
-        setProfile("sip.example.net", "1001", "pw", "Ann");
-        ProfileStore::SaveProfile(store);
+        ProfileStore::SaveProfile(store, account("sip.example.net", "1001", "pw", "Ann"));
         store.writes.clear();
         ProfileStore::EraseProfile(store);
         QCOMPARE(store.writes, QStringList({"Password/Parameters/Validation", "Account/Parameters/Validation",
@@ -73,7 +65,6 @@ private slots:
             QVERIFY(store.contains(app, "Parameters", "Validation")); // present, not deleted
             QCOMPARE(store.GetSetting(app, "Parameters", "Validation"), QString());
         }
-        QCOMPARE(profile(), QStringList({"sip.example.net", "1001", "pw", "Ann"}));
     }
 
     void aliasValueIsNotPartOfTheProfile()

@@ -1,6 +1,13 @@
-#include "call/CallControl.h"
+// Calls on the phone without a window: dialling with tones, answering,
+// refusing, ending, the session states and the two timers.
+#include "call/NumberKeys.h"
+#include "call/Phone.h"
+#include "history/HistoryFile.h"
+#include "platform/ISoundOutput.h"
+#include "resources/Tones.h"
 #include "tests/doubles/FakeRTCClient.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace rtc;
@@ -9,31 +16,15 @@ using rtc::fake::FakeRTCClient;
 using rtc::fake::FakeSession;
 
 namespace {
-struct View : ICallView {
-    QString status, number;
-    QStringList log; // what the phone was asked to do, in order
-    QStringList messages;
-    bool ringing = false, timer = false, endEnabled = false, inCall = false;
-
-    QString StatusText() const override { return status; }
-    void SetStatusText(const QString &t) override { status = t; log << "status " + t; }
-    QString NumberText() const override { return number; }
-    void SetInCallControls() override { inCall = true; log << "in-call"; }
-    void SetIdleControls() override { inCall = false; timer = false; endEnabled = false; log << "idle"; }
-    void SetEndCallEnabled(bool on) override { endEnabled = on; }
-    void RestoreWindow() override { log << "restore"; }
-    void SetRinging(bool on) override { ringing = on; }
-    void SetCallTimerRunning(bool on) override { timer = on; }
-    void PlayTone(const QString &tone) override { log << "tone " + tone; }
-    void Pause(int ms) override { log << "pause " + QString::number(ms); }
-    platform::MsgResult ShowMessage(const QString &text, const QString &title, platform::MsgIcon) override
+// Names each sound played after the key tone it is.
+struct ToneLog : platform::ISoundOutput {
+    QStringList *log = nullptr;
+    bool play(const QByteArray &wave) override
     {
-        messages << title + ": " + text;
-        return platform::MsgResult::OK;
-    }
-    void AddRecentCall(const QString &n, int h, int m, int s) override
-    {
-        log << QStringLiteral("record %1--Duration: %2:%3:%4").arg(n).arg(h).arg(m).arg(s);
+        for (const char c : QByteArray("0123456789*#"))
+            if (Tones::load(NumberKeys::ToneName(QLatin1Char(c))) == wave)
+                *log << "tone " + NumberKeys::ToneName(QLatin1Char(c));
+        return true;
     }
 };
 } // namespace
@@ -42,9 +33,25 @@ class TestCallControl : public QObject {
     Q_OBJECT
 
     std::shared_ptr<FakeRTCClient> client;
-    PhoneState state;
-    View view;
-    std::unique_ptr<CallControl> calls;
+    QTemporaryDir data;
+    ToneLog tones;
+    std::unique_ptr<Phone> calls;
+    // What the phone told the window, in order, and where that left it.
+    QStringList log;
+    QStringList messages;
+    QString number; // the number box
+    bool endEnabled = false, inCall = false;
+
+    PhoneState &state() { return calls->state; }
+    QString status() const { return calls->StatusText(); }
+    bool ringing() const { return calls->ring->isActive(); }
+    bool timer() const { return calls->tmrConnected->isActive(); }
+    // The newest line of the call history, as "record LINE".
+    QString lastRecord() const
+    {
+        const auto lines = HistoryFile(data.path()).ReadLines();
+        return lines && !lines->isEmpty() ? "record " + lines->first() : QString();
+    }
 
     std::shared_ptr<FakeSession> incoming(const QStringList &names)
     {
@@ -61,53 +68,71 @@ class TestCallControl : public QObject {
 private slots:
     void init()
     {
+        QFile::remove(data.filePath(HistoryFile::kFileName));
+        log.clear();
+        messages.clear();
+        number.clear();
+        endEnabled = inCall = false;
         client = std::make_shared<FakeRTCClient>();
-        state = PhoneState{};
-        state.objRTCClient = client;
-        state.strRegStatus = "REGISTERED";
-        state.strSIPIP = "sip.example.net:5070";
-        view = View{};
-        calls = std::make_unique<CallControl>(state, view);
-        struct Sink : IRTCEventNotification {
-            CallControl *c = nullptr;
-            void Event(RTC_EVENT e, IRTCEvent *p) override
-            {
-                if (e == RTCE_SESSION_STATE_CHANGE)
-                    c->OnSessionStateChange(dynamic_cast<IRTCSessionStateChangeEvent *>(p));
-            }
-        };
-        static Sink sink;
-        sink.c = calls.get();
-        client->Advise(&sink);
-        client->put_EventFilter(39);
+        tones.log = &log;
+        Phone::Services services;
+        services.createClient = [this]() -> std::shared_ptr<IRTCClient> { return client; };
+        services.sound = &tones;
+        services.dataFolder = data.path();
+        services.pause = [this](int ms) { log << "pause " + QString::number(ms); };
+        calls = std::make_unique<Phone>(services);
+        Phone *p = calls.get();
+        connect(p, &Phone::StatusTextChanged, this, [this](const QString &t) { log << "status " + t; });
+        connect(p, &Phone::InCallControls, this, [this] {
+            inCall = true;
+            log << "in-call";
+        });
+        connect(p, &Phone::IdleControls, this, [this] {
+            inCall = endEnabled = false;
+            log << "idle";
+        });
+        connect(p, &Phone::EndCallEnabled, this, [this](bool on) { endEnabled = on; });
+        connect(p, &Phone::RestoreWindow, this, [this] { log << "restore"; });
+        connect(p, &Phone::Message, this, [this](const QString &text, const QString &title) {
+            messages << title + ": " + text;
+        });
+        calls->InitRTCClient();
+        state().strRegStatus = "REGISTERED";
+        state().strSIPIP = "sip.example.net:5070";
         client->log.calls.clear();
+        log.clear();
+    }
+    void cleanup()
+    {
+        state().objRTCClient.reset(); // these tests look at nothing after them
+        calls.reset();
     }
 
     void notRegisteredSaysSoAndDialsNothing()
     {
-        state.strRegStatus = "REJECTED";
-        view.number = "123";
-        calls->MakeCall();
-        QCOMPARE(view.messages, QStringList({"Account/Pin: You are not registered, please click on Account/Pin Tab "
+        state().strRegStatus = "REJECTED";
+        number = "123";
+        calls->MakeCall(number);
+        QCOMPARE(messages, QStringList({"Account/Pin: You are not registered, please click on Account/Pin Tab "
                                              "and verify your information"}));
         QVERIFY(client->log.calls.isEmpty());
-        QVERIFY(!view.log.contains("tone Tone1.wav"));
+        QVERIFY(!log.contains("tone Tone1.wav"));
     }
 
     void numberSoundsThenDialsExactly()
     {
-        view.number = "0044*20#7";
-        calls->MakeCall();
-        QCOMPARE(view.log, QStringList({"tone Tone0.wav", "pause 100", "tone Tone0.wav", "pause 100",
+        number = "0044*20#7";
+        calls->MakeCall(number);
+        QCOMPARE(log, QStringList({"tone Tone0.wav", "pause 100", "tone Tone0.wav", "pause 100",
                                         "tone Tone4.wav", "pause 100", "tone Tone4.wav", "pause 100",
                                         "tone Tonestar.wav", "pause 100", "tone Tone2.wav", "pause 100",
                                         "tone Tone0.wav", "pause 100", "tone Tonepnd.wav", "pause 100",
                                         "tone Tone7.wav", "pause 100", "in-call"}));
         QCOMPARE(client->log.calls, QStringList({"CreateSession(1, , none, 1)",
                                                  "Session.AddParticipant(sip:0044*20#7@sip.example.net:5070, Any Name)"}));
-        QCOMPARE(state.objSession, std::static_pointer_cast<IRTCSession>(client->sessions.at(0)));
-        QVERIFY(state.objParticipant);
-        QVERIFY(view.messages.isEmpty());
+        QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(client->sessions.at(0)));
+        QVERIFY(state().objParticipant);
+        QVERIFY(messages.isEmpty());
     }
 
     void foreignCharactersAreWarnedAndNeverDialled_data()
@@ -125,114 +150,113 @@ private slots:
     {
         QFETCH(QString, number);
         QFETCH(int, warnings);
-        view.number = number;
-        calls->MakeCall();
-        QCOMPARE(view.messages.count("Input Error: Numbers 0 to 9 only, please!"), warnings);
-        QCOMPARE(view.messages.last(), QString("Input Error: The number was not dialled: numbers 0 to 9, * and # only, please!"));
+        calls->MakeCall(number);
+        QCOMPARE(messages.count("Input Error: Numbers 0 to 9 only, please!"), warnings);
+        QCOMPARE(messages.last(), QString("Input Error: The number was not dialled: numbers 0 to 9, * and # only, please!"));
         QVERIFY(client->log.calls.isEmpty()); // no session, no INVITE
-        QVERIFY(!view.inCall);
+        QVERIFY(!inCall);
         int digits = 0;
         for (QChar c : number)
             digits += c.isDigit() ? 1 : 0;
-        QCOMPARE(view.log.filter("tone ").size(), digits); // the digits still sound
+        QCOMPARE(log.filter("tone ").size(), digits); // the digits still sound
     }
 
     void emptyNumberIsNotDialled()
     {
-        calls->MakeCall();
-        QCOMPARE(view.messages, QStringList({"Input Error: Enter a number to call, please!"}));
+        calls->MakeCall(number);
+        QCOMPARE(messages, QStringList({"Input Error: Enter a number to call, please!"}));
         QVERIFY(client->log.calls.isEmpty());
     }
 
     void failingStepsShowTheirErrorAndGoOn()
     {
         client->log.failures.insert("CreateSession", E_FAIL);
-        view.number = "1";
-        calls->MakeCall();
-        QVERIFY(view.log.contains("status Error:  -2147467259"));
-        QCOMPARE(view.status, QString("Error:  -2147467261")); // no session to add the far end to
-        QVERIFY(view.inCall);                                   // the controls go in-call all the same
+        number = "1";
+        calls->MakeCall(number);
+        QVERIFY(log.contains("status Error:  -2147467259"));
+        QCOMPARE(status(), QString("Error:  -2147467261")); // no session to add the far end to
+        QVERIFY(inCall);                                   // the controls go in-call all the same
     }
 
     void outgoingCallStatesAndTimer()
     {
-        view.number = "5551234";
-        calls->MakeCall();
-        auto session = state.objSession;
+        number = "5551234";
+        calls->MakeCall(number);
+        auto session = state().objSession;
         raise(session, RTCSS_INPROGRESS);
-        QCOMPARE(view.status, QString("INPROGRESS"));
+        QCOMPARE(status(), QString("INPROGRESS"));
         raise(session, RTCSS_CONNECTED);
-        QCOMPARE(view.status, QString("CONNECTED"));
-        QVERIFY(view.timer);
+        QCOMPARE(status(), QString("CONNECTED"));
+        QVERIFY(timer());
         for (int i = 0; i < 60; ++i)
             calls->tmrConnected_Timer();
-        QCOMPARE(view.status, QString("CONNECTED 0:0:59"));
+        QCOMPARE(status(), QString("CONNECTED 0:0:59"));
         calls->tmrConnected_Timer();
-        QCOMPARE(view.status, QString("CONNECTED 0:1:0"));
+        QCOMPARE(status(), QString("CONNECTED 0:1:0"));
         for (int i = 0; i < 58 * 60 + 59; ++i)
             calls->tmrConnected_Timer();
-        QCOMPARE(view.status, QString("CONNECTED 0:59:59"));
+        QCOMPARE(status(), QString("CONNECTED 0:59:59"));
         calls->tmrConnected_Timer();
-        QCOMPARE(view.status, QString("CONNECTED 1:0:0"));
+        QCOMPARE(status(), QString("CONNECTED 1:0:0"));
 
-        calls->Picture8_Click();
-        QCOMPARE(view.log.filter("record").last(), QString("record 5551234--Duration: 1:0:1"));
+        calls->EndKey(number);
+        QCOMPARE(lastRecord(), QString("record 5551234--Duration: 1:0:1"));
         QVERIFY(client->log.calls.last() == "Session.Terminate(0)");
         raise(session, RTCSS_DISCONNECTED);
-        QCOMPARE(view.status, QString("DISCONNECTED"));
-        QVERIFY(!state.objSession);
-        QVERIFY(!view.inCall);
-        QVERIFY(!view.timer);
+        QCOMPARE(status(), QString("DISCONNECTED"));
+        QVERIFY(!state().objSession);
+        QVERIFY(!inCall);
+        QVERIFY(!timer());
 
         // The end key with no call: recorded, never with the old call's time.
-        calls->Picture8_Click();
-        QCOMPARE(view.log.filter("record").last(), QString("record 5551234--Duration: 0:0:0"));
+        calls->EndKey(number);
+        QCOMPARE(lastRecord(), QString("record 5551234--Duration: 0:0:0"));
     }
 
     void sixtySecondsAreCarriedWhenRecorded()
     {
-        state.timemin = 2;
-        state.intConnectedSeconds = 60;
-        view.number = "123";
-        calls->Picture8_Click();
-        QCOMPARE(view.log.filter("record").last(), QString("record 123--Duration: 0:3:0"));
-        state.timehr = 0;
-        state.timemin = 59;
-        state.intConnectedSeconds = 60;
-        calls->Picture8_Click();
-        QCOMPARE(view.log.filter("record").last(), QString("record 123--Duration: 1:0:0"));
+        state().timemin = 2;
+        state().intConnectedSeconds = 60;
+        number = "123";
+        calls->EndKey(number);
+        QCOMPARE(lastRecord(), QString("record 123--Duration: 0:3:0"));
+        state().timehr = 0;
+        state().timemin = 59;
+        state().intConnectedSeconds = 60;
+        calls->EndKey(number);
+        QCOMPARE(lastRecord(), QString("record 123--Duration: 1:0:0"));
     }
 
     void incomingCallRingsAndIsAnswered()
     {
         auto s = incoming({"Alice"});
         raise(s, RTCSS_INCOMING);
-        QCOMPARE(view.log.first(), QString("restore"));
-        QCOMPARE(view.status, QString("IncomingAlice"));
-        QVERIFY(view.ringing);
-        QVERIFY(view.endEnabled);
-        QCOMPARE(state.objSession, std::static_pointer_cast<IRTCSession>(s));
+        QCOMPARE(log.first(), QString("restore"));
+        QCOMPARE(status(), QString("IncomingAlice"));
+        QVERIFY(ringing());
+        QVERIFY(endEnabled);
+        QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(s));
         calls->ring_Timer();
         QCOMPARE(client->log.calls.last(), QString("PlayRing(0, true)"));
 
-        view.status = "incomingALICE"; // any letter case answers
-        calls->Picture6_Click();
+        calls->SetStatusText("incomingALICE"); // any letter case answers
+        calls->CallKey(number);
         QCOMPARE(client->log.calls.last(), QString("Session.Answer()"));
         raise(s, RTCSS_ANSWERING);
-        QCOMPARE(view.status, QString("ANSWERING"));
-        QVERIFY(!view.ringing);
+        QCOMPARE(status(), QString("ANSWERING"));
+        QVERIFY(!ringing());
     }
 
     void ringingCallIsRefusedAsBusy()
     {
         auto s = incoming({"Bob"});
         raise(s, RTCSS_INCOMING);
-        view.number = "77";
-        calls->Picture8_Click();
-        QCOMPARE(view.log.filter("record").last(), QString("record 77--Duration: 0:0:0"));
+        number = "77";
+        calls->EndKey(number);
+        QCOMPARE(lastRecord(), QString("record 77--Duration: 0:0:0"));
         QCOMPARE(client->log.calls.mid(client->log.calls.size() - 2),
                  QStringList({"Session.Terminate(2)", "PlayRing(0, false)"}));
-        QVERIFY(!view.ringing);
+        QVERIFY(!ringing());
     }
 
     void secondCallDuringAConnectedCallOnlyRestoresTheWindow()
@@ -241,13 +265,13 @@ private slots:
         raise(first, RTCSS_INCOMING);
         raise(first, RTCSS_CONNECTED);
         calls->tmrConnected_Timer();
-        const QString label = view.status;
-        view.log.clear();
+        const QString label = status();
+        log.clear();
         raise(incoming({"Carol"}), RTCSS_INCOMING);
-        QCOMPARE(view.log, QStringList({"restore"}));
-        QCOMPARE(view.status, label);
-        QCOMPARE(state.objSession, std::static_pointer_cast<IRTCSession>(first));
-        QVERIFY(!view.ringing);
+        QCOMPARE(log, QStringList({"restore"}));
+        QCOMPARE(status(), label);
+        QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(first));
+        QVERIFY(!ringing());
     }
 
     void incomingWithoutOneParticipantRingsButLeavesTheLabel_data()
@@ -259,37 +283,37 @@ private slots:
     void incomingWithoutOneParticipantRingsButLeavesTheLabel()
     {
         QFETCH(QStringList, names);
-        view.status = "Registered and Ready...";
+        calls->SetStatusText("Registered and Ready...");
         raise(incoming(names), RTCSS_INCOMING);
-        QCOMPARE(view.status, QString("Registered and Ready..."));
-        QVERIFY(view.ringing);
+        QCOMPARE(status(), QString("Registered and Ready..."));
+        QVERIFY(ringing());
         // So the call key dials the number box instead of answering.
-        view.number = "12";
-        calls->Picture6_Click();
+        number = "12";
+        calls->CallKey(number);
         QVERIFY(client->operations().contains("CreateSession"));
         QVERIFY(!client->operations().contains("Session.Answer"));
     }
 
     void incomingReplacesAnOutgoingCallBeingSetUp()
     {
-        view.number = "12";
-        calls->MakeCall();
-        auto outgoing = state.objSession;
+        number = "12";
+        calls->MakeCall(number);
+        auto outgoing = state().objSession;
         raise(outgoing, RTCSS_INPROGRESS);
         auto s = incoming({"Dan"});
         raise(s, RTCSS_INCOMING);
-        QCOMPARE(state.objSession, std::static_pointer_cast<IRTCSession>(s));
+        QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(s));
     }
 
     void idleAndUnknownStates()
     {
-        view.status = "x";
+        calls->SetStatusText("x");
         raise(incoming({"A"}), RTCSS_IDLE);
-        QCOMPARE(view.status, QString("Idle"));
-        view.status = "y";
+        QCOMPARE(status(), QString("Idle"));
+        calls->SetStatusText("y");
         raise(incoming({"A"}), static_cast<RTC_SESSION_STATE>(6));
         raise(incoming({"A"}), static_cast<RTC_SESSION_STATE>(99));
-        QCOMPARE(view.status, QString("y"));
+        QCOMPARE(status(), QString("y"));
         calls->OnSessionStateChange(nullptr); // never crashes
     }
 };

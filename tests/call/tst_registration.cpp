@@ -1,7 +1,6 @@
-#include "account/AccountProfile.h"
-#include "tests/doubles/FakeRTCClient.h"
+#include "call/Phone.h"
 #include "call/ProvisioningText.h"
-#include "call/Registration.h"
+#include "tests/doubles/FakeRTCClient.h"
 
 #include <QtTest>
 
@@ -9,12 +8,6 @@ using namespace rtc;
 using rtc::fake::FakeRTCClient;
 
 namespace {
-struct Line : IStatusLine {
-    QString text;
-    QStringList history;
-    QString StatusText() const override { return text; }
-    void SetStatusText(const QString &t) override { text = t; history << t; }
-};
 
 class BareEvent final : public IRTCRegistrationStateChangeEvent {
 public:
@@ -33,34 +26,36 @@ class TestRegistration : public QObject {
     Q_OBJECT
 
     std::shared_ptr<FakeRTCClient> client;
-    PhoneState state;
-    Line line;
-    std::unique_ptr<Registration> reg;
+    std::unique_ptr<Phone> reg;
+    PhoneState &state() { return reg->state; }
+    QStringList shown; // the status line's texts, in order
 
 private slots:
     void init()
     {
         client = std::make_shared<FakeRTCClient>();
-        state = PhoneState{};
-        state.objRTCClient = client;
-        line = Line{};
-        reg = std::make_unique<Registration>(state, line);
-        g_strSip = "127.0.0.1:5060";
-        g_strAccount = "1001";
-        g_strPassword = "pw";
-        g_strUser = "Ann";
+        reg = std::make_unique<Phone>(Phone::Services{});
+        state().objRTCClient = client;
+        reg->SetAccount(Account{"127.0.0.1:5060", "1001", "pw", "Ann"});
+        shown.clear();
+        connect(reg.get(), &Phone::StatusTextChanged, this, [this](const QString &t) { shown << t; });
+    }
+    void cleanup()
+    {
+        state().objRTCClient.reset(); // nothing to shut down
+        reg.reset();
     }
 
     void applyProfileBuildsAndEnables()
     {
         QCOMPARE(reg->ApplyProfile(), S_OK);
-        QCOMPARE(state.strSIPIP, QString("127.0.0.1:5060"));
-        QCOMPARE(state.strXMLProfile, ProvisioningText::Build("1001", "Ann", "pw", "127.0.0.1:5060"));
+        QCOMPARE(state().strSIPIP, QString("127.0.0.1:5060"));
+        QCOMPARE(state().strXMLProfile, ProvisioningText::Build("1001", "Ann", "pw", "127.0.0.1:5060"));
         QCOMPARE(client->operations(), QStringList({"QueryProvisioning", "CreateProfile", "EnableProfile"}));
-        QCOMPARE(client->log.calls.at(1), "CreateProfile(" + state.strXMLProfile + ")");
+        QCOMPARE(client->log.calls.at(1), "CreateProfile(" + state().strXMLProfile + ")");
         QCOMPARE(client->log.calls.at(2), QString("EnableProfile(profile, 7)"));
-        QVERIFY(state.objProvisioning != nullptr);
-        QCOMPARE(state.objProfile, client->enabledProfile);
+        QVERIFY(state().objProvisioning != nullptr);
+        QCOMPARE(state().objProfile, client->enabledProfile);
     }
 
     void failingCreateProfileIsReturnedAndEnablesNothing()
@@ -68,7 +63,7 @@ private slots:
         client->log.failures.insert("CreateProfile", RTC_E_INVALID_PROFILE);
         QCOMPARE(reg->ApplyProfile(), RTC_E_INVALID_PROFILE);
         QVERIFY(!client->operations().contains("EnableProfile"));
-        QVERIFY(!state.objProfile);
+        QVERIFY(!state().objProfile);
     }
 
     void failingEnableIsReturned()
@@ -79,22 +74,21 @@ private slots:
 
     void noClientFailsInsteadOfCrashing()
     {
-        state.objRTCClient.reset();
+        state().objRTCClient.reset();
         QVERIFY(Failed(reg->ApplyProfile()));
-        QVERIFY(!state.strXMLProfile.isEmpty()); // the text was still built
+        QVERIFY(!state().strXMLProfile.isEmpty()); // the text was still built
     }
 
     void reLoginShowsItselfThenRegistersWithNewValues()
     {
         QCOMPARE(reg->ApplyProfile(), S_OK);
-        const auto first = state.objProfile;
-        g_strAccount = "1002";
-        g_strSip = "other.example:5070";
+        const auto first = state().objProfile;
+        reg->SetAccount(Account{"other.example:5070", "1002", "pw", "Ann"});
         QCOMPARE(reg->ReLogin(), S_OK);
-        QCOMPARE(line.history.first(), QString("Re login..."));
-        QCOMPARE(state.strSIPIP, QString("other.example:5070"));
-        QVERIFY(state.strXMLProfile.contains("uri=\"sip:1002@other.example:5070\""));
-        QVERIFY(state.objProfile != first); // replaced, the old one simply dropped
+        QCOMPARE(shown.first(), QString("Re login..."));
+        QCOMPARE(state().strSIPIP, QString("other.example:5070"));
+        QVERIFY(state().strXMLProfile.contains("uri=\"sip:1002@other.example:5070\""));
+        QVERIFY(state().objProfile != first); // replaced, the old one simply dropped
         QVERIFY(!client->operations().contains("DisableProfile"));
     }
 
@@ -119,11 +113,11 @@ private slots:
         QFETCH(int, event);
         QFETCH(QString, word);
         QFETCH(QString, label);
-        state.strRegStatus = "BEFORE";
-        line.text = "before";
+        state().strRegStatus = "BEFORE";
+        reg->SetStatusText("before");
         client->Advise(nullptr);
         struct Sink : IRTCEventNotification {
-            Registration *r;
+            Phone *r;
             void Event(RTC_EVENT e, IRTCEvent *p) override
             {
                 if (e == RTCE_REGISTRATION_STATE_CHANGE)
@@ -134,18 +128,18 @@ private slots:
         client->Advise(&sink);
         client->put_EventFilter(39);
         client->RaiseRegistration(static_cast<RTC_REGISTRATION_STATE>(event));
-        QCOMPARE(state.strRegStatus, word);
-        QCOMPARE(line.text, label);
+        QCOMPARE(state().strRegStatus, word);
+        QCOMPARE(reg->StatusText(), label);
     }
 
     void registrationTextIsWrittenWhateverTheLabelShowed()
     {
-        line.text = "CONNECTED 0:1:2";
+        reg->SetStatusText("CONNECTED 0:1:2");
         // A broken event object changes nothing and does not throw.
         BareEvent broken(E_FAIL);
         reg->OnRegistrationStateChange(&broken);
         reg->OnRegistrationStateChange(nullptr);
-        QCOMPARE(line.text, QString("CONNECTED 0:1:2"));
+        QCOMPARE(reg->StatusText(), QString("CONNECTED 0:1:2"));
         struct Two final : IRTCRegistrationStateChangeEvent {
             HRESULT get_State(RTC_REGISTRATION_STATE *s) const override { return *s = RTCRS_REGISTERED, S_OK; }
             HRESULT get_StatusCode(long *) const override { return E_NOTIMPL; }
@@ -153,7 +147,7 @@ private slots:
             HRESULT get_Profile(std::shared_ptr<IRTCProfile> *) const override { return E_NOTIMPL; }
         } two;
         reg->OnRegistrationStateChange(&two);
-        QCOMPARE(line.text, QString("Registered and Ready..."));
+        QCOMPARE(reg->StatusText(), QString("Registered and Ready..."));
     }
 };
 

@@ -2,7 +2,6 @@
 // The phone window on the real engine with account 1001 stored for a local
 // provider, for tests that use it as a person would. The engine takes the
 // sound server's default devices, as the program does.
-#include "account/AccountProfile.h"
 #include "rtc/linphone/LinphoneClient.h"
 #include "tests/support/LocalProvider.h"
 #include "tests/doubles/MemorySettingsStore.h"
@@ -26,18 +25,16 @@ struct RegisteredPhone {
     // happens from there on.
     RegisteredPhone(const LocalProvider &provider, platform::ISoundOutput *sound)
     {
-        g_strSip = provider.hostPort();
-        g_strAccount = g_strUser = QStringLiteral("1001");
-        g_strPassword = QStringLiteral("1001pw");
-        ProfileStore::SaveProfile(settings);
+        ProfileStore::SaveProfile(settings, Account{provider.hostPort(), QStringLiteral("1001"),
+                                                    QStringLiteral("1001pw"), QStringLiteral("1001")});
         PhoneServices s;
         s.settings = &settings;
         s.messages = &messages;
         s.screen = &screen;
-        s.dataFolder = data.path();
-        s.sound = sound;
+        s.phone.dataFolder = data.path();
+        s.phone.sound = sound;
         const QString folder = engine.path();
-        s.createClient = [folder]() -> std::shared_ptr<rtc::IRTCClient> {
+        s.phone.createClient = [folder]() -> std::shared_ptr<rtc::IRTCClient> {
             rtc::LinphoneClientOptions o;
             o.folder = folder;
             o.bindAddress = QStringLiteral("127.0.0.1");

@@ -124,11 +124,11 @@ private slots:
         QCOMPARE(peer->client->CreateSession(RTCST_PC_TO_PHONE, {}, peerProfile, RTCCS_FORCE_PROFILE, &out), S_OK);
         QCOMPARE(out->AddParticipant("sip:1001@" + provider->hostPort(), "Phone", nullptr), S_OK);
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("IncomingBea"), kWaitMs);
-        QVERIFY(phone->ring->isActive());
+        QVERIFY(phone->phone().ring->isActive());
         QVERIFY(phone->Control("Picture8")->isEnabled());
         click("Picture6");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
-        QVERIFY(!phone->ring->isActive());
+        QVERIFY(!phone->phone().ring->isActive());
         QTRY_COMPARE_WITH_TIMEOUT(stateOf(out), long(RTCSS_CONNECTED), kWaitMs);
         out->Terminate(RTCTR_NORMAL); // the far end hangs up
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
@@ -141,7 +141,7 @@ private slots:
         QCOMPARE(out->AddParticipant("sip:1001@" + provider->hostPort(), "Phone", nullptr), S_OK);
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("IncomingBea"), kWaitMs);
         click("Picture8");
-        QVERIFY(!phone->ring->isActive());
+        QVERIFY(!phone->phone().ring->isActive());
         QTRY_COMPARE_WITH_TIMEOUT(stateOf(out), long(RTCSS_DISCONNECTED), kWaitMs);
         bool busy = false;
         for (const auto &e : peer->events.events)
@@ -157,7 +157,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("IncomingBea"), kWaitMs);
         out->Terminate(RTCTR_NORMAL);
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
-        QVERIFY(!phone->ring->isActive());
+        QVERIFY(!phone->phone().ring->isActive());
         QVERIFY(!phone->Control("Picture8")->isEnabled());
     }
 
@@ -169,14 +169,14 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("IncomingBea"), kWaitMs);
         click("Picture6");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
-        const auto first = phone->state.objSession;
+        const auto first = phone->phone().state.objSession;
 
         SippPeer second(*provider, "uac_incoming.xml");
         QVERIFY2(second.startCaller("1001", "alice", "alice-secret"), qPrintable(second.error()));
         QTest::qWait(3000);
         QCOMPARE(phone->lblMsg->text().left(10), QString("CONNECTED "));
-        QCOMPARE(phone->state.objSession, first);
-        QVERIFY(!phone->ring->isActive());
+        QCOMPARE(phone->phone().state.objSession, first);
+        QVERIFY(!phone->phone().ring->isActive());
         QCOMPARE(stateOf(out), long(RTCSS_CONNECTED));
         click("Picture8");
         QTRY_COMPARE_WITH_TIMEOUT(stateOf(out), long(RTCSS_DISCONNECTED), kWaitMs);
@@ -184,7 +184,7 @@ private slots:
 
     void notRegisteredDialsNothing()
     {
-        phone->state.strRegStatus = "REJECTED";
+        phone->phone().state.strRegStatus = "REJECTED";
         phone->cmbPhoneNo->setEditText("1002");
         click("Picture6");
         QCOMPARE(registered->messages.shown.last().title, QString("Account/Pin"));
@@ -209,7 +209,7 @@ private slots:
         click("Picture6");
         QCOMPARE(registered->messages.shown.last().title, QString("Input Error"));
         QCOMPARE(phone->lblMsg->text(), QString("Registered and Ready..."));
-        QVERIFY(!phone->state.objSession);
+        QVERIFY(!phone->phone().state.objSession);
         QTest::qWait(1000);
         QCOMPARE(provider->invites(), QStringList());
         QVERIFY(peer->events.sessionStates().empty());
@@ -234,8 +234,8 @@ private slots:
         QVERIFY(callee.waitFinished(kWaitMs));
         QCOMPARE(callee.exitCode(), 0); // got its INVITE, answered 486, saw the ACK
         QVERIFY(phone->Control("Picture6")->isEnabled());
-        QVERIFY(!phone->state.objSession);
-        QVERIFY(!phone->tmrConnected->isActive());
+        QVERIFY(!phone->phone().state.objSession);
+        QVERIFY(!phone->phone().tmrConnected->isActive());
         // Only the end key writes the history.
         QVERIFY(!QFile::exists(registered->data.filePath("recentcall.txt")));
     }
@@ -249,7 +249,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(callee.messages().contains("SIP/2.0 180 Ringing"), kWaitMs);
         QTest::qWait(1500); // ringing, nobody answers
         QCOMPARE(phone->lblMsg->text(), QString("INPROGRESS"));
-        QVERIFY(!phone->tmrConnected->isActive());
+        QVERIFY(!phone->phone().tmrConnected->isActive());
         click("Picture8");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
         QVERIFY(callee.waitFinished(kWaitMs));
@@ -264,9 +264,9 @@ private slots:
         SippPeer caller(*provider, "uac_participants.xml");
         caller.setRtpEcho(true);
         QVERIFY2(caller.startCaller("1001", "alice", "alice-secret"), qPrintable(caller.error()));
-        QTRY_VERIFY_WITH_TIMEOUT(phone->ring->isActive(), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(phone->phone().ring->isActive(), kWaitMs);
         QCOMPARE(phone->lblMsg->text(), QString("Incomingalice, carol, dave"));
-        QCOMPARE(phone->state.objParticipant ? 1 : 0, 1);
+        QCOMPARE(phone->phone().state.objParticipant ? 1 : 0, 1);
         click("Picture6");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
         click("Picture8");
@@ -282,10 +282,10 @@ private slots:
         QVERIFY(caller.waitFinished(kWaitMs));
         QCOMPARE(caller.exitCode(), 0); // refused or answered, each the usual way
         // Whatever the engine made of it, nothing is left ringing or open.
-        if (phone->ring->isActive())
+        if (phone->phone().ring->isActive())
             click("Picture8");
-        QTRY_VERIFY_WITH_TIMEOUT(!phone->ring->isActive(), kWaitMs);
-        QTRY_VERIFY_WITH_TIMEOUT(!phone->state.objSession, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!phone->phone().ring->isActive(), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!phone->phone().state.objSession, kWaitMs);
 
         // And the next call goes through as usual.
         peer->events.onEvent = [](const RecordedEvent &e) {

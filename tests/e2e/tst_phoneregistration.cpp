@@ -1,5 +1,4 @@
 // The phone window with the real engine against a real registrar on loopback.
-#include "account/AccountProfile.h"
 #include "rtc/linphone/LinphoneClient.h"
 #include "tests/support/LocalProvider.h"
 #include "tests/doubles/MemorySettingsStore.h"
@@ -25,11 +24,8 @@ class TestPhoneRegistration : public QObject {
     void storeAccount(const QString &sip, const QString &account, const QString &password,
                       const QString &callerId = QString())
     {
-        g_strSip = sip;
-        g_strAccount = account;
-        g_strPassword = password;
-        g_strUser = callerId.isEmpty() ? account : callerId; // empty: alias left at its prompt
-        ProfileStore::SaveProfile(settings);
+        // Empty: the alias was left at its prompt.
+        ProfileStore::SaveProfile(settings, Account{sip, account, password, callerId.isEmpty() ? account : callerId});
     }
 
     std::unique_ptr<frmSoftphone> startPhone()
@@ -39,7 +35,7 @@ class TestPhoneRegistration : public QObject {
         s.messages = &messages;
         s.screen = &screen;
         const QString folder = engineDir->path();
-        s.createClient = [folder]() -> std::shared_ptr<rtc::IRTCClient> {
+        s.phone.createClient = [folder]() -> std::shared_ptr<rtc::IRTCClient> {
             rtc::LinphoneClientOptions options;
             options.folder = folder;
             options.bindAddress = QStringLiteral("127.0.0.1");
@@ -73,7 +69,7 @@ private slots:
         auto phone = startPhone();
         QCOMPARE(phone->lblMsg->text(), QString("Not logged in..."));
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
-        QCOMPARE(phone->state.strRegStatus, QString("REGISTERED"));
+        QCOMPARE(phone->phone().state.strRegStatus, QString("REGISTERED"));
         QVERIFY(!provider.contacts("1001").isEmpty());
         QVERIFY(messages.shown.isEmpty());
 
@@ -100,7 +96,7 @@ private slots:
         storeAccount(provider.hostPort(), "1001", "not-the-password");
         auto phone = startPhone();
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Rejected"), 10000);
-        QCOMPARE(phone->state.strRegStatus, QString("REJECTED"));
+        QCOMPARE(phone->phone().state.strRegStatus, QString("REJECTED"));
         QVERIFY(provider.contacts("1001").isEmpty());
     }
 
@@ -148,7 +144,7 @@ private slots:
         provider.stop();
         // The next refresh finds nobody there.
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Not Registered"), 40000);
-        QCOMPARE(phone->state.strRegStatus, QString("NOTREGISTERED"));
+        QCOMPARE(phone->phone().state.strRegStatus, QString("NOTREGISTERED"));
 
         QVERIFY(provider.restart());
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 30000);

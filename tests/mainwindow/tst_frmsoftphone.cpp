@@ -1,4 +1,3 @@
-#include "account/AccountProfile.h"
 #include "mainwindow/ControlLayout.h"
 #include "tests/doubles/FakeRTCClient.h"
 #include "platform/ISingleInstance.h"
@@ -60,11 +59,11 @@ class TestFrmSoftphone : public QObject {
     std::unique_ptr<frmSoftphone> makeForm(const QString &dataFolder = QString())
     {
         PhoneServices s;
-        s.dataFolder = dataFolder;
+        s.phone.dataFolder = dataFolder;
         s.settings = &settings;
         s.messages = &messages;
         s.screen = &screen;
-        s.createClient = [this]() -> std::shared_ptr<IRTCClient> {
+        s.phone.createClient = [this]() -> std::shared_ptr<IRTCClient> {
             ++clientsMade;
             return client;
         };
@@ -82,12 +81,7 @@ class TestFrmSoftphone : public QObject {
 
     void storeAccount(const QString &sip, const QString &account, const QString &password, const QString &user)
     {
-        g_strSip = sip;
-        g_strAccount = account;
-        g_strPassword = password;
-        g_strUser = user;
-        ProfileStore::SaveProfile(settings);
-        g_strSip = g_strAccount = g_strPassword = g_strUser = QString();
+        ProfileStore::SaveProfile(settings, Account{sip, account, password, user});
     }
 
 private slots:
@@ -99,7 +93,6 @@ private slots:
         clientsMade = loginShown = 0;
         loginAction = nullptr;
         modalAction = nullptr;
-        g_strSip = g_strAccount = g_strPassword = g_strUser = QString();
     }
 
     void anotherInstanceIsToldAndEnds()
@@ -125,10 +118,10 @@ private slots:
         QCOMPARE(client->log.calls,
                  QStringList({"Initialize()", "put_EventFilter(39)", "Advise(sink)",
                               "put_ListenForIncomingSessions(2)", "SetPreferredMediaTypes(3, true)",
-                              "QueryProvisioning()", "CreateProfile(" + form->state.strXMLProfile + ")",
+                              "QueryProvisioning()", "CreateProfile(" + form->phone().state.strXMLProfile + ")",
                               "EnableProfile(profile, 7)"}));
         QCOMPARE(form->lblMsg->text(), QString("Not logged in..."));
-        QCOMPARE(form->state.strRegStatus, QString("NOTREGISTERED"));
+        QCOMPARE(form->phone().state.strRegStatus, QString("NOTREGISTERED"));
         QVERIFY(messages.shown.isEmpty());
 
         // From now on the registrar's answers drive the label.
@@ -136,20 +129,20 @@ private slots:
         QCOMPARE(form->lblMsg->text(), QString("Registering"));
         client->RaiseRegistration(RTCRS_REGISTERED);
         QCOMPARE(form->lblMsg->text(), QString("Registered and Ready..."));
-        QCOMPARE(form->state.strRegStatus, QString("REGISTERED"));
+        QCOMPARE(form->phone().state.strRegStatus, QString("REGISTERED"));
     }
 
     void windowStateAfterLoad()
     {
         storeAccount("h", "1001", "pw", "1001");
-        g_strPassword = "stale";
         auto form = makeForm();
+        form->phone().SetAccount(Account{"stale", "stale", "stale", "stale"});
         form->Form_Load();
         QCOMPARE(form->size(), QSize(292, 389));
-        QCOMPARE(form->ring->interval(), 2000);
-        QCOMPARE(form->tmrConnected->interval(), 1000);
-        QVERIFY(!form->ring->isActive());
-        QVERIFY(!form->tmrConnected->isActive());
+        QCOMPARE(form->phone().ring->interval(), 2000);
+        QCOMPARE(form->phone().tmrConnected->interval(), 1000);
+        QVERIFY(!form->phone().ring->isActive());
+        QVERIFY(!form->phone().tmrConnected->isActive());
         // Idle controls.
         QVERIFY(form->Control("Picture6")->isEnabled());
         QVERIFY(form->Control("Picture16")->isEnabled());
@@ -157,7 +150,7 @@ private slots:
         QVERIFY(form->Control("Picture13")->isEnabled());
         QVERIFY(!form->Control("Picture8")->isEnabled());
         QVERIFY(form->cmbPhoneNo->isEnabled());
-        QCOMPARE(g_strPassword, QString("pw")); // cleared, then read from the store
+        QCOMPARE(form->phone().account(), (Account{"h", "1001", "pw", "1001"})); // read from the store
     }
 
     void controlsSitInTheirPlaces_data()
@@ -212,7 +205,7 @@ private slots:
         storeAccount("h", "1001", "pw", "1001");
         auto form = makeForm();
         form->Form_Load();
-        form->tmrConnected->start();
+        form->phone().tmrConnected->start();
         form->SetInCallControls();
         QVERIFY(!form->Control("Picture6")->isEnabled());
         QVERIFY(!form->Control("Picture16")->isEnabled());
@@ -220,11 +213,11 @@ private slots:
         QVERIFY(form->Control("Picture13")->isEnabled());
         QVERIFY(form->Control("Picture8")->isEnabled());
         QVERIFY(!form->cmbPhoneNo->isEnabled());
-        QVERIFY(form->tmrConnected->isActive()); // in call leaves the timer alone
+        QVERIFY(form->phone().tmrConnected->isActive()); // in call leaves the timer alone
         form->SetIdleControls();
         QVERIFY(form->Control("Picture6")->isEnabled());
         QVERIFY(!form->Control("Picture8")->isEnabled());
-        QVERIFY(!form->tmrConnected->isActive());
+        QVERIFY(!form->phone().tmrConnected->isActive());
     }
 
     void failingClientSetUpIsReportedOnceAndLoadGoesOn()
@@ -267,6 +260,7 @@ private slots:
     void emptyStoreAsksForTheAccountFirst()
     {
         auto form = makeForm();
+        form->Tag = "callreg"; // only the exact mark registers again
         loginAction = [this](frmLogin &login) {
             QCOMPARE(clientsMade, 0); // before any client exists
             QVERIFY(login.cmdExit->isVisibleTo(&login));
@@ -280,11 +274,11 @@ private slots:
         QCOMPARE(loginShown, 1);
         QCOMPARE(clientsMade, 1);
         QVERIFY(client->log.calls.last().startsWith("EnableProfile"));
-        QVERIFY(form->state.strXMLProfile.contains("uri=\"sip:1001@h:5070\""));
+        QVERIFY(form->phone().state.strXMLProfile.contains("uri=\"sip:1001@h:5070\""));
         // Saved, so the next start goes straight to registering.
         QCOMPARE(settings.GetSetting("Account", "Parameters", "Validation"), QString("1001"));
         QCOMPARE(settings.GetSetting("User", "Parameters", "Validation"), QString("1001"));
-        QVERIFY(form->Tag.isEmpty()); // start-up does not re-register on top of its own registration
+        // Start-up does not re-register on top of its own registration.
         QCOMPARE(client->operations().count("EnableProfile"), 1);
     }
 
@@ -315,13 +309,13 @@ private slots:
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         auto session = std::make_shared<rtc::fake::FakeSession>(client->log, RTCSS_CONNECTED);
-        form->state.objSession = session;
+        form->phone().state.objSession = session;
         client->log.calls.clear();
         QTest::mouseClick(form->Control("Picture40"), Qt::LeftButton);
         QVERIFY(!form->isVisible());
         QCOMPARE(client->log.calls, QStringList({"Session.Terminate(0)", "Advise(none)", "PrepareForShutdown()",
                                                  "Shutdown()"}));
-        QVERIFY(!form->state.objRTCClient);
+        QVERIFY(!form->phone().state.objRTCClient);
         // A second unload (the destructor) does nothing more.
         client->log.calls.clear();
         form.reset();
@@ -333,7 +327,7 @@ private slots:
         storeAccount("h", "1001", "pw", "1001");
         auto form = makeForm();
         form->Form_Load();
-        form->state.objSession = std::make_shared<rtc::fake::FakeSession>(client->log, RTCSS_INCOMING);
+        form->phone().state.objSession = std::make_shared<rtc::fake::FakeSession>(client->log, RTCSS_INCOMING);
         client->log.calls.clear();
         form->close();
         QCOMPARE(client->log.calls.first(), QString("Session.Terminate(2)"));
@@ -344,7 +338,7 @@ private slots:
         storeAccount("h", "1001", "pw", "1001");
         auto form = makeForm();
         form->Form_Load();
-        form->state.objSession = std::make_shared<rtc::fake::FakeSession>(client->log, RTCSS_DISCONNECTED);
+        form->phone().state.objSession = std::make_shared<rtc::fake::FakeSession>(client->log, RTCSS_DISCONNECTED);
         client->log.calls.clear();
         form->close();
         QVERIFY(!client->operations().contains("Session.Terminate"));
@@ -371,14 +365,21 @@ private slots:
         QCOMPARE(opened, 1);
         QCOMPARE(form->lblMsg->text(), QString("Re login..."));
         QCOMPARE(client->operations(), QStringList({"QueryProvisioning", "CreateProfile", "EnableProfile"}));
-        QVERIFY(form->state.strXMLProfile.contains("sip:1002@h"));
+        QVERIFY(form->phone().state.strXMLProfile.contains("sip:1002@h"));
+        QCOMPARE(form->phone().account().g_strAccount, QString("1002"));
 
-        // CLOSE: nothing registers; the mark stays for every later LOGIN.
-        loginAction = [&](frmLogin &login) { login.cmdClose->click(); };
+        // CLOSE: nothing registers and the account in use stays, even with
+        // "Save" cleared; the mark stays for every later LOGIN.
+        loginAction = [&](frmLogin &login) {
+            login.chkbxSaveSettings->setChecked(false);
+            login.cmdClose->click();
+        };
         client->log.calls.clear();
         QTest::mouseClick(form->Control("Picture2"), Qt::LeftButton);
         QVERIFY(client->log.calls.isEmpty());
         QCOMPARE(form->Tag, QString("CALLREG"));
+        QCOMPARE(form->phone().account().g_strAccount, QString("1002"));
+        QCOMPARE(settings.GetSetting("Account", "Parameters", "Validation"), QString());
     }
 
     void incomingCallRefusedWithTheEndKeyIsRecorded()
@@ -391,11 +392,11 @@ private slots:
         session->participants.push_back(std::make_shared<rtc::fake::FakeParticipant>("sip:bob@h", "bob"));
         client->RaiseSession(session, RTCSS_INCOMING);
         QCOMPARE(form->lblMsg->text(), QString("Incomingbob"));
-        QVERIFY(form->ring->isActive());
+        QVERIFY(form->phone().ring->isActive());
         QVERIFY(form->Control("Picture8")->isEnabled());
         form->cmbPhoneNo->setEditText("555");
         QTest::mouseClick(form->Control("Picture8"), Qt::LeftButton);
-        QVERIFY(!form->ring->isActive());
+        QVERIFY(!form->phone().ring->isActive());
         QVERIFY(client->log.calls.contains("Session.Terminate(2)"));
         QFile history(data.filePath("recentcall.txt"));
         QVERIFY(history.open(QIODevice::ReadOnly));
@@ -450,7 +451,7 @@ private slots:
         QCOMPARE(form->cmbPhoneNo->currentText(), QString("789"));
         QCOMPARE(opened, QStringList({"frmPhoneBook", "frmRecent"}));
         QVERIFY(!client->operations().contains("CreateSession"));
-        QVERIFY(!form->state.objSession);
+        QVERIFY(!form->phone().state.objSession);
 
         // A fresh window each time; an entry with no number empties the box.
         modalAction = [&](QDialog &dialog) {
@@ -506,11 +507,11 @@ private slots:
         auto form = makeForm();
         form->Form_Load();
         client->RaiseRegistration(RTCRS_REGISTERED);
-        g_strAccount = "1002";
-        QCOMPARE(form->ReLogin(), S_OK);
+        form->phone().SetAccount(Account{"h", "1002", "pw", "1001"});
+        QCOMPARE(form->phone().ReLogin(), S_OK);
         QCOMPARE(form->lblMsg->text(), QString("Re login..."));
         QVERIFY(client->log.calls.at(client->log.calls.size() - 2).contains("sip:1002@h"));
-        QCOMPARE(form->state.strRegStatus, QString("REGISTERED")); // until the next event says otherwise
+        QCOMPARE(form->phone().state.strRegStatus, QString("REGISTERED")); // until the next event says otherwise
         client->RaiseRegistration(RTCRS_REJECTED);
         QCOMPARE(form->lblMsg->text(), QString("Rejected"));
     }

@@ -1,6 +1,5 @@
 // The number box, the keypad, the clear and backspace keys, and the buttons
 // that light under the pointer, on the real phone window.
-#include "account/AccountProfile.h"
 #include "resources/Artwork.h"
 #include "tests/doubles/FakeRTCClient.h"
 #include "tests/doubles/MemorySettingsStore.h"
@@ -47,16 +46,13 @@ private slots:
         messages = platform::RecordingMessageBox{};
         sound.played.clear();
         client = std::make_shared<fake::FakeRTCClient>();
-        g_strSip = "h";
-        g_strAccount = g_strUser = "1001";
-        g_strPassword = "pw";
-        ProfileStore::SaveProfile(settings);
+        ProfileStore::SaveProfile(settings, Account{"h", "1001", "pw", "1001"});
         PhoneServices s;
         s.settings = &settings;
         s.messages = &messages;
         s.screen = &screen;
-        s.sound = &sound;
-        s.createClient = [this]() -> std::shared_ptr<IRTCClient> { return client; };
+        s.phone.sound = &sound;
+        s.phone.createClient = [this]() -> std::shared_ptr<IRTCClient> { return client; };
         form = std::make_unique<frmSoftphone>(s);
         form->Form_Load();
         form->show();
@@ -112,7 +108,7 @@ private slots:
         QTest::mouseClick(form->Control("Picture36"), Qt::LeftButton);
         QCOMPARE(form->cmbPhoneNo->currentText(), QString("120"));
         QVERIFY(!client->operations().contains("SendDTMF"));
-        form->lblMsg->setText("connected 0:0:3");
+        form->phone().SetStatusText("connected 0:0:3");
         QTest::mouseClick(form->Control("Picture26"), Qt::LeftButton);
         QTest::mouseClick(form->Control("Picture35"), Qt::LeftButton);
         QTest::mouseClick(form->Control("Picture37"), Qt::LeftButton);
@@ -126,7 +122,7 @@ private slots:
         form->cmbPhoneNo->setEditText("12345");
         QTest::mouseClick(form->Control("Picture17"), Qt::LeftButton);
         QCOMPARE(form->cmbPhoneNo->currentText(), QString("1234"));
-        form->lblMsg->setText("IncomingBob");
+        form->phone().SetStatusText("IncomingBob");
         QTest::mouseClick(form->Control("Picture16"), Qt::LeftButton);
         QCOMPARE(form->lblMsg->text(), QString("Ready..."));
         QCOMPARE(form->cmbPhoneNo->currentText(), QString());

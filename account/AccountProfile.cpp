@@ -1,6 +1,0 @@
-#include "account/AccountProfile.h"
-
-QString g_strSip;
-QString g_strAccount;
-QString g_strPassword;
-QString g_strUser;

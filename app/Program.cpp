@@ -1,0 +1,34 @@
+#include "app/Program.h"
+
+#include "resources/Artwork.h"
+#include "rtc/linphone/LinphoneClient.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QStandardPaths>
+
+void Program::Describe()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Softphone"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Softphone"));
+    QGuiApplication::setWindowIcon(QIcon(Artwork::iconPath()));
+}
+
+PhoneServices Program::Wire(const QString &dataFolder, platform::IMessageBox *messagesTo)
+{
+    rtc::LinphoneClientOptions engine;
+    engine.folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                    + QStringLiteral("/Softphone/engine");
+    engine.bindAddress = qEnvironmentVariable("SOFTPHONE_BIND_ADDRESS");
+
+    PhoneServices services;
+    services.settings = &settings;
+    services.messages = messagesTo ? messagesTo : &messages;
+    services.screen = &screen;
+    services.phone.sound = &sound;
+    services.phone.dataFolder = dataFolder;
+    services.phone.createClient = [engine]() -> std::shared_ptr<rtc::IRTCClient> {
+        return std::make_shared<rtc::LinphoneClient>(engine);
+    };
+    return services;
+}

@@ -1,0 +1,24 @@
+#pragma once
+#include "mainwindow/PhoneServices.h"
+#include "platform/IniSettingsStore.h"
+#include "platform/QtMessageBox.h"
+#include "platform/QtScreenMetrics.h"
+#include "platform/QtSoundOutput.h"
+
+// The program's real services, wired for the phone window: the settings
+// file, message boxes, the screen, the speaker and the engine on
+// liblinphone. The program and the benchmark driver start the phone alike.
+class Program {
+public:
+    // Names the application (the settings and data folders follow from the
+    // name) and gives it its icon. Needs the QApplication.
+    static void Describe();
+
+    // The window's services on these; messages go to `messages` when given.
+    PhoneServices Wire(const QString &dataFolder, platform::IMessageBox *messages = nullptr);
+
+    platform::IniSettingsStore settings;
+    platform::QtMessageBox messages;
+    platform::QtScreenMetrics screen;
+    platform::QtSoundOutput sound;
+};

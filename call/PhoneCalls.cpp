@@ -1,0 +1,204 @@
+// The phone's calls: dialling, answering, refusing, ending, and what the
+// session events and the two timers do.
+#include "call/NumberKeys.h"
+#include "call/Phone.h"
+
+namespace {
+constexpr int kTonePauseMs = 100;
+const QString kInputError = QStringLiteral("Input Error");
+} // namespace
+
+void Phone::showError(rtc::HRESULT hr)
+{
+    SetStatusText(QStringLiteral("Error:  ") + QString::number(hr));
+}
+
+void Phone::MakeCall(const QString &number)
+{
+    if (state.strRegStatus != QLatin1String("REGISTERED")) {
+        emit Message(
+            QStringLiteral("You are not registered, please click on Account/Pin Tab and verify your information"),
+            QStringLiteral("Account/Pin"), platform::MsgIcon::None);
+        return;
+    }
+    for (const QChar c : number) {
+        const QString tone = NumberKeys::ToneName(c);
+        if (tone.isEmpty()) {
+            if (c != QChar(8))
+                emit Message(QStringLiteral("Numbers 0 to 9 only, please!"), kInputError,
+                             platform::MsgIcon::Exclamation);
+        } else {
+            PlayTone(tone);
+        }
+        pause(kTonePauseMs);
+    }
+    // Only digits, "*" and "#" go into the request; anything else would
+    // change where the call goes (sip:1@evil.example;x@server).
+    if (number.isEmpty()) {
+        emit Message(QStringLiteral("Enter a number to call, please!"), kInputError, platform::MsgIcon::Exclamation);
+        return;
+    }
+    if (!NumberKeys::IsDiallable(number)) {
+        emit Message(QStringLiteral("The number was not dialled: numbers 0 to 9, * and # only, please!"), kInputError,
+                     platform::MsgIcon::Exclamation);
+        return;
+    }
+
+    const QString uri = QStringLiteral("sip:") + number + QLatin1Char('@') + state.strSIPIP;
+    std::shared_ptr<rtc::IRTCSession> session;
+    rtc::HRESULT hr = state.objRTCClient ? state.objRTCClient->CreateSession(rtc::RTCST_PC_TO_PHONE, QString(),
+                                                                             state.objProfile,
+                                                                             rtc::RTCCS_FORCE_PROFILE, &session)
+                                         : rtc::E_POINTER;
+    if (rtc::Failed(hr))
+        showError(hr);
+    else
+        state.objSession = session;
+
+    std::shared_ptr<rtc::IRTCParticipant> participant;
+    hr = state.objSession ? state.objSession->AddParticipant(uri, QStringLiteral("Any Name"), &participant)
+                          : rtc::E_POINTER;
+    if (rtc::Failed(hr))
+        showError(hr);
+    else
+        state.objParticipant = participant;
+
+    emit InCallControls();
+}
+
+void Phone::CallKey(const QString &number)
+{
+    if (StatusSaysIncoming()) {
+        if (state.objSession)
+            state.objSession->Answer();
+        return;
+    }
+    MakeCall(number);
+}
+
+void Phone::EndKey(const QString &number)
+{
+    // A duration of 60 seconds has not been carried into the minutes yet.
+    int hours = state.timehr, minutes = state.timemin, seconds = state.intConnectedSeconds;
+    if (seconds >= 60) {
+        minutes += seconds / 60;
+        seconds %= 60;
+    }
+    if (minutes >= 60) {
+        hours += minutes / 60;
+        minutes %= 60;
+    }
+    addRecentCall(number, hours, minutes, seconds);
+
+    if (!state.objSession)
+        return;
+    rtc::RTC_SESSION_STATE s = rtc::RTCSS_IDLE;
+    if (rtc::Succeeded(state.objSession->get_State(&s)) && s == rtc::RTCSS_INCOMING) {
+        state.objSession->Terminate(rtc::RTCTR_BUSY);
+        if (state.objRTCClient)
+            state.objRTCClient->PlayRing(rtc::RTCRT_PHONE, false);
+        ring->stop();
+    } else {
+        state.objSession->Terminate(rtc::RTCTR_NORMAL);
+    }
+}
+
+void Phone::OnSessionStateChange(rtc::IRTCSessionStateChangeEvent *pevent)
+{
+    rtc::RTC_SESSION_STATE sessionState{};
+    if (!pevent || rtc::Failed(pevent->get_State(&sessionState)))
+        return;
+    switch (sessionState) {
+    case rtc::RTCSS_IDLE:
+        SetStatusText(QStringLiteral("Idle"));
+        break;
+    case rtc::RTCSS_INCOMING: {
+        emit RestoreWindow();
+        rtc::RTC_SESSION_STATE current{};
+        if (state.objSession && rtc::Succeeded(state.objSession->get_State(&current))
+            && current == rtc::RTCSS_CONNECTED)
+            return; // a second call while talking: neither answered nor refused
+        emit EndCallEnabled(true);
+        std::shared_ptr<rtc::IRTCSession> session;
+        if (rtc::Failed(pevent->get_Session(&session)) || !session)
+            return;
+        state.objSession = session;
+        std::shared_ptr<rtc::IRTCCollection> participants;
+        long count = 0;
+        if (rtc::Succeeded(session->get_Participants(&participants)) && participants
+            && rtc::Succeeded(participants->get_Count(&count)) && count == 1) {
+            std::shared_ptr<rtc::IRTCParticipant> caller;
+            QString name;
+            if (rtc::Succeeded(participants->get_Item(1, &caller)) && caller) {
+                state.objParticipant = caller;
+                caller->get_Name(&name);
+                SetStatusText(QStringLiteral("Incoming") + name);
+            }
+        }
+        ring->start();
+        break;
+    }
+    case rtc::RTCSS_ANSWERING:
+        SetStatusText(QStringLiteral("ANSWERING"));
+        ring->stop();
+        break;
+    case rtc::RTCSS_INPROGRESS:
+        SetStatusText(QStringLiteral("INPROGRESS"));
+        ring->stop();
+        break;
+    case rtc::RTCSS_CONNECTED:
+        SetStatusText(QStringLiteral("CONNECTED"));
+        ring->stop();
+        state.intConnectedSeconds = state.timehr = state.timemin = 0;
+        tmrConnected->start();
+        emit InCallControls();
+        break;
+    case rtc::RTCSS_DISCONNECTED:
+        state.objSession.reset();
+        state.objParticipant.reset();
+        ring->stop();
+        SetStatusText(QStringLiteral("DISCONNECTED"));
+        // The next call that never connects is recorded as 0:0:0, not
+        // with this call's time.
+        state.intConnectedSeconds = state.timehr = state.timemin = 0;
+        tmrConnected->stop();
+        emit IdleControls();
+        break;
+    default:
+        break;
+    }
+}
+
+void Phone::OnMediaEvent(rtc::IRTCMediaEvent *pevent)
+{
+    // Read for completeness; media changes show nothing on the phone.
+    long media = 0;
+    rtc::RTC_MEDIA_EVENT_TYPE type{};
+    if (pevent) {
+        pevent->get_MediaType(&media);
+        pevent->get_EventType(&type);
+    }
+}
+
+void Phone::ring_Timer()
+{
+    if (state.objRTCClient)
+        state.objRTCClient->PlayRing(rtc::RTCRT_PHONE, true); // a failing ring skips this tick
+}
+
+void Phone::tmrConnected_Timer()
+{
+    if (state.intConnectedSeconds == 60) {
+        state.intConnectedSeconds = 0;
+        ++state.timemin;
+    }
+    if (state.timemin == 60) {
+        state.timemin = 0;
+        ++state.timehr;
+    }
+    SetStatusText(QStringLiteral("CONNECTED %1:%2:%3")
+                      .arg(state.timehr)
+                      .arg(state.timemin)
+                      .arg(state.intConnectedSeconds));
+    ++state.intConnectedSeconds;
+}

@@ -1,0 +1,88 @@
+#include "mainwindow/MainControls.h"
+
+#include "mainwindow/ControlLayout.h"
+#include "mainwindow/PictureBox.h"
+#include "platform/IScreenMetrics.h"
+#include "resources/Artwork.h"
+
+MainControls::MainControls(QWidget *window)
+{
+    auto *skin = new PictureBox(QStringLiteral("Picture1"), window);
+    skin->setPixmap(QPixmap(Artwork::skinPath(QStringLiteral("main"))));
+    byName_.insert(skin->objectName(), skin);
+
+    speakerFrame_ = new QWidget(window);
+    speakerFrame_->setObjectName(QStringLiteral("fraSpeaker"));
+    byName_.insert(speakerFrame_->objectName(), speakerFrame_);
+
+    for (const ControlPlace &place : ControlLayout::MainWindowPlaces()) {
+        const QString &name = place.name;
+        if (byName_.contains(name))
+            continue;
+        QWidget *w = nullptr;
+        if (name == QLatin1String("lblMsg") || name == QLatin1String("lblBalance")) {
+            auto *label = new QLabel(window);
+            label->setObjectName(name);
+            w = label;
+        } else if (name.startsWith(QLatin1String("lb")) || name.startsWith(QLatin1String("Label"))
+                   || name.startsWith(QLatin1String("Image"))) {
+            auto *label = new QLabel(name.endsWith(QLatin1String("_0")) ? speakerFrame_ : window);
+            label->setObjectName(name);
+            w = label;
+        } else {
+            QWidget *owner = name.endsWith(QLatin1String("_0")) ? speakerFrame_ : window;
+            auto *picture = new PictureBox(name, owner);
+            if (const QString art = ControlLayout::NormalPicture(name); !art.isEmpty())
+                picture->setPixmap(QPixmap(Artwork::buttonPath(art)));
+            w = picture;
+        }
+        byName_.insert(name, w);
+    }
+
+    lblMsg = static_cast<QLabel *>(byName_.value(QStringLiteral("lblMsg")));
+    lblBalance = static_cast<QLabel *>(byName_.value(QStringLiteral("lblBalance")));
+    for (QLabel *label : {lblMsg, lblBalance}) {
+        QFont f = label->font();
+        f.setPixelSize(10); // "Registered and Ready..." fits the display's width
+        f.setBold(false);
+        label->setFont(f);
+    }
+    lblMsg->setStyleSheet(QStringLiteral("color: %1;").arg(Artwork::displayText().name()));
+    lblBalance->setStyleSheet(QStringLiteral("color: %1;").arg(Artwork::displayDimText().name()));
+    lblBalance->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    for (const char *muted : {"picmicrophonemuted", "picspeakermuted"})
+        byName_.value(QLatin1String(muted))->hide();
+
+    cmbPhoneNo = new QComboBox(window);
+    cmbPhoneNo->setObjectName(QStringLiteral("cmbPhoneNo"));
+    cmbPhoneNo->setEditable(true);
+    cmbPhoneNo->setInsertPolicy(QComboBox::NoInsert);
+    // Part of the display: no frame of its own, the display's colours.
+    cmbPhoneNo->setFrame(false);
+    cmbPhoneNo->setStyleSheet(QStringLiteral("QComboBox { background: %1; color: %2; border: none; }"
+                                             "QComboBox::drop-down { border: none; width: 12px; }")
+                                  .arg(Artwork::displayBackground().name(), Artwork::displayText().name()));
+    byName_.insert(cmbPhoneNo->objectName(), cmbPhoneNo);
+}
+
+void MainControls::Place(const platform::IScreenMetrics *screen)
+{
+    const double twipsX = screen ? screen->TwipsPerPixelX() : 15.0;
+    const double twipsY = screen ? screen->TwipsPerPixelY() : 15.0;
+    for (const ControlPlace &place : ControlLayout::MainWindowPlaces()) {
+        QWidget *w = byName_.value(place.name);
+        if (!w)
+            continue;
+        const bool inTwips = w->parentWidget() == speakerFrame_;
+        const double sx = inTwips ? twipsX : 1.0;
+        const double sy = inTwips ? twipsY : 1.0;
+        w->setGeometry(platform::TwipsToPixels(place.left, sx), platform::TwipsToPixels(place.top, sy),
+                       qMax(1, platform::TwipsToPixels(place.width, sx)),
+                       qMax(1, platform::TwipsToPixels(place.height, sy)));
+    }
+    // The speaker slider's frame sits level with the microphone's track.
+    speakerFrame_->setGeometry(72, 106, 113, 13);
+    cmbPhoneNo->setGeometry(72, 80, 120, cmbPhoneNo->sizeHint().height());
+    byName_.value(QStringLiteral("Picture1"))->lower();
+}
+

@@ -1,0 +1,31 @@
+#pragma once
+#include <QComboBox>
+#include <QHash>
+#include <QLabel>
+#include <QString>
+
+namespace platform {
+class IScreenMetrics;
+}
+
+// The phone window's controls, made from the layout table with their
+// pictures, fonts and colours, and put in their places.
+class MainControls {
+public:
+    // Makes every control as a child of the window.
+    explicit MainControls(QWidget *window);
+
+    // Moves the controls to their places; the speaker slider's frame counts
+    // in twips, converted with the screen's factors (15 without a screen).
+    void Place(const platform::IScreenMetrics *screen);
+
+    QWidget *Control(const QString &name) const { return byName_.value(name); }
+
+    QLabel *lblMsg = nullptr;
+    QLabel *lblBalance = nullptr;
+    QComboBox *cmbPhoneNo = nullptr;
+
+private:
+    QHash<QString, QWidget *> byName_;
+    QWidget *speakerFrame_ = nullptr;
+};
