@@ -1,6 +1,6 @@
 // The phone program: wires the real services to the phone window.
 #include "resources/Artwork.h"
-#include "history/HistoryFile.h"
+#include "platform/DataFolder.h"
 #include "platform/IniSettingsStore.h"
 #include "rtc/linphone/LinphoneClient.h"
 #include "platform/LockFileInstance.h"
@@ -38,7 +38,7 @@ int main(int argc, char *argv[])
     services.settings = &settings;
     services.messages = &messages;
     services.screen = &screen;
-    services.dataFolder = ProgramDataFolder();
+    services.dataFolder = platform::ProgramDataFolder();
     services.sound = &sound;
     services.createClient = [engine]() -> std::shared_ptr<rtc::IRTCClient> {
         return std::make_shared<rtc::LinphoneClient>(engine);

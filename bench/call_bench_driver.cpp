@@ -11,7 +11,7 @@
 //   dialled T N          the call key returned; T is the end of the last of N tone pauses
 //   message T TEXT       the phone showed a message box (answered OK)
 //   error T TEXT         a command could not be carried out
-#include "history/HistoryFile.h"
+#include "platform/DataFolder.h"
 #include "platform/IniSettingsStore.h"
 #include "rtc/linphone/LinphoneClient.h"
 #include "platform/QtScreenMetrics.h"
@@ -111,7 +111,7 @@ int main(int argc, char *argv[])
     services.messages = &messages;
     services.screen = &screen;
     // Under the data location, not next to the driver in the build folder.
-    services.dataFolder = ChooseDataFolder(QString());
+    services.dataFolder = platform::ChooseDataFolder(QString());
     services.sound = &sound;
     services.createClient = [engine]() -> std::shared_ptr<rtc::IRTCClient> {
         return std::make_shared<rtc::LinphoneClient>(engine);
