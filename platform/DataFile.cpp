@@ -32,6 +32,11 @@ int openForReading(const QByteArray &path)
     return fd;
 }
 
+DataFile::ReadResult notAPlainFile(const QString &where)
+{
+    return {DataFile::ReadStatus::NotAFile, {}, QStringLiteral("%1 is not a plain file.").arg(where)};
+}
+
 // Cuts the bytes of a file into lines as they come in, a chunk at a time, so
 // that an ending split between two chunks still counts once.
 class LineSplitter {
@@ -167,6 +172,11 @@ QString DataFile::where() const
 DataFile::ReadResult DataFile::Read() const
 {
     const QByteArray native = QFile::encodeName(m_path);
+    // Not even opened when it is no plain file: opening a device can have
+    // effects of its own. The check after opening is the one that counts.
+    struct stat before {};
+    if (::stat(native.constData(), &before) == 0 && !S_ISREG(before.st_mode))
+        return notAPlainFile(where());
     int fd = openForReading(native);
     if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
         // O_EXCL: a file that appears meanwhile is read, never truncated.
@@ -195,7 +205,7 @@ DataFile::ReadResult DataFile::readOpen(int fd) const
     if (::fstat(fd, &info) != 0)
         return {ReadStatus::Unreadable, {}, QStringLiteral("%1 could not be examined: %2.").arg(where(), systemError(errno))};
     if (!S_ISREG(info.st_mode))
-        return {ReadStatus::NotAFile, {}, QStringLiteral("%1 is not a plain file.").arg(where())};
+        return notAPlainFile(where());
     const qint64 limit = m_format.maxFileBytes;
     if (limit >= 0 && info.st_size > limit) {
         return {ReadStatus::TooLarge, {},

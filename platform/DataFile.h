@@ -22,8 +22,8 @@ struct DataFileFormat {
     qint64 maxFileBytes = -1; // the whole file; -1 for no limit
     qsizetype maxLines = -1;  // -1 for no limit
     BeyondMaxLines beyondMaxLines = BeyondMaxLines::Refuse;
-    qsizetype maxLineBytes = -1; // kept of each line; the rest is dropped unread into memory
-    const char *noun = "a data file"; // "too large to be a phone book"
+    qsizetype maxLineBytes = -1; // kept of each line; the rest is skipped, never held in memory
+    const char *noun = "a data file"; // as in "too large to be a phone book"
 };
 
 // One 8-bit data file: lines of raw bytes, each ended by CR LF on disk.
