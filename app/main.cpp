@@ -1,7 +1,7 @@
 // The phone program: the real services, the single-instance check, the
 // phone window.
 #include "app/Program.h"
-#include "history/HistoryFile.h"
+#include "platform/DataFolder.h"
 #include "mainwindow/frmSoftphone.h"
 #include "platform/LockFileInstance.h"
 #include "platform/QuitOnSignal.h"
@@ -18,7 +18,7 @@ int main(int argc, char *argv[])
     if (!frmSoftphone::Form_Initialize(instance, program.messages))
         return 1;
 
-    frmSoftphone form(program.Wire(ProgramDataFolder()));
+    frmSoftphone form(program.Wire(platform::ProgramDataFolder()));
     form.Form_Load();
     if (form.IsExiting())
         return 0;

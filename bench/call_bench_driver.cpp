@@ -12,7 +12,7 @@
 //   message T TEXT       the phone showed a message box (answered OK)
 //   error T TEXT         a command could not be carried out
 #include "app/Program.h"
-#include "history/HistoryFile.h"
+#include "platform/DataFolder.h"
 #include "mainwindow/frmSoftphone.h"
 #include "platform/QuitOnSignal.h"
 
@@ -70,7 +70,7 @@ int main(int argc, char *argv[])
     Program program;
     PrintingMessageBox messages;
     // Under the data location, not next to the driver in the build folder.
-    PhoneServices services = program.Wire(ChooseDataFolder(QString()), &messages);
+    PhoneServices services = program.Wire(platform::ChooseDataFolder(QString()), &messages);
     // Stamped after the real pause: its end is when the tone gap is over.
     double lastPauseEnd = 0;
     int pauses = 0;

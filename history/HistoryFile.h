@@ -1,6 +1,7 @@
 #pragma once
+#include "platform/DataFile.h"
+
 #include <QByteArray>
-#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -23,7 +24,7 @@ public:
 
     explicit HistoryFile(const QString &folder);
 
-    QString path() const { return m_path; }
+    QString path() const { return m_file.path(); }
 
     // The records, newest first, at most five. A missing file is created
     // empty. nullopt when the file can be neither read nor created; an
@@ -44,14 +45,5 @@ public:
     static QString NumberOf(const QString &line);
 
 private:
-    std::optional<QList<QByteArray>> readRaw() const;
-
-    QString m_path;
+    platform::DataFile m_file;
 };
-
-// Where the program keeps its files: the executable's folder when files can
-// be made there, else the per-user data folder ".../Softphone", created when
-// missing.
-QString ProgramDataFolder();
-// The same choice for a given program folder.
-QString ChooseDataFolder(const QString &programFolder);

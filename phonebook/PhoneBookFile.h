@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/DataFile.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -16,39 +18,22 @@ public:
     static constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
     static constexpr qsizetype kMaxLines = 1000000;
 
-    enum class ReadStatus {
-        Read,       // the lines are in
-        Created,    // there was no file; an empty one was made
-        NotCreated, // there was no file and none could be made
-        NotAFile,   // a folder, pipe or device stands in its place
-        Unreadable, // it exists but reading it failed
-        TooLarge,   // beyond kMaxFileBytes or kMaxLines
-    };
-    struct ReadResult {
-        ReadStatus status = ReadStatus::Unreadable;
-        QList<QByteArray> lines; // without their endings
-        QString problem;         // what went wrong, for the user; empty when usable
-        bool usable() const { return status == ReadStatus::Read || status == ReadStatus::Created; }
-    };
+    using ReadStatus = platform::DataFile::ReadStatus;
+    using ReadResult = platform::DataFile::ReadResult;
 
     explicit PhoneBookFile(const QString &folder);
 
-    QString path() const { return m_path; }
+    QString path() const { return m_file.path(); }
 
-    // All lines in one go. A missing file is created empty; anything that
-    // exists is never changed, whatever the outcome. Never blocks on a pipe.
+    // All lines in one go. Lines end at LF; a CR right before it belongs to
+    // the ending. A missing file is created empty; anything that exists is
+    // never changed, whatever the outcome. Never blocks on a pipe.
     ReadResult Read() const;
 
     // Replaces the file with these lines, each followed by CR LF, in one
     // step: on any failure the old file stays whole and false comes back
     // with the reason in *problem.
     bool Write(const QList<QByteArray> &lines, QString *problem = nullptr) const;
-
-    // Lines end at LF; a CR right before it belongs to the ending. A last
-    // line without an ending is still a line.
-    static QList<QByteArray> SplitLines(const QByteArray &bytes);
-    // Each line followed by CR LF.
-    static QByteArray JoinLines(const QList<QByteArray> &lines);
 
     // The entry line as text: both parts trimmed, joined by "--". Line
     // breaks become blanks so that one entry can never turn into two lines.
@@ -67,7 +52,5 @@ public:
     static QString NumberOf(const QString &line);
 
 private:
-    ReadResult readExisting(int fd) const;
-
-    QString m_path;
+    platform::DataFile m_file;
 };

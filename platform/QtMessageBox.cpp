@@ -5,12 +5,6 @@
 
 namespace platform {
 
-QString defaultMessageTitle()
-{
-    const QString name = QCoreApplication::applicationName();
-    return name.isEmpty() ? QStringLiteral("Softphone") : name;
-}
-
 namespace {
 QMessageBox::Icon toQt(MsgIcon icon)
 {

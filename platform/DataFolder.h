@@ -1,0 +1,13 @@
+#pragma once
+#include <QString>
+
+namespace platform {
+
+// Where the program keeps its files: the executable's folder when files can
+// be made there, else the per-user data folder ".../Softphone", created when
+// missing.
+QString ProgramDataFolder();
+// The same choice for a given program folder.
+QString ChooseDataFolder(const QString &programFolder);
+
+} // namespace platform
