@@ -35,6 +35,7 @@ void frmAlias::createControls()
 
     txtAlias = new QLineEdit(this);
     txtAlias->setObjectName(QStringLiteral("txtAlias"));
+    txtAlias->setAccessibleName(QStringLiteral("Alias"));
     txtAlias->setGeometry(44, 2, 209, 19);
     // No limit: the default one would cut a longer stored alias on loading.
     txtAlias->setMaxLength(std::numeric_limits<int>::max());

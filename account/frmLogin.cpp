@@ -65,6 +65,12 @@ void frmLogin::createControls()
     txtAcctNo = box("txtAcctNo", kAccountPrompt, QRect(92, 82, 105, 19));
     txtAcctNo->setMaxLength(255);
     txtPassword = box("txtPassword", kPasswordPrompt, QRect(92, 106, 105, 19));
+    // The boxes show prompts as their text; a screen reader needs their role.
+    Picture1->setAccessibleName(QStringLiteral("Login"));
+    txtSip->setAccessibleName(QStringLiteral("Sip IP/Domain"));
+    txtuserid->setAccessibleName(QStringLiteral("UserName (Optional)"));
+    txtAcctNo->setAccessibleName(QStringLiteral("Account"));
+    txtPassword->setAccessibleName(QStringLiteral("PIN"));
 
     chkbxSaveSettings = new QCheckBox(QStringLiteral("Save "), this);
     chkbxSaveSettings->setObjectName(QStringLiteral("chkbxSaveSettings"));

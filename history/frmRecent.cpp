@@ -27,11 +27,13 @@ void frmRecent::createControls()
 
     Picture1 = new QLabel(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setAccessibleName(QStringLiteral("Recent Calls"));
     Picture1->setGeometry(0, 0, kWidth, kHeight);
     Picture1->setPixmap(QPixmap(Artwork::skinPath(QStringLiteral("recent"))));
 
     Recentlist = new QListWidget(this);
     Recentlist->setObjectName(QStringLiteral("Recentlist"));
+    Recentlist->setAccessibleName(QStringLiteral("Recent calls"));
     Recentlist->setGeometry(20, 32, 177, 108);
     Recentlist->setSelectionMode(QAbstractItemView::SingleSelection);
     Recentlist->setStyleSheet(QStringLiteral("QListWidget { border: 1px solid %1; background: white; color: black; }")

@@ -78,4 +78,38 @@ QString HoverPicture(const QString &name)
     return QString();
 }
 
+QString AccessibleName(const QString &name)
+{
+    static const QHash<QString, QString> names = {
+        {"Picture1", "Softphone"}, {"Picture2", "Account"}, {"Picture3", "Recent calls"},
+        {"Picture11", "Phone book"}, {"Picture13", "Audio wizard"}, {"Picture4", "Home page"},
+        {"Picture7", "User guide"}, {"Picture5", "Alias"}, {"Picture9", "Feedback"},
+        {"Picture40", "Close"}, {"Picture41", "Hide"}, {"Picture6", "Call"}, {"Picture8", "End call"},
+        {"Picture16", "Clear number"}, {"Picture17", "Backspace"},
+        {"Picture20", "Keypad 1"}, {"Picture21", "Keypad 2"}, {"Picture22", "Keypad 3"},
+        {"Picture25", "Keypad 4"}, {"Picture26", "Keypad 5"}, {"Picture27", "Keypad 6"},
+        {"Picture30", "Keypad 7"}, {"Picture31", "Keypad 8"}, {"Picture32", "Keypad 9"},
+        {"Picture35", "Keypad *"}, {"Picture36", "Keypad 0"}, {"Picture37", "Keypad #"},
+        {"picmicrophonemuted", "Microphone muted"}, {"picspeakermuted", "Speaker muted"},
+        {"picmic_1", "Microphone volume"}, {"lbmic_1", "Microphone volume track"},
+        {"PicSpeaker_0", "Speaker volume"}, {"lbspeaker_0", "Speaker volume track"},
+        {"Label3", "Mute microphone"}, {"Image1", "Speaker"}, {"Image2", "Microphone"}, {"Image3", "Line"},
+        {"cmbPhoneNo", "Number"},
+    };
+    return names.value(name);
+}
+
+QString ToolTip(const QString &name)
+{
+    static const QHash<QString, QString> tips = {
+        {"Picture6", "Click to Make Call"}, {"Picture8", "Click to End Call"}, {"Picture11", "SoftPhone Book"},
+        {"Picture2", "Login Server"}, {"Picture3", "Recent Call"}, {"Picture16", "Clear Current Number"},
+        {"Picture17", "Clear Current Number one by one"}, {"Picture13", "Audio Wizard"},
+        {"Picture9", "Click To give your Feed Back"}, {"Picture41", "Hide Application to System Tray"},
+        {"Picture40", "Close and Exit Application"}, {"Picture4", "Welcome To Tolvi Softphone"},
+        {"Picture7", "For Help Click Here"}, {"cmbPhoneNo", "Include International Country Code"},
+    };
+    return tips.value(name);
+}
+
 } // namespace ControlLayout

@@ -18,5 +18,10 @@ QString NormalPicture(const QString &name);
 // The picture a control shows while the pointer is over it; empty for the
 // controls that do not light.
 QString HoverPicture(const QString &name);
+// What a screen reader calls the control ("Call", "Keypad 5"); empty for the
+// two display labels, whose name is the text they show.
+QString AccessibleName(const QString &name);
+// The control's tooltip text; empty for controls without one.
+QString ToolTip(const QString &name);
 
 } // namespace ControlLayout

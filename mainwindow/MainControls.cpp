@@ -5,6 +5,8 @@
 #include "platform/IScreenMetrics.h"
 #include "resources/Artwork.h"
 
+#include <QLineEdit>
+
 MainControls::MainControls(QWidget *window)
 {
     auto *skin = new PictureBox(QStringLiteral("Picture1"), window);
@@ -63,6 +65,20 @@ MainControls::MainControls(QWidget *window)
                                              "QComboBox::drop-down { border: none; width: 12px; }")
                                   .arg(Artwork::displayBackground().name(), Artwork::displayText().name()));
     byName_.insert(cmbPhoneNo->objectName(), cmbPhoneNo);
+
+    // What a screen reader says of each control: its role as a name, its
+    // tooltip as the description. The display's labels keep their text as
+    // their name, so the status is read out as it changes.
+    for (auto it = byName_.cbegin(); it != byName_.cend(); ++it) {
+        if (const QString name = ControlLayout::AccessibleName(it.key()); !name.isEmpty())
+            it.value()->setAccessibleName(name);
+        if (const QString tip = ControlLayout::ToolTip(it.key()); !tip.isEmpty())
+            it.value()->setAccessibleDescription(tip);
+    }
+    lblMsg->setAccessibleDescription(QStringLiteral("Status"));
+    lblBalance->setAccessibleDescription(QStringLiteral("Balance"));
+    cmbPhoneNo->lineEdit()->setAccessibleName(cmbPhoneNo->accessibleName());
+    cmbPhoneNo->lineEdit()->setAccessibleDescription(cmbPhoneNo->accessibleDescription());
 }
 
 void MainControls::Place(const platform::IScreenMetrics *screen)

@@ -75,6 +75,8 @@ void frmPhoneBook::createControls()
     Picture2->setPixmap(QPixmap(Artwork::buttonPath(QStringLiteral("closePhoneBook"))));
     Picture2->setCursor(Qt::PointingHandCursor);
     Picture2->installEventFilter(this);
+    Picture1->setAccessibleName(QStringLiteral("Phone Book"));
+    Picture2->setAccessibleName(QStringLiteral("Close"));
 
     lstPhoneBook = new QListWidget(this);
     lstPhoneBook->setObjectName(QStringLiteral("lstPhoneBook"));
@@ -92,18 +94,21 @@ void frmPhoneBook::createControls()
     lstPhoneBook->setStyleSheet(QStringLiteral("QListWidget { border: 1px solid %1; background: white; color: black; }")
                                     .arg(Artwork::fieldBorder().name()));
     lstPhoneBook->addItem(kNewItem);
+    lstPhoneBook->setAccessibleName(QStringLiteral("Entries"));
 
     Label1 = label(this, "Label1", QStringLiteral("Name"), QRect(70, 116, 65, 17));
     txtName = new QLineEdit(this);
     txtName->setObjectName(QStringLiteral("txtName"));
     txtName->setGeometry(70, 132, 129, 19);
     txtName->setMaxLength(30);
+    txtName->setAccessibleName(QStringLiteral("Name"));
     Label2 = label(this, "Label2", QStringLiteral("Phone No."), QRect(70, 156, 65, 25));
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     txtPhoneNo = new QLineEdit(this);
     txtPhoneNo->setObjectName(QStringLiteral("txtPhoneNo"));
     txtPhoneNo->setGeometry(70, 172, 129, 19);
     txtPhoneNo->setMaxLength(25);
+    txtPhoneNo->setAccessibleName(QStringLiteral("Phone No."));
     // Typed keys are checked in eventFilter with a message; the validator
     // stops what arrives without a key: paste from a menu, middle click, drop.
     txtPhoneNo->setValidator(

@@ -186,8 +186,14 @@ private slots:
     void everyPlacedControlExists()
     {
         auto form = makeForm();
-        for (const ControlPlace &p : ControlLayout::MainWindowPlaces())
-            QVERIFY2(form->Control(p.name), qPrintable(p.name));
+        for (const ControlPlace &p : ControlLayout::MainWindowPlaces()) {
+            QWidget *w = form->Control(p.name);
+            QVERIFY2(w, qPrintable(p.name));
+            // A screen reader can tell what each one is.
+            QVERIFY2(!w->accessibleName().isEmpty() || !w->accessibleDescription().isEmpty(), qPrintable(p.name));
+        }
+        QCOMPARE(form->Control("Picture26")->accessibleName(), QString("Keypad 5"));
+        QCOMPARE(form->Control("Picture6")->accessibleDescription(), QString("Click to Make Call"));
         QCOMPARE(form->cmbPhoneNo->objectName(), QString("cmbPhoneNo"));
     }
 
