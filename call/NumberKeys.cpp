@@ -26,15 +26,17 @@ bool IsDiallable(const QString &number)
 Action Classify(QChar c, int length)
 {
     const bool enter = c == QChar(13);
-    const bool backspace = c == QChar(8);
+    // Delete and Tab carry a control character as their text, yet neither
+    // puts one in the box: they edit or move on, like Backspace.
+    const bool editing = c == QChar(8) || c == QChar(0x7F) || c == QChar(9);
     const bool dialling = !ToneName(c).isEmpty();
-    if (!dialling && !enter && !backspace)
+    if (!dialling && !enter && !editing)
         return Action::Refuse;
     if (length > 9 && enter)
         return Action::Dial;
     if (dialling)
-        return Action::Tone;
-    return backspace ? Action::Edit : Action::Ignore;
+        return length < kMaxLength ? Action::Tone : Action::Ignore;
+    return editing ? Action::Edit : Action::Ignore;
 }
 
 } // namespace NumberKeys

@@ -19,14 +19,28 @@ bool HoverButtons::eventFilter(QObject *watched, QEvent *event)
     const auto it = buttons_.constFind(button);
     if (it == buttons_.constEnd())
         return false;
+    // A disabled button neither lights nor holds the mouse; one that is
+    // disabled while lit goes dark and lets go.
+    if (event->type() == QEvent::EnabledChange && !button->isEnabled() && lit_ == button) {
+        hoverFlag_ = false;
+        lit_ = nullptr;
+        button->setPixmap(it->normal);
+        if (QWidget::mouseGrabber() == button)
+            button->releaseMouse();
+        return false;
+    }
+    if (!button->isEnabled())
+        return false;
     if (event->type() == QEvent::MouseMove) {
         const QPointF p = static_cast<QMouseEvent *>(event)->position();
         if (!hoverFlag_) {
             hoverFlag_ = true;
+            lit_ = button;
             button->setPixmap(it->hover);
             button->grabMouse();
         } else if (p.x() < 0 || p.y() < 0 || p.x() > button->width() || p.y() > button->height()) {
             hoverFlag_ = false;
+            lit_ = nullptr;
             button->setPixmap(it->normal);
             button->releaseMouse();
         }
@@ -35,6 +49,7 @@ bool HoverButtons::eventFilter(QObject *watched, QEvent *event)
         // handler take it again, the others stay lit without it.
         if (it->withRelease) {
             hoverFlag_ = true;
+            lit_ = button;
             button->grabMouse();
         } else {
             button->releaseMouse();

@@ -31,4 +31,5 @@ private:
     };
     QHash<QLabel *, Pictures> buttons_;
     bool hoverFlag_ = false;
+    QLabel *lit_ = nullptr; // the button that set the flag
 };

@@ -7,6 +7,7 @@
 #include "history/frmRecent.h"
 #include "mainwindow/ControlLayout.h"
 #include "mainwindow/HoverButtons.h"
+#include "mainwindow/NumberBox.h"
 #include "phonebook/frmPhoneBook.h"
 #include "platform/ISingleInstance.h"
 #include "resources/Artwork.h"
@@ -17,7 +18,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
 
@@ -81,7 +81,13 @@ void frmSoftphone::connectControls()
         const QChar k = QLatin1Char(key);
         connect(Picture(QLatin1String(name)), &PictureBox::Click, this, [this, k] { KeypadClick(k); });
     }
-    cmbPhoneNo->lineEdit()->installEventFilter(this);
+    auto *numberBox = new NumberBox(cmbPhoneNo);
+    connect(numberBox, &NumberBox::Refused, this, [this] {
+        ShowMessage(QStringLiteral("Numbers 0 to 9 only, please!"), QStringLiteral("Input Error"),
+                    platform::MsgIcon::Exclamation);
+    });
+    connect(numberBox, &NumberBox::DialRequested, this, &frmSoftphone::MakeCall);
+    connect(numberBox, &NumberBox::KeyTone, this, [this](QChar key) { phone_.PlayTone(NumberKeys::ToneName(key)); });
 
     // Buttons that light under the pointer; the account and recent-calls
     // buttons do not take the mouse back after a click.
@@ -255,6 +261,8 @@ void frmSoftphone::RestoreWindow()
 
 void frmSoftphone::ShowMessage(const QString &text, const QString &title, platform::MsgIcon icon)
 {
+    // A lit button holding the mouse would take the box's clicks.
+    hover_->ReleaseCapture();
     if (services_.messages)
         services_.messages->Show(text, title, icon, platform::MsgButtons::OKOnly, this);
 }
@@ -282,35 +290,6 @@ void frmSoftphone::KeypadClick(QChar key)
 {
     phone_.PlayTone(NumberKeys::ToneName(key));
     cmbPhoneNo->setEditText(cmbPhoneNo->currentText() + key);
-}
-
-bool frmSoftphone::eventFilter(QObject *watched, QEvent *event)
-{
-    // The number box's key filter: characters only; keys without one
-    // (arrows, Delete) edit as usual.
-    if (watched != cmbPhoneNo->lineEdit() || event->type() != QEvent::KeyPress)
-        return QWidget::eventFilter(watched, event);
-    const QString typed = static_cast<QKeyEvent *>(event)->text();
-    if (typed.isEmpty())
-        return false;
-    const QChar c = typed.at(0);
-    switch (NumberKeys::Classify(c, static_cast<int>(cmbPhoneNo->currentText().size()))) {
-    case NumberKeys::Action::Refuse:
-        ShowMessage(QStringLiteral("Numbers 0 to 9 only, please!"), QStringLiteral("Input Error"),
-                    platform::MsgIcon::Exclamation);
-        return true;
-    case NumberKeys::Action::Dial:
-        MakeCall();
-        return true;
-    case NumberKeys::Action::Tone:
-        phone_.PlayTone(NumberKeys::ToneName(c));
-        return false;
-    case NumberKeys::Action::Edit:
-        return false;
-    case NumberKeys::Action::Ignore:
-        return true;
-    }
-    return false;
 }
 
 void frmSoftphone::closeEvent(QCloseEvent *event)

@@ -10,6 +10,7 @@
 #include "resources/Tones.h"
 #include "mainwindow/frmSoftphone.h"
 
+#include <QClipboard>
 #include <QLineEdit>
 #include <QtTest>
 
@@ -26,7 +27,10 @@ class TestNumberBox : public QObject {
     std::unique_ptr<frmSoftphone> form;
 
     QLineEdit *edit() { return form->cmbPhoneNo->lineEdit(); }
-    void type(QChar c) { QTest::keyClick(edit(), c.toLatin1()); }
+    // Keys go where X sends them: to the focused combo box, which hands them
+    // to its line edit itself.
+    QComboBox *box() { return form->cmbPhoneNo; }
+    void type(QChar c) { QTest::keyClick(box(), c.toLatin1()); }
     void move(const char *name, QPoint p)
     {
         QWidget *w = form->Control(name);
@@ -66,7 +70,7 @@ private slots:
     {
         edit()->setFocus();
         type('a');
-        QTest::keyClick(edit(), Qt::Key_V, Qt::ControlModifier); // paste by keyboard
+        QTest::keyClick(box(), Qt::Key_V, Qt::ControlModifier); // paste by keyboard
         QCOMPARE(messages.texts(), QStringList({"Numbers 0 to 9 only, please!", "Numbers 0 to 9 only, please!"}));
         QCOMPARE(messages.shown[0].title, QString("Input Error"));
         QCOMPARE(messages.shown[0].icon, platform::MsgIcon::Exclamation);
@@ -82,21 +86,57 @@ private slots:
         QCOMPARE(sound.played.size(), 5); // each key sounds its own tone
         QCOMPARE(sound.played[2], Tones::load("Tonestar.wav"));
         QCOMPARE(sound.played[4], Tones::load("tone5.WAV"));
-        QTest::keyClick(edit(), Qt::Key_Backspace);
+        QTest::keyClick(box(), Qt::Key_Backspace);
         QCOMPARE(sound.played.size(), 5); // backspace is silent
         QCOMPARE(form->cmbPhoneNo->currentText(), QString("12*#"));
+        // Delete carries U+007F as its text, yet it deletes, silently.
+        edit()->setCursorPosition(0);
+        QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7F)));
+        QApplication::sendEvent(box(), &del);
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString("2*#"));
+        QCOMPARE(sound.played.size(), 5);
         QVERIFY(messages.shown.isEmpty());
+    }
+
+    void pastedTextFollowsTheTypingRule()
+    {
+        // Whatever way it comes in (the menu's Paste, the middle button,
+        // a drop), text goes through the line edit's insert, as here.
+        edit()->setFocus();
+        form->cmbPhoneNo->setEditText("12");
+        QGuiApplication::clipboard()->setText("34ab");
+        edit()->paste();
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString("12"));
+        QCOMPARE(messages.texts(), QStringList({"Numbers 0 to 9 only, please!"})); // once, not per letter
+        QGuiApplication::clipboard()->setText("*#0044");
+        edit()->paste();
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString("12*#0044"));
+        // A number from elsewhere with letters in it can still be shortened.
+        form->cmbPhoneNo->setEditText("12ab");
+        edit()->end(false);
+        edit()->backspace();
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString("12a"));
+        QCOMPARE(messages.shown.size(), 1);
+        // At most 32 characters, typed or pasted; a key past the end is silent.
+        form->cmbPhoneNo->setEditText(QString());
+        QGuiApplication::clipboard()->setText(QString(40, '7'));
+        edit()->paste();
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString(32, '7'));
+        sound.played.clear();
+        type('1');
+        QCOMPARE(form->cmbPhoneNo->currentText(), QString(32, '7'));
+        QVERIFY(sound.played.isEmpty());
     }
 
     void enterDialsFromTenCharacters()
     {
         edit()->setFocus();
         form->cmbPhoneNo->setEditText("123456789");
-        QTest::keyClick(edit(), Qt::Key_Return);
+        QTest::keyClick(box(), Qt::Key_Return);
         QVERIFY(client->log.calls.isEmpty()); // nine: nothing
         QVERIFY(sound.played.isEmpty());      // and Enter is never a tone
         form->cmbPhoneNo->setEditText("1234567890");
-        QTest::keyClick(edit(), Qt::Key_Return);
+        QTest::keyClick(box(), Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(client->log.calls.last(), QString("Session.AddParticipant(sip:1234567890@h, Any Name)"));
         QCOMPARE(form->cmbPhoneNo->currentText(), QString("1234567890"));
     }
@@ -148,6 +188,37 @@ private slots:
         QVERIFY(!form->IsHoverLit());
         move("Picture20", {5, 5});
         QVERIFY(shows("Picture20", "on1"));
+    }
+
+    void disabledButtonsNeitherLightNorHoldTheMouse()
+    {
+        QVERIFY(!form->Control("Picture8")->isEnabled()); // no call: the end key is off
+        move("Picture8", {5, 5});
+        QVERIFY(shows("Picture8", "offCB"));
+        QVERIFY(!form->IsHoverLit());
+        QCOMPARE(QWidget::mouseGrabber(), nullptr);
+        // Lit when a call starts: it goes dark and lets go.
+        move("Picture6", {5, 5});
+        QVERIFY(shows("Picture6", "onPC"));
+        form->SetInCallControls();
+        QVERIFY(shows("Picture6", "offPC"));
+        QVERIFY(!form->IsHoverLit());
+        QCOMPARE(QWidget::mouseGrabber(), nullptr);
+        move("Picture17", {5, 5}); // disabled in a call too
+        QVERIFY(!form->IsHoverLit());
+    }
+
+    void messagesFindTheMouseFree()
+    {
+        // The call key is lit and holds the mouse when its click opens a box.
+        QWidget *grabbed = nullptr;
+        messages.onShow = [&](const auto &) { grabbed = QWidget::mouseGrabber(); };
+        form->cmbPhoneNo->setEditText("12ab");
+        move("Picture6", {5, 5});
+        QCOMPARE(QWidget::mouseGrabber(), form->Control("Picture6"));
+        QTest::mouseClick(form->Control("Picture6"), Qt::LeftButton, {}, {5, 5});
+        QVERIFY(!messages.shown.isEmpty());
+        QCOMPARE(grabbed, nullptr);
     }
 
     void releaseOnAKeyTakesTheMouseBack()
