@@ -165,6 +165,7 @@ void Phone::PlayTone(const QString &toneName)
             if (toneName == NumberKeys::ToneName(keys.at(code))) {
                 if (state.objRTCClient)
                     state.objRTCClient->SendDTMF(static_cast<rtc::RTC_DTMF>(code));
+                dtmfSent_ += keys.at(code);
                 break;
             }
         }

@@ -57,8 +57,8 @@ public:
     void MakeCall(const QString &number);
     // The call key: answers a ringing call, otherwise dials the number.
     void CallKey(const QString &number);
-    // The end key: records the call with the number shown, then ends or
-    // refuses it.
+    // The end key: records the call with the number shown (without the keys
+    // sent to the far end during the call), then ends or refuses it.
     void EndKey(const QString &number);
     // A key's tone here, or its DTMF digit to the far end while connected.
     void PlayTone(const QString &toneName);
@@ -116,5 +116,7 @@ private:
     Account account_;
     ClientEvents events_;
     QString status_;
+    QString dtmfSent_;     // the keys sent to the far end in the latest call
+    bool dialling_ = false; // MakeCall is sounding a number
     bool shutDown_ = false;
 };

@@ -3,6 +3,8 @@
 #include "call/NumberKeys.h"
 #include "call/Phone.h"
 
+#include <QScopeGuard>
+
 namespace {
 constexpr int kTonePauseMs = 100;
 const QString kInputError = QStringLiteral("Input Error");
@@ -21,6 +23,10 @@ void Phone::MakeCall(const QString &number)
             QStringLiteral("Account/Pin"), platform::MsgIcon::None);
         return;
     }
+    // A call that rings while the tones play is refused as busy: the user
+    // is placing a call of their own.
+    dialling_ = true;
+    const auto done = qScopeGuard([this] { dialling_ = false; });
     for (const QChar c : number) {
         const QString tone = NumberKeys::ToneName(c);
         if (tone.isEmpty()) {
@@ -50,10 +56,12 @@ void Phone::MakeCall(const QString &number)
                                                                              state.objProfile,
                                                                              rtc::RTCCS_FORCE_PROFILE, &session)
                                          : rtc::E_POINTER;
-    if (rtc::Failed(hr))
+    if (rtc::Failed(hr)) {
         showError(hr);
-    else
+    } else {
         state.objSession = session;
+        dtmfSent_.clear();
+    }
 
     std::shared_ptr<rtc::IRTCParticipant> participant;
     hr = state.objSession ? state.objSession->AddParticipant(uri, QStringLiteral("Any Name"), &participant)
@@ -88,7 +96,12 @@ void Phone::EndKey(const QString &number)
         hours += minutes / 60;
         minutes %= 60;
     }
-    addRecentCall(number, hours, minutes, seconds);
+    // The keys sent during the call went into the number box too; the
+    // history keeps the number that was dialled.
+    QString dialled = number;
+    if (!dtmfSent_.isEmpty() && dialled.endsWith(dtmfSent_))
+        dialled.chop(dtmfSent_.size());
+    addRecentCall(dialled, hours, minutes, seconds);
 
     if (!state.objSession)
         return;
@@ -108,6 +121,17 @@ void Phone::OnSessionStateChange(rtc::IRTCSessionStateChangeEvent *pevent)
     rtc::RTC_SESSION_STATE sessionState{};
     if (!pevent || rtc::Failed(pevent->get_State(&sessionState)))
         return;
+    std::shared_ptr<rtc::IRTCSession> eventSession;
+    pevent->get_Session(&eventSession);
+    if (sessionState == rtc::RTCSS_INCOMING && dialling_) {
+        if (eventSession)
+            eventSession->Terminate(rtc::RTCTR_BUSY);
+        return;
+    }
+    // Only the current call moves the window: a second caller who gives up
+    // while the first call goes on leaves it, its timers and its keys alone.
+    if (sessionState != rtc::RTCSS_INCOMING && (!eventSession || eventSession != state.objSession))
+        return;
     switch (sessionState) {
     case rtc::RTCSS_IDLE:
         SetStatusText(QStringLiteral("Idle"));
@@ -119,10 +143,11 @@ void Phone::OnSessionStateChange(rtc::IRTCSessionStateChangeEvent *pevent)
             && current == rtc::RTCSS_CONNECTED)
             return; // a second call while talking: neither answered nor refused
         emit EndCallEnabled(true);
-        std::shared_ptr<rtc::IRTCSession> session;
-        if (rtc::Failed(pevent->get_Session(&session)) || !session)
+        const std::shared_ptr<rtc::IRTCSession> &session = eventSession;
+        if (!session)
             return;
         state.objSession = session;
+        dtmfSent_.clear();
         std::shared_ptr<rtc::IRTCCollection> participants;
         long count = 0;
         if (rtc::Succeeded(session->get_Participants(&participants)) && participants

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 using namespace rtc;
+using rtc::fake::CallLog;
 using rtc::fake::FakeParticipant;
 using rtc::fake::FakeRTCClient;
 using rtc::fake::FakeSession;
@@ -272,6 +273,62 @@ private slots:
         QCOMPARE(status(), label);
         QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(first));
         QVERIFY(!ringing());
+
+        // The second caller gives up: the first call goes on, as shown.
+        CallLog secondLog;
+        auto second = std::make_shared<FakeSession>(secondLog, RTCSS_INCOMING);
+        raise(second, RTCSS_INCOMING);
+        log.clear();
+        for (RTC_SESSION_STATE s : {RTCSS_INPROGRESS, RTCSS_CONNECTED, RTCSS_DISCONNECTED})
+            raise(second, s);
+        QCOMPARE(log, QStringList());
+        QCOMPARE(status(), label);
+        QVERIFY(timer());
+        QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(first));
+        // ... and the end key ends it.
+        client->log.calls.clear();
+        calls->EndKey(number);
+        QCOMPARE(client->log.calls, QStringList({"Session.Terminate(0)"}));
+        QVERIFY(secondLog.calls.isEmpty());
+    }
+
+    void callRingingWhileTheNumberSoundsIsRefusedBusy()
+    {
+        CallLog ringingLog;
+        auto ringing = std::make_shared<FakeSession>(ringingLog, RTCSS_INCOMING);
+        ringing->participants.push_back(std::make_shared<FakeParticipant>("sip:eve@h", "Eve"));
+        calls.reset();
+        client = std::make_shared<FakeRTCClient>();
+        Phone::Services services;
+        services.createClient = [this]() -> std::shared_ptr<IRTCClient> { return client; };
+        services.pause = [&](int) {
+            if (ringingLog.calls.isEmpty())
+                raise(ringing, RTCSS_INCOMING);
+        };
+        calls = std::make_unique<Phone>(services);
+        calls->InitRTCClient();
+        state().strRegStatus = "REGISTERED";
+        calls->MakeCall("12");
+        QCOMPARE(ringingLog.calls, QStringList({"Session.Terminate(2)"}));
+        QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(client->sessions.at(0)));
+        QVERIFY(!calls->StatusText().startsWith("Incoming"));
+        QVERIFY(!calls->ring->isActive());
+        raise(ringing, RTCSS_DISCONNECTED); // its end leaves the new call alone
+        QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(client->sessions.at(0)));
+    }
+
+    void keysSentDuringTheCallAreNotRecordedAsTheNumber()
+    {
+        number = "2000";
+        calls->MakeCall(number);
+        raise(state().objSession, RTCSS_CONNECTED);
+        for (const char *key : {"5", "9"}) {
+            calls->PlayTone(NumberKeys::ToneName(QLatin1Char(*key)));
+            number += key; // the box shows them
+        }
+        QCOMPARE(client->operations().count("SendDTMF"), 2);
+        calls->EndKey(number);
+        QCOMPARE(lastRecord(), QString("record 2000--Duration: 0:0:0"));
     }
 
     void incomingWithoutOneParticipantRingsButLeavesTheLabel_data()
@@ -307,12 +364,14 @@ private slots:
 
     void idleAndUnknownStates()
     {
+        auto current = incoming({"A"});
+        raise(current, RTCSS_INCOMING);
         calls->SetStatusText("x");
-        raise(incoming({"A"}), RTCSS_IDLE);
+        raise(current, RTCSS_IDLE);
         QCOMPARE(status(), QString("Idle"));
         calls->SetStatusText("y");
-        raise(incoming({"A"}), static_cast<RTC_SESSION_STATE>(6));
-        raise(incoming({"A"}), static_cast<RTC_SESSION_STATE>(99));
+        raise(current, static_cast<RTC_SESSION_STATE>(6));
+        raise(current, static_cast<RTC_SESSION_STATE>(99));
         QCOMPARE(status(), QString("y"));
         calls->OnSessionStateChange(nullptr); // never crashes
     }
