@@ -61,6 +61,8 @@ Engine::Engine(LinphoneClientOptions options) : options_(std::move(options))
     dtmfTimer_.setSingleShot(true);
     dtmfTimer_.setInterval(kDtmfGapMs);
     QObject::connect(&dtmfTimer_, &QTimer::timeout, [this] { sendQueuedDtmf(); });
+    ringEnd_.setSingleShot(true);
+    QObject::connect(&ringEnd_, &QTimer::timeout, [this] { onRingEnded(); });
     retryTimer_.setSingleShot(true);
     QObject::connect(&retryTimer_, &QTimer::timeout, [this] { retryRegistration(); });
 }
@@ -136,6 +138,8 @@ HRESULT Engine::initialize()
     // Creating a Core installs liblinphone's stdout printer again.
     bctbx_set_log_handler(logToStderr);
 
+    // Peers and providers see who is calling: "Softphone/0.1 (belle-sip/...)".
+    core->setUserAgent("Softphone", SOFTPHONE_VERSION);
     core->enableVideoCapture(false);
     core->enableVideoDisplay(false);
     core->enableLimeX3Dh(false);
@@ -147,7 +151,11 @@ HRESULT Engine::initialize()
     core->setNetworkReachable(true);
 
     // The application rings through PlayRing; the Core must not ring by itself.
-    ringFile_ = QString::fromStdString(core->getRing());
+    // One ring of an old telephone (1.8 s) rather than the Core's 30-second
+    // melody: the phone rings once every two seconds.
+    const QString oldPhone = QDir(QString::fromStdString(factory->getRingResourcesDir()))
+                                 .filePath(QStringLiteral("oldphone-mono.wav"));
+    ringFile_ = QFileInfo::exists(oldPhone) ? oldPhone : QString::fromStdString(core->getRing());
     ringbackFile_ = QString::fromStdString(core->getRingback());
     messageFile_ = QFileInfo(ringbackFile_).dir().filePath(QStringLiteral("incoming_chat.wav"));
     core->setRing("");
@@ -252,6 +260,7 @@ void Engine::releaseCore()
     iterateTimer_.stop();
     retryTimer_.stop();
     dtmfTimer_.stop();
+    ringEnd_.stop();
     dtmfQueue_.clear();
     if (!core_)
         return;

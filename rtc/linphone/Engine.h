@@ -60,6 +60,9 @@ public:
     HRESULT putMuted(RTC_AUDIO_DEVICE device, bool muted);
     HRESULT getMuted(RTC_AUDIO_DEVICE device, bool *muted) const;
     void onRingEnded();
+    // A ring still sounding stops once no call is left ringing: answered,
+    // refused or given up by its caller.
+    void stopRingWhenNoCallRings();
 
 private:
     void iterateOnce();
@@ -89,6 +92,7 @@ private:
     QTimer iterateTimer_;
     QTimer retryTimer_;
     QTimer dtmfTimer_;   // the gap between two queued tones
+    QTimer ringEnd_;     // a ring that does not loop is over: the player's end is not always told
     QByteArray dtmfQueue_;
     bool shutDown_ = false;
     bool inIterate_ = false;
@@ -106,6 +110,7 @@ private:
     std::shared_ptr<linphone::Player> ringPlayer_;
     std::shared_ptr<linphone::PlayerListener> ringListener_;
     bool ringLoops_ = false;
+    bool ringingPhone_ = false; // the player sounds the phone's ring
     QString ringFile_, ringbackFile_, messageFile_;
     long speakerVolume_ = 65535;
     long micVolume_ = 65535;

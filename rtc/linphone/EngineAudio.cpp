@@ -2,6 +2,7 @@
 #include "rtc/linphone/Engine.h"
 
 #include "rtc/linphone/CoreEvents.h"
+#include "rtc/linphone/LinphoneSession.h"
 
 #include <QFile>
 #include <cmath>
@@ -11,6 +12,7 @@ namespace rtc::lp {
 namespace {
 
 constexpr float kSilentDb = -96.0f;
+constexpr int kRingMaxMs = 2000;
 
 std::shared_ptr<linphone::AudioDevice> pick(const std::list<std::shared_ptr<linphone::AudioDevice>> &devices,
                                             linphone::AudioDevice::Capabilities capability, const QString &wanted)
@@ -70,7 +72,9 @@ void Engine::applyCallAudio(const std::shared_ptr<linphone::Call> &call)
 HRESULT Engine::playRing(RTC_RING_TYPE type, bool play)
 {
     if (!play) {
+        ringEnd_.stop();
         ringLoops_ = false;
+        ringingPhone_ = false;
         if (ringPlayer_)
             ringPlayer_->close();
         return S_OK;
@@ -93,8 +97,26 @@ HRESULT Engine::playRing(RTC_RING_TYPE type, bool play)
         ringPlayer_->close();
         return RTC_E_NO_DEVICE;
     }
-    ringLoops_ = type != RTCRT_MESSAGE;
+    // The phone's ring sounds once per call (the caller rings every two
+    // seconds); the ringback tone goes on until it is stopped.
+    ringLoops_ = type == RTCRT_RINGBACK;
+    ringingPhone_ = type == RTCRT_PHONE;
+    if (!ringLoops_) {
+        // One ring at most as long as the two seconds between rings.
+        const int length = ringPlayer_->getDuration();
+        ringEnd_.start(length > 0 ? qMin(length + 100, kRingMaxMs) : kRingMaxMs);
+    }
     return S_OK;
+}
+
+void Engine::stopRingWhenNoCallRings()
+{
+    if (!ringingPhone_)
+        return;
+    for (const auto &s : sessions_)
+        if (s->state() == RTCSS_INCOMING)
+            return;
+    playRing(RTCRT_PHONE, false);
 }
 
 void Engine::onRingEnded()
@@ -105,6 +127,8 @@ void Engine::onRingEnded()
         ringPlayer_->seek(0);
         ringPlayer_->start();
     } else {
+        ringEnd_.stop();
+        ringingPhone_ = false;
         ringPlayer_->close();
     }
 }

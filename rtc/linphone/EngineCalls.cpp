@@ -59,6 +59,8 @@ void Engine::setSessionState(LinphoneSession *session, RTC_SESSION_STATE state, 
     if (session->state() == state)
         return;
     session->setState(state);
+    if (state != RTCSS_INCOMING)
+        stopRingWhenNoCallRings();
     SessionStateChangeEvent event(state, session->shared_from_this(), code, text);
     deliver(RTCE_SESSION_STATE_CHANGE, &event);
 }

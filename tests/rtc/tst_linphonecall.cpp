@@ -192,7 +192,7 @@ private slots:
         QCOMPARE(sessionState(session), long(RTCSS_IDLE));
     }
 
-    void ringPlaysOnTheSoundServer()
+    void ringPlaysOnceAndStopsWhenTheCallIsAnswered()
     {
         auto streams = [this] { return pulse_.pactl({"list", "short", "sink-inputs"}).trimmed(); };
         QTRY_VERIFY_WITH_TIMEOUT(streams().isEmpty(), kWaitMs); // the last call has let go of the sink
@@ -200,6 +200,30 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!streams().isEmpty(), kWaitMs);
         QCOMPARE(bob_->client->PlayRing(RTCRT_PHONE, false), S_OK);
         QTRY_VERIFY_WITH_TIMEOUT(streams().isEmpty(), kWaitMs);
+
+        // One ring (1.8 s) per call: it ends by itself, the caller rings again.
+        QCOMPARE(bob_->client->PlayRing(RTCRT_PHONE, true), S_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(!streams().isEmpty(), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(streams().isEmpty(), 4000);
+
+        // Answered mid-ring: the ring stops at once, not at its end.
+        auto out = call(QStringLiteral("sip:bob@%1").arg(provider_->hostPort()));
+        QVERIFY(out);
+        QTRY_VERIFY_WITH_TIMEOUT(bobIncoming(), kWaitMs);
+        QCOMPARE(bob_->client->PlayRing(RTCRT_PHONE, true), S_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(!streams().isEmpty(), kWaitMs);
+        // The call's own stream comes next: the ring is told by its number.
+        const QString ring = streams().split('\t').value(0);
+        auto ringSounds = [&] {
+            for (const QString &line : streams().split('\n'))
+                if (line.split('\t').value(0) == ring)
+                    return true;
+            return false;
+        };
+        QCOMPARE(bobIncoming()->Answer(), S_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(!ringSounds(), 800);
+        QCOMPARE(out->Terminate(RTCTR_NORMAL), S_OK);
+        QTRY_COMPARE_WITH_TIMEOUT(sessionState(out), long(RTCSS_DISCONNECTED), kWaitMs);
     }
 };
 
