@@ -231,5 +231,16 @@ void frmLogin::cmdClose_Click()
 void frmLogin::cmdExit_Click()
 {
     emit ExitChosen();
-    reject();
+    QDialog::reject();
+}
+
+void frmLogin::reject()
+{
+    // Escape, or the window manager's close: whatever the window's own way
+    // out is, EXIT at the first start, CLOSE afterwards. Leaving without
+    // either would start the phone with no account at all.
+    if (cmdExit->isHidden())
+        cmdClose_Click();
+    else
+        cmdExit_Click();
 }

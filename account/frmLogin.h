@@ -27,6 +27,9 @@ public:
     void cmdLogin_Click();
     void cmdClose_Click();
     void cmdExit_Click();
+    // Escape and the window manager's close do what the visible EXIT or
+    // CLOSE does. (Enter presses LOGIN, the default button.)
+    void reject() override;
 
     QLabel *Picture1 = nullptr;
     QLineEdit *txtSip = nullptr;

@@ -246,6 +246,33 @@ private slots:
         QVERIFY(loggedIn.isEmpty()); // the phone's account is left as it was
     }
 
+    void escapeAndEnterDoWhatTheButtonsDo()
+    {
+        // At the first start Escape is EXIT: without an account there is no phone.
+        auto first = open();
+        QTest::keyClick(first->txtAcctNo, Qt::Key_Escape);
+        QCOMPARE(exits, 1);
+        QVERIFY(!first->isVisible());
+        QVERIFY(settings.writes.isEmpty());
+
+        // From the account button it is CLOSE, erasing when "Save" is cleared.
+        store("h", "1001", "pw", "Ann");
+        auto later = open();
+        later->UseCloseMode();
+        later->chkbxSaveSettings->setChecked(false);
+        QTest::keyClick(later->txtSip, Qt::Key_Escape);
+        QCOMPARE(exits, 1);
+        QCOMPARE(stored("Account"), QString());
+        QVERIFY(loggedIn.isEmpty());
+        QVERIFY(!later->isVisible());
+
+        // Enter in a box is LOGIN, with its checks.
+        auto third = open();
+        fill(*third, "h", "1002", "pw");
+        QTest::keyClick(third->txtPassword, Qt::Key_Return);
+        QCOMPARE(values(loggedIn.value(0)), QStringList({"h", "1002", "pw", "1002"}));
+    }
+
     void exitLeavesItsWordAndStoresNothing()
     {
         auto w = open();

@@ -378,6 +378,14 @@ private slots:
         QCOMPARE(calls.size(), 0);
         QVERIFY(messages.shown.isEmpty());
         QCOMPARE(bytesOf(bookPath(dir)), QByteArray("Ann--123\r\n"));
+        // Escape, in the number box or anywhere, is the same way out.
+        auto again = open(dir.path());
+        clickRow(*again, 1);
+        again->txtPhoneNo->setText("999");
+        QTest::keyClick(again->txtPhoneNo, Qt::Key_Escape);
+        QVERIFY(!again->isVisible());
+        QVERIFY(messages.shown.isEmpty());
+        QCOMPARE(bytesOf(bookPath(dir)), QByteArray("Ann--123\r\n"));
     }
 
     // ---- a file that cannot be used ------------------------------------
