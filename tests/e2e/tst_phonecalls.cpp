@@ -222,6 +222,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!provider->invites().isEmpty(), kWaitMs);
         for (const QString &uri : provider->invites()) // retransmissions count too
             QCOMPARE(uri, "sip:1002@" + provider->hostPort());
+        // The phone says who it is.
+        QVERIFY2(provider->inviteUserAgents().value(0).startsWith("Softphone/0.1"),
+                 qPrintable(provider->inviteUserAgents().value(0)));
         click("Picture8");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
     }

@@ -106,15 +106,25 @@ QStringList LocalProvider::contacts(const QString &user) const
 
 QStringList LocalProvider::invites() const
 {
+    return inviteLog(1);
+}
+
+QStringList LocalProvider::inviteUserAgents() const
+{
+    return inviteLog(2);
+}
+
+QStringList LocalProvider::inviteLog(int field) const
+{
     QFile log(dir_.path() + QStringLiteral("/kamailio.log"));
-    QStringList uris;
+    QStringList found;
     if (!log.open(QIODevice::ReadOnly))
-        return uris;
-    static const QRegularExpression line(QStringLiteral("new INVITE for (\\S+) from"));
+        return found;
+    static const QRegularExpression line(QStringLiteral("new INVITE for (\\S+) from \\S+ by \\[(.*)\\]"));
     for (const QByteArray &raw : log.readAll().split('\n')) {
         const auto m = line.match(QString::fromUtf8(raw));
         if (m.hasMatch())
-            uris << m.captured(1);
+            found << m.captured(field);
     }
-    return uris;
+    return found;
 }

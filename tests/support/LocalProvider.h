@@ -27,11 +27,14 @@ public:
     // Request URIs of the new calls (INVITEs outside a dialog) that reached
     // the provider so far, in order, retransmissions included.
     QStringList invites() const;
+    // The User-Agent of each of those INVITEs.
+    QStringList inviteUserAgents() const;
 
     // The source tree, from SOFTPHONE_SOURCE_DIR (set by ctest).
     static QString sourceDir();
 
 private:
+    QStringList inviteLog(int field) const;
     bool run(const QStringList &args, QString *out, int timeoutMs = 20000) const;
     bool launch(const QStringList &extraArgs);
 
