@@ -26,9 +26,9 @@ bool IsDiallable(const QString &number)
 Action Classify(QChar c, int length)
 {
     const bool enter = c == QChar(13);
-    // Delete and Tab carry a control character as their text, yet neither
-    // puts one in the box: they edit or move on, like Backspace.
-    const bool editing = c == QChar(8) || c == QChar(0x7F) || c == QChar(9);
+    // Delete, Tab and Escape carry a control character as their text, yet
+    // none puts one in the box: they edit or move on, like Backspace.
+    const bool editing = c == QChar(8) || c == QChar(0x7F) || c == QChar(9) || c == QChar(0x1B);
     const bool dialling = !ToneName(c).isEmpty();
     if (!dialling && !enter && !editing)
         return Action::Refuse;

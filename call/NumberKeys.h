@@ -20,7 +20,7 @@ enum class Action {
     Refuse, // not a dialling key: warn and discard
     Dial,   // Enter with ten or more characters: discard it and dial
     Tone,   // a dialling character: sound it, then let it in
-    Edit,   // Backspace, Delete, Tab: edit the box or move on, silently
+    Edit,   // Backspace, Delete, Tab, Escape: edit the box or move on, silently
     Ignore, // Enter with fewer than ten characters, or a full box: nothing
 };
 
