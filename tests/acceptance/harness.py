@@ -188,18 +188,6 @@ class Speaker:
         return [(sum(v * v for v in samples[i:i + w]) / w) ** 0.5
                 for i in range(start, end - w + 1, w)]
 
-    @staticmethod
-    def sounds(levels, floor):
-        """(start, length) in seconds of each stretch at or above floor."""
-        found, begun = [], None
-        for i, level in enumerate(levels + [0]):
-            if level >= floor and begun is None:
-                begun = i
-            elif level < floor and begun is not None:
-                found.append((begun / 10, (i - begun) / 10))
-                begun = None
-        return found
-
 
 class Phone:
     """The running program, read through AT-SPI and clicked with xdotool."""
