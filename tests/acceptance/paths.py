@@ -177,11 +177,13 @@ def recent_call_is_called_again(rig):
 def first_start_login_by_keyboard(rig):
     phone = rig.phone(account=False)
 
+    def focused():
+        n = phone.find(where=lambda n: "focused" in n.states and n.role not in ("filler", "dialog"))
+        return n.name if n else None
+
     def focus_on(name):
-        n = a11y.wait_for(lambda: phone.find(where=lambda n: "focused" in n.states
-                                             and n.role not in ("filler", "dialog")), 3)
-        check(n and n.name == name,
-              f"the keyboard is on {n.name if n else 'nothing'!r} in the login window, not on {name!r}")
+        check(a11y.wait_for(lambda: focused() == name, 10),
+              f"the keyboard is on {focused()!r} in the login window, not on {name!r}")
 
     focus_on("Sip IP/Domain")
     type_text(f"127.0.0.1:{rig.port}")
