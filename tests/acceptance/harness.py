@@ -340,7 +340,7 @@ class Rig:
                           timeout)
 
     # -- far ends --------------------------------------------------------
-    def callee(self, scenario="uas_echo.xml", user=CALLEE, password=CALLEE_PASSWORD):
+    def callee(self, scenario=HERE / "uas_talk.xml", user=CALLEE, password=CALLEE_PASSWORD):
         """A SIPp callee registered as user, listening before the call comes."""
         name, port = f"callee-{user}", free_port()
         (self.work / name).mkdir()
