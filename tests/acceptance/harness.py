@@ -26,6 +26,9 @@ from xinput import click, type_text
 HERE = Path(__file__).resolve().parent
 TOP = Path(os.environ.get("SOFTPHONE_SOURCE_DIR") or HERE.parents[1])
 SIPP = TOP / "tests/fixtures/sipp"
+# SIPp's addresses: signalling, media and its control socket (which would
+# otherwise listen on every interface).
+SIPP_LOOPBACK = ["-i", "127.0.0.1", "-mi", "127.0.0.1", "-ci", "127.0.0.1"]
 
 PHONE_USER, PHONE_PASSWORD = "1001", "1001pw"
 CALLER, CALLER_PASSWORD = "alice", "alice-secret"
@@ -118,7 +121,7 @@ class Sipp:
         self.port = port or free_port()
         self.proc = rig.spawn(
             ["sipp", *args, "-sf", str(SIPP / scenario), "-p", str(self.port), "-m", "1",
-             "-i", "127.0.0.1", "-mi", "127.0.0.1", "-mp", str(free_media_port()), "-rtp_echo",
+             *SIPP_LOOPBACK, "-mp", str(free_media_port()), "-rtp_echo",
              "-nostdin", "-trace_msg", "-message_file", str(self.dir / "messages.log"),
              "-trace_err", "-error_file", str(self.dir / "errors.log")],
             self.dir / "sipp.out")
@@ -138,20 +141,61 @@ class Sipp:
 
 
 class Linphonec:
-    """linphonec as a far end that answers every call and logs the DTMF it gets."""
-    SCRIPT = TOP / "tests/fixtures/linphonec_register.sh"
+    """linphonec as a far end that answers every call and logs the DTMF it
+    gets, bound to 127.0.0.1 like everything else here."""
 
     def __init__(self, rig, user, password):
         self.dir = rig.work / f"linphonec-{user}"
-        rig.on_stop(lambda: rig.script(self.SCRIPT, "stop", self.dir))
-        started = subprocess.run([str(self.SCRIPT), "start", str(self.dir), str(rig.port), user,
-                                  password, "--auto-answer"], env=rig.pulse_env(), text=True,
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=30)
-        check(started.returncode == 0, f"linphonec {user} did not register: {started.stderr.strip()}")
+        (self.dir / "home/.local/share/linphone").mkdir(parents=True)
+        (self.dir / "linphonerc").write_text(f"""[sip]
+sip_port=-1
+sip_tcp_port=0
+sip_tls_port=0
+bind_address=127.0.0.1
+ipv6=0
+register_only_when_network_is_up=0
+[rtp]
+bind_address=127.0.0.1
+audio_rtp_port=20000-29999
+[video]
+capture=0
+display=0
+[proxy_0]
+reg_proxy=<sip:127.0.0.1:{rig.port};transport=udp>
+reg_identity=sip:{user}@127.0.0.1:{rig.port}
+reg_expires=3600
+reg_sendregister=1
+publish=0
+[auth_info_0]
+username={user}
+userid={user}
+passwd={password}
+""")
+        env = rig.pulse_env()
+        env.update(HOME=str(self.dir / "home"), XDG_CONFIG_HOME=str(self.dir / "home/.config"),
+                   XDG_DATA_HOME=str(self.dir / "home/.local/share"))
+        self.out = self.dir / "linphonec.out"
+        with open(self.out, "wb") as out:
+            # Commands come on stdin, kept open: at its end linphonec quits.
+            self.proc = subprocess.Popen(
+                ["linphonec", "-c", str(self.dir / "linphonerc"), "-a", "-d", "6",
+                 "-l", str(self.dir / "linphonec.log")],
+                stdin=subprocess.PIPE, stdout=out, stderr=subprocess.STDOUT, env=env)
+        rig.on_stop(self.stop)
+        check(wait_until(lambda: rig.registered(user), 15), f"linphonec {user} did not register")
+
+    def stop(self):
+        try:
+            self.proc.communicate(b"quit\n", timeout=5)  # unregisters on the way out
+        except (subprocess.TimeoutExpired, OSError):
+            pass
+        stop_pid(self.proc)
 
     def dtmf(self):
-        return subprocess.run([str(self.SCRIPT), "dtmf", str(self.dir)], capture_output=True,
-                              text=True).stdout.strip()
+        """The digits received so far, in order."""
+        text = self.out.read_text(errors="replace")
+        return "".join(line.split("Receiving tone ", 1)[1][:1]
+                       for line in text.splitlines() if "Receiving tone " in line)
 
 
 class Speaker:
@@ -316,7 +360,7 @@ class Rig:
         out = {name: proc.communicate(timeout=30) for name, proc in starting.items()}
         for name, proc in starting.items():
             check(proc.returncode == 0, f"{name} did not start: {out[name][1].strip()}")
-        self.provider_dir = self.work / "provider"
+        self.provider, self.provider_dir = root / "scripts/provider", self.work / "provider"
         self.port = int(out["provider"][0].split()[-1])
         self._pulse_env = read_env(self.work / "pulse/env")
         # This process reads the tree and drives xdotool in that session.
@@ -335,6 +379,10 @@ class Rig:
         return [line.split("new INVITE for ", 1)[1].split(" from", 1)[0]
                 for line in log.splitlines() if "new INVITE for " in line]
 
+    def registered(self, user):
+        return subprocess.run([str(self.provider), "contacts", str(self.provider_dir), user],
+                              capture_output=True).returncode == 0
+
     def wait_invite(self, number, timeout=10):
         return wait_until(lambda: any(u.startswith(f"sip:{number}@") for u in self.invites()),
                           timeout)
@@ -348,7 +396,7 @@ class Rig:
             reg = subprocess.run(
                 ["sipp", f"127.0.0.1:{self.port}", "-sf", str(SIPP / "register_auth.xml"),
                  "-s", user, "-au", user, "-ap", password, "-key", "expires", "300",
-                 "-p", str(port), "-m", "1", "-nostdin", "-i", "127.0.0.1"],
+                 "-p", str(port), "-m", "1", "-nostdin", *SIPP_LOOPBACK],
                 stdout=out, stderr=subprocess.STDOUT, timeout=15)
         check(reg.returncode == 0, f"the SIPp callee {user} could not register")
         peer = Sipp(self, name, scenario, [], port)

@@ -2,7 +2,7 @@
 server: keys and clicks through xdotool, results read from outside (the
 accessibility tree, the provider's log, the far ends, the speaker, files).
 
-    /usr/bin/python3 paths.py TEST PATH/TO/softphone
+    /usr/bin/python3 -B paths.py TEST PATH/TO/softphone
 """
 import configparser
 import sys
