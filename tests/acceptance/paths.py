@@ -76,10 +76,10 @@ def answered_call_stops_ringing(rig):
     time.sleep(3)
     talk_to = speaker.position()
     phone.click("End call")
-    # The engine's own end-of-call beeps take the next second.
+    # The engine's own end-of-call beeps take the next second or so.
     phone.wait_status("DISCONNECTED", 5)
-    after_from = speaker.position() + int(Speaker.RATE * 1.5)
-    time.sleep(4.5)
+    after_from = speaker.position() + 2 * Speaker.RATE
+    time.sleep(5)
     samples = speaker.samples()
     ring = max(Speaker.levels(samples, rings_from, answered_at), default=0)
     check(ring > 1000, f"no ring was heard on the speaker while the call rang (loudest rms"
