@@ -236,8 +236,8 @@ class Speaker:
 class Phone:
     """The running program, read through AT-SPI and clicked with xdotool."""
 
-    def __init__(self, rig, proc, folder):
-        self.rig, self.proc, self.folder = rig, proc, folder
+    def __init__(self, proc, folder):
+        self.proc, self.folder = proc, folder
         self._kept = {}
         self.app = a11y.find_app(proc.pid, timeout=20)
         check(proc.poll() is None, f"the program ended as it started (exit code {proc.poll()})")
@@ -437,7 +437,7 @@ class Rig:
                    SOFTPHONE_BIND_ADDRESS="127.0.0.1", QT_QPA_PLATFORM="xcb")
         self.phone_log = folder / "phone.log"
         proc = self.spawn([str(folder / "softphone")], self.phone_log, env)
-        phone = Phone(self, proc, folder)
+        phone = Phone(proc, folder)
         self.phones.append(phone)
         if account:
             check(phone.wait_status(READY, 20),
@@ -485,4 +485,5 @@ def run(test, program, limit):
         return 1
     finally:
         signal.alarm(0)
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)  # the clean-up itself is not cut short
         rig.close()
