@@ -1,0 +1,489 @@
+"""One bring-up for the acceptance tests: a desktop of our own (a11y-session),
+a private Kamailio and PulseAudio, SIPp and linphonec far ends, and the
+built program run from a copy. Everything listens on 127.0.0.1 on free
+ports, lives in one temporary folder, and is stopped by PID, pass or fail.
+
+    rig = Rig(program); rig.start()
+    phone = rig.phone()                  # registered, on screen
+    phone.click("Keypad 5")
+    rig.close()
+"""
+import array
+import os
+import random
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import time
+import traceback
+from pathlib import Path
+
+import a11y
+from xinput import click, type_text
+
+HERE = Path(__file__).resolve().parent
+TOP = Path(os.environ.get("SOFTPHONE_SOURCE_DIR") or HERE.parents[1])
+SIPP = TOP / "tests/fixtures/sipp"
+# SIPp's addresses: signalling, media and its control socket (which would
+# otherwise listen on every interface).
+SIPP_LOOPBACK = ["-i", "127.0.0.1", "-mi", "127.0.0.1", "-ci", "127.0.0.1"]
+
+PHONE_USER, PHONE_PASSWORD = "1001", "1001pw"
+CALLER, CALLER_PASSWORD = "alice", "alice-secret"
+CALLEE, CALLEE_PASSWORD = "5550123456", "callee-5550123456"  # tests/acceptance/users
+READY = "Registered and Ready..."
+
+
+class Failure(AssertionError):
+    """What a person would see go wrong, in plain words."""
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+    return condition
+
+
+def free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def free_media_port():
+    """An even port whose neighbour is free too (RTP and RTCP)."""
+    for _ in range(200):
+        p = random.randrange(20000, 30000, 2)
+        try:
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as a, \
+                 socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as b:
+                a.bind(("127.0.0.1", p))
+                b.bind(("127.0.0.1", p + 1))
+                return p
+        except OSError:
+            continue
+    raise Failure("no free media port on 127.0.0.1")
+
+
+def udp_bound(port):
+    return f"0100007F:{port:04X} " in Path("/proc/net/udp").read_text()
+
+
+def wait_until(predicate, timeout, interval=0.1):
+    deadline = time.monotonic() + timeout
+    while True:
+        result = predicate()
+        if result or time.monotonic() >= deadline:
+            return result
+        time.sleep(interval)
+
+
+def read_env(path):
+    """KEY=VALUE lines, with or without "export "."""
+    env = {}
+    for line in Path(path).read_text().splitlines():
+        line = line.removeprefix("export ").strip()
+        if line and not line.startswith("#") and "=" in line:
+            k, v = line.split("=", 1)
+            env[k] = v
+    return env
+
+
+def stop_pid(proc, grace=3.0):
+    """TERM, then KILL what has not ended after grace seconds."""
+    if proc.poll() is not None:
+        return
+    proc.terminate()
+    try:
+        proc.wait(grace)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait(5)
+
+
+def tail(path, lines=12):
+    """The last lines of a log, without the media engine's steady chatter."""
+    try:
+        text = Path(path).read_text(errors="replace").splitlines()
+    except OSError:
+        return "(none)"
+    return "\n".join([t for t in text if not t.startswith(("mediastreamer-", "ortp-"))][-lines:])
+
+
+class Sipp:
+    """One SIPp far end; its message trace tells what crossed the wire."""
+
+    def __init__(self, rig, name, scenario, args, port=None):
+        self.dir = rig.work / name
+        self.dir.mkdir(exist_ok=True)
+        self.port = port or free_port()
+        self.proc = rig.spawn(
+            ["sipp", *args, "-sf", str(SIPP / scenario), "-p", str(self.port), "-m", "1",
+             *SIPP_LOOPBACK, "-mp", str(free_media_port()), "-rtp_echo",
+             "-nostdin", "-trace_msg", "-message_file", str(self.dir / "messages.log"),
+             "-trace_err", "-error_file", str(self.dir / "errors.log")],
+            self.dir / "sipp.out")
+
+    def messages(self):
+        try:
+            return (self.dir / "messages.log").read_text(errors="replace")
+        except OSError:
+            return ""
+
+    def finished(self, timeout):
+        """SIPp's exit code (0: its scenario passed), or None if still running."""
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+
+class Linphonec:
+    """linphonec as a far end that answers every call and logs the DTMF it
+    gets, bound to 127.0.0.1 like everything else here."""
+
+    def __init__(self, rig, user, password):
+        self.dir = rig.work / f"linphonec-{user}"
+        (self.dir / "home/.local/share/linphone").mkdir(parents=True)
+        (self.dir / "linphonerc").write_text(f"""[sip]
+sip_port=-1
+sip_tcp_port=0
+sip_tls_port=0
+bind_address=127.0.0.1
+ipv6=0
+register_only_when_network_is_up=0
+[rtp]
+bind_address=127.0.0.1
+audio_rtp_port=20000-29999
+[video]
+capture=0
+display=0
+[proxy_0]
+reg_proxy=<sip:127.0.0.1:{rig.port};transport=udp>
+reg_identity=sip:{user}@127.0.0.1:{rig.port}
+reg_expires=3600
+reg_sendregister=1
+publish=0
+[auth_info_0]
+username={user}
+userid={user}
+passwd={password}
+""")
+        env = rig.pulse_env()
+        env.update(HOME=str(self.dir / "home"), XDG_CONFIG_HOME=str(self.dir / "home/.config"),
+                   XDG_DATA_HOME=str(self.dir / "home/.local/share"))
+        self.out = self.dir / "linphonec.out"
+        with open(self.out, "wb") as out:
+            # Commands come on stdin, kept open: at its end linphonec quits.
+            self.proc = subprocess.Popen(
+                ["linphonec", "-c", str(self.dir / "linphonerc"), "-a", "-d", "6",
+                 "-l", str(self.dir / "linphonec.log")],
+                stdin=subprocess.PIPE, stdout=out, stderr=subprocess.STDOUT, env=env)
+        rig.on_stop(self.stop)
+        check(wait_until(lambda: rig.registered(user), 15), f"linphonec {user} did not register")
+
+    def stop(self):
+        try:
+            self.proc.communicate(b"quit\n", timeout=5)  # unregisters on the way out
+        except (subprocess.TimeoutExpired, OSError):
+            pass
+        stop_pid(self.proc)
+
+    def dtmf(self):
+        """The digits received so far, in order."""
+        text = self.out.read_text(errors="replace")
+        return "".join(line.split("Receiving tone ", 1)[1][:1]
+                       for line in text.splitlines() if "Receiving tone " in line)
+
+
+class Speaker:
+    """Records the speaker sink's monitor (s16le mono, 8 kHz) into a file."""
+    RATE = 8000
+
+    def __init__(self, rig):
+        self.path = rig.work / "speaker.raw"
+        self.out = open(self.path, "wb")
+        # --latency-msec: without it the server hands over ~2 s fragments.
+        self.proc = subprocess.Popen(
+            ["parecord", "--raw", "--device=speaker.monitor", "--format=s16le",
+             f"--rate={self.RATE}", "--channels=1", "--latency-msec=20"],
+            stdout=self.out, stderr=subprocess.DEVNULL, env=rig.pulse_env())
+        rig.on_stop(lambda: (stop_pid(self.proc), self.out.close()))
+        # An idle null sink renders in blocks of up to 2 s: wait until the
+        # recording flows before anything worth hearing plays.
+        check(wait_until(lambda: self.position() >= self.RATE // 10, 6),
+              "the speaker's monitor could not be recorded (parecord delivered nothing)")
+
+    def position(self):
+        """Samples recorded so far."""
+        return self.path.stat().st_size // 2
+
+    def samples(self):
+        data = array.array("h")
+        data.frombytes(self.path.read_bytes()[: self.position() * 2])
+        return data
+
+    @staticmethod
+    def levels(samples, start, end):
+        """The loudness (rms) of each 100 ms from sample start to end."""
+        w = Speaker.RATE // 10
+        return [(sum(v * v for v in samples[i:i + w]) / w) ** 0.5
+                for i in range(start, end - w + 1, w)]
+
+
+class Phone:
+    """The running program, read through AT-SPI and clicked with xdotool."""
+
+    def __init__(self, proc, folder):
+        self.proc, self.folder = proc, folder
+        self._kept = {}
+        self.app = a11y.find_app(proc.pid, timeout=20)
+        check(proc.poll() is None, f"the program ended as it started (exit code {proc.poll()})")
+        check(self.app, "the program never showed itself on the accessibility bus")
+
+    def find(self, name=None, role=None, **kw):
+        try:
+            return a11y.find(self.app, name=name, role=role, **kw)
+        except a11y.GLib.Error:
+            return None
+
+    def wait_node(self, name=None, role=None, timeout=10, **kw):
+        return a11y.wait_for(lambda: self.find(name, role, **kw), timeout)
+
+    def control(self, name, role=None, timeout=10):
+        """A showing control, waited for; fails plainly when it is not there."""
+        n = self.wait_node(name, role, timeout, where=lambda n: n.extents and n.extents[2] > 0)
+        return check(n, f"no {role or 'control'} named {name!r} on screen")
+
+    def click(self, name, role=None):
+        click(self.control(name, role))
+
+    def _read(self, key, **wanted):
+        """A control read afresh; found once and kept, as a walk of the whole
+        window costs a hundred times more than reading one object."""
+        n = self._kept.get(key)
+        try:
+            n = n.refresh() if n else None
+        except a11y.GLib.Error:
+            n = None
+        if not n or "showing" not in n.states:
+            n = self._kept[key] = self.find(**wanted)
+        return n
+
+    def status(self):
+        n = self._read("status", role="label", description="Status")
+        return n.name if n else None
+
+    def wait_status(self, wanted, timeout=15):
+        """Waits until the display shows text starting with wanted."""
+        return a11y.wait_for(lambda: (self.status() or "").startswith(wanted), timeout)
+
+    def number(self):
+        n = self._read("number", name="Number", role="text")
+        return n.text if n else None
+
+    def dial(self, number):
+        """Types the number into the number box and presses the green key."""
+        click(self.control("Number", role="text"))
+        type_text(number)
+        check(a11y.wait_for(lambda: self.number() == number, 5),
+              f"typing {number} into the number box left it reading {self.number()!r}")
+        self.click("Call")
+        check(self.wait_status("CONNECTED", 15),
+              f"the call to {number} did not connect: the display reads {self.status()!r}")
+
+
+class Rig:
+    def __init__(self, program):
+        self.program = Path(program).resolve()
+        self.work = Path(tempfile.mkdtemp(prefix="acc.", dir="/tmp"))
+        self._stops = []
+        self.phones = []
+
+    # -- life ----------------------------------------------------------
+    def on_stop(self, fn):
+        self._stops.append(fn)
+
+    def spawn(self, argv, log, env=None):
+        out = open(log, "ab")
+        proc = subprocess.Popen(argv, stdout=out, stderr=subprocess.STDOUT,
+                                stdin=subprocess.DEVNULL, env=env)
+        out.close()
+        self.on_stop(lambda: stop_pid(proc))
+        return proc
+
+    def close(self):
+        """Stops everything, last started first. The servers' own stop
+        scripts run side by side: each waits for its own processes."""
+        pending = []
+        while self._stops:
+            try:
+                pending.append(self._stops.pop()())
+            except Exception as e:  # keep stopping the rest
+                print(f"acceptance: stopping: {e}")
+        for proc in pending:
+            if isinstance(proc, subprocess.Popen):
+                try:
+                    proc.wait(30)
+                except subprocess.TimeoutExpired:
+                    print(f"acceptance: {proc.args[0]} did not stop its processes")
+        if os.environ.get("ACCEPTANCE_KEEP") == "1":
+            print(f"acceptance: work folder kept: {self.work}")
+        else:
+            shutil.rmtree(self.work, ignore_errors=True)
+
+    def script(self, script, command, folder):
+        """scripts/provider, scripts/pulse or a11y-session: COMMAND FOLDER, started now."""
+        return subprocess.Popen([str(script), command, str(folder)], stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+    def start(self):
+        # The provider's script, with the accounts these tests add (a
+        # 10-digit callee): it reads them beside its own folder.
+        root = self.work / "provider-root"
+        (root / "scripts").mkdir(parents=True)
+        (root / "tests/fixtures").mkdir(parents=True)
+        (root / "scripts/provider").symlink_to(TOP / "scripts/provider")
+        (root / "tests/fixtures/kamailio.cfg.in").symlink_to(TOP / "tests/fixtures/kamailio.cfg.in")
+        (root / "tests/fixtures/users").write_text(
+            (TOP / "tests/fixtures/users").read_text().rstrip("\n") + "\n" + (HERE / "users").read_text())
+
+        servers = {"a11y-session": (HERE / "a11y-session", self.work / "session"),
+                   "provider": (root / "scripts/provider", self.work / "provider"),
+                   "pulse": (TOP / "scripts/pulse", self.work / "pulse")}
+        starting = {}
+        for name, (script, folder) in servers.items():
+            self.on_stop(lambda s=script, f=folder: self.script(s, "stop", f))
+            starting[name] = self.script(script, "start", folder)
+        out = {name: proc.communicate(timeout=30) for name, proc in starting.items()}
+        for name, proc in starting.items():
+            check(proc.returncode == 0, f"{name} did not start: {out[name][1].strip()}")
+        self.provider, self.provider_dir = root / "scripts/provider", self.work / "provider"
+        self.port = int(out["provider"][0].split()[-1])
+        self._pulse_env = read_env(self.work / "pulse/env")
+        # This process reads the tree and drives xdotool in that session.
+        os.environ.update(read_env(self.work / "session/env"))
+        os.environ.pop("AT_SPI_BUS_ADDRESS", None)
+
+    def pulse_env(self):
+        env = dict(os.environ)
+        env.update(self._pulse_env)
+        return env
+
+    # -- the provider's side of the wire -------------------------------
+    def invites(self):
+        """Request URIs of every INVITE that reached the provider."""
+        log = (self.provider_dir / "kamailio.log").read_text(errors="replace")
+        return [line.split("new INVITE for ", 1)[1].split(" from", 1)[0]
+                for line in log.splitlines() if "new INVITE for " in line]
+
+    def registered(self, user):
+        return subprocess.run([str(self.provider), "contacts", str(self.provider_dir), user],
+                              capture_output=True).returncode == 0
+
+    def wait_invite(self, number, timeout=10):
+        return wait_until(lambda: any(u.startswith(f"sip:{number}@") for u in self.invites()),
+                          timeout)
+
+    # -- far ends --------------------------------------------------------
+    def callee(self, scenario=HERE / "uas_talk.xml", user=CALLEE, password=CALLEE_PASSWORD):
+        """A SIPp callee registered as user, listening before the call comes."""
+        name, port = f"callee-{user}", free_port()
+        (self.work / name).mkdir()
+        with open(self.work / name / "register.out", "wb") as out:
+            reg = subprocess.run(
+                ["sipp", f"127.0.0.1:{self.port}", "-sf", str(SIPP / "register_auth.xml"),
+                 "-s", user, "-au", user, "-ap", password, "-key", "expires", "300",
+                 "-p", str(port), "-m", "1", "-nostdin", *SIPP_LOOPBACK],
+                stdout=out, stderr=subprocess.STDOUT, timeout=15)
+        check(reg.returncode == 0, f"the SIPp callee {user} could not register")
+        peer = Sipp(self, name, scenario, [], port)
+        check(wait_until(lambda: udp_bound(port), 5), f"the SIPp callee {user} did not start")
+        return peer
+
+    def caller(self, scenario, *extra):
+        """A SIPp caller ringing the phone through the provider as alice."""
+        return Sipp(self, f"caller-{len(self._stops)}", scenario,
+                    [f"127.0.0.1:{self.port}", "-s", PHONE_USER, "-au", CALLER, "-ap",
+                     CALLER_PASSWORD, "-key", "caller", CALLER, *extra])
+
+    def linphonec(self, user, password):
+        return Linphonec(self, user, password)
+
+    def speaker(self):
+        return Speaker(self)
+
+    # -- the program -----------------------------------------------------
+    def phone(self, account=True, files=None):
+        """The built program, run from a copy in its own folder (it keeps
+        its phone book and call history beside itself) with a settings
+        store of its own. With an account it is waited for until registered."""
+        folder = self.work / "phone"
+        (folder / "config/Softphone").mkdir(parents=True)
+        shutil.copy2(self.program, folder / "softphone")
+        for name, data in (files or {}).items():
+            (folder / name).write_bytes(data)
+        if account:
+            ini = folder / "config/Softphone/Softphone.ini"
+            ini.write_text(f"[Password]\nParameters\\Validation={PHONE_PASSWORD}\n"
+                           f"[Account]\nParameters\\Validation={PHONE_USER}\n"
+                           f"[Sip]\nParameters\\Validation=127.0.0.1:{self.port}\n"
+                           f"[User]\nParameters\\Validation={PHONE_USER}\n")
+            ini.chmod(0o600)
+        env = self.pulse_env()
+        env.update(XDG_CONFIG_HOME=str(folder / "config"), XDG_DATA_HOME=str(folder / "data"),
+                   SOFTPHONE_BIND_ADDRESS="127.0.0.1", QT_QPA_PLATFORM="xcb")
+        self.phone_log = folder / "phone.log"
+        proc = self.spawn([str(folder / "softphone")], self.phone_log, env)
+        phone = Phone(proc, folder)
+        self.phones.append(phone)
+        if account:
+            check(phone.wait_status(READY, 20),
+                  f"the phone did not register: its display reads {phone.status()!r}")
+        return phone
+
+    def report(self):
+        """What was on screen and in the phone's log, for a failed test."""
+        for phone in self.phones:
+            print("--- on screen:")
+            try:
+                for n in a11y.walk(phone.app):
+                    if n.role not in ("image", "filler") or n.name:
+                        print("   ", n)
+            except Exception as e:
+                print(f"    (could not read: {e})")
+        if self.phones:
+            print("--- phone log (last lines):")
+            print(tail(self.phone_log))
+
+
+def run(test, program, limit):
+    """Runs one test function with a fresh Rig; prints PASS or FAIL and
+    returns the exit code. Everything started is stopped within limit
+    seconds, even when the test hangs or is told to end."""
+    def stop(signum, _):
+        raise Failure(f"the test did not finish within {limit} s" if signum == signal.SIGALRM
+                      else "the test was stopped")
+    signal.signal(signal.SIGALRM, stop)
+    signal.signal(signal.SIGTERM, stop)
+    signal.alarm(limit)
+    started = time.monotonic()
+    rig = Rig(program)
+    try:
+        rig.start()
+        test(rig)
+        print(f"PASS: {test.__name__} ({time.monotonic() - started:.1f} s)")
+        return 0
+    except Exception as e:
+        signal.alarm(0)
+        if not isinstance(e, Failure):
+            traceback.print_exc()
+        rig.report()
+        print(f"FAIL: {test.__name__}: {e}")
+        return 1
+    finally:
+        signal.alarm(0)
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)  # the clean-up itself is not cut short
+        rig.close()

@@ -1,0 +1,221 @@
+"""What a person does with the built phone, one path per test, under a real X
+server: keys and clicks through xdotool, results read from outside (the
+accessibility tree, the provider's log, the far ends, the speaker, files).
+
+    /usr/bin/python3 -B paths.py TEST PATH/TO/softphone
+"""
+import configparser
+import sys
+import time
+
+import a11y
+from harness import (CALLEE, PHONE_PASSWORD, PHONE_USER, READY, Speaker, check, run,
+                     wait_until)
+from xinput import click, double_click, key, type_text
+
+
+def return_in_number_box_dials(rig):
+    rig.callee()
+    phone = rig.phone()
+    click(phone.control("Number", role="text"))
+    type_text(CALLEE)
+    check(a11y.wait_for(lambda: phone.number() == CALLEE, 5),
+          f"typing {CALLEE} into the number box left it reading {phone.number()!r}")
+    key("Return")
+    check(rig.wait_invite(CALLEE, 10),
+          f"Return in the number box did not dial {CALLEE}: no INVITE reached the provider;"
+          f" the display reads {phone.status()!r}")
+    check(phone.wait_status("CONNECTED", 15),
+          f"the call to {CALLEE} did not connect: the display reads {phone.status()!r}")
+
+
+def letters_in_number_box_are_refused(rig):
+    phone = rig.phone()
+    # "C" empties the number box and puts the keyboard there.
+    phone.click("Clear number")
+    check(a11y.wait_for(lambda: "focused" in phone.control("Number", role="text").states, 3),
+          "after a click on C the number box does not have the keyboard")
+    type_text("abc")
+    text = "Numbers 0 to 9 only, please!"
+    message = phone.wait_node(text, role="label", timeout=5)
+    check(message, f"typing 'abc' into the number box showed no message {text!r};"
+                   f" the box reads {phone.number()!r}")
+    check(not any(c.isalpha() for c in phone.number() or ""),
+          f"the refused letters are in the number box: it reads {phone.number()!r}")
+    click(phone.control("OK", role="push button"))
+    check(a11y.wait_for(lambda: not phone.find(text, role="label"), 5),
+          f"the message {text!r} is still on screen after a mouse click on its OK button")
+
+
+def keypad_and_green_key_dial(rig):
+    phone = rig.phone()
+    number = "4812"
+    for digit in number:
+        phone.click(f"Keypad {digit}")
+    check(a11y.wait_for(lambda: phone.number() == number, 3),
+          f"clicking the keys {number} left the number box reading {phone.number()!r}")
+    phone.click("Call")
+    check(rig.wait_invite(number, 10),
+          f"the green key did not dial {number}: no INVITE reached the provider;"
+          f" the display reads {phone.status()!r}")
+
+
+def answered_call_stops_ringing(rig):
+    phone = rig.phone()
+    speaker = rig.speaker()
+    rig.caller("uac_incoming.xml")
+    check(phone.wait_status("Incoming", 10),
+          f"the incoming call did not show: the display reads {phone.status()!r}")
+    rings_from = speaker.position()
+    time.sleep(4.6)  # two ticks of the phone's 2 s ring timer: the ring has played
+    answered_at = speaker.position()
+    phone.click("Call")
+    check(phone.wait_status("CONNECTED", 10),
+          f"the green key did not answer: the display reads {phone.status()!r}")
+    talk_from = speaker.position() + Speaker.RATE // 2
+    time.sleep(3)
+    talk_to = speaker.position()
+    phone.click("End call")
+    # The engine's own end-of-call beeps take the next second or so.
+    phone.wait_status("DISCONNECTED", 5)
+    after_from = speaker.position() + 2 * Speaker.RATE
+    time.sleep(5)
+    samples = speaker.samples()
+    ring = max(Speaker.levels(samples, rings_from, answered_at), default=0)
+    check(ring > 1000, f"no ring was heard on the speaker while the call rang (loudest rms"
+                       f" {ring:.0f}), so nothing can be judged after it")
+    for when, start, end in (("during the call", talk_from, talk_to),
+                             ("after the call", after_from, len(samples))):
+        levels = Speaker.levels(samples, start, end)
+        loudest = max(levels, default=0)
+        check(loudest < ring / 8,
+              f"the ring goes on after the call was answered: {when} the speaker plays rms"
+              f" {loudest:.0f} (the ring was rms {ring:.0f})")
+
+
+def red_key_refuses_incoming_call(rig):
+    phone = rig.phone()
+    caller = rig.caller("uac_incoming.xml")
+    check(phone.wait_status("Incoming", 10),
+          f"the incoming call did not show: the display reads {phone.status()!r}")
+    phone.click("End call")
+    check(caller.finished(10) is not None and "SIP/2.0 486" in caller.messages(),
+          f"the red key did not refuse the incoming call: the caller got no 486 Busy Here;"
+          f" the display reads {phone.status()!r}")
+
+
+def red_key_hangs_up(rig):
+    callee = rig.callee()
+    phone = rig.phone()
+    phone.dial(CALLEE)
+    phone.click("End call")
+    check(callee.finished(10) == 0 and "BYE sip:" in callee.messages(),
+          f"the red key did not hang up: the far end got no BYE; the display reads {phone.status()!r}")
+
+
+def cancelled_second_call_leaves_first(rig):
+    first = rig.callee()
+    phone = rig.phone()
+    phone.dial(CALLEE)
+    second = rig.caller("uac_cancel.xml", "-d", "1500")
+    check(second.finished(15) is not None and "CANCEL sip:" in second.messages(),
+          "the second caller did not ring and then cancel")
+    seen, until = set(), time.monotonic() + 1.5  # the display just after the cancel
+    while time.monotonic() < until:
+        seen.add(phone.status())
+        time.sleep(0.05)
+    check(all((s or "").startswith("CONNECTED") for s in seen),
+          f"after the second caller cancelled, the display of the first call read {sorted(seen)}")
+    phone.click("End call")
+    check(first.finished(10) == 0 and "BYE sip:" in first.messages(),
+          f"after the second caller cancelled, the red key did not end the first call:"
+          f" its far end got no BYE; the display reads {phone.status()!r}")
+
+
+def keypad_sends_dtmf_in_call(rig):
+    far = rig.linphonec("1002", "1002pw")
+    phone = rig.phone()
+    phone.dial("1002")
+    phone.click("Keypad 5")
+    phone.click("Keypad 9")
+    check(wait_until(lambda: far.dtmf() == "59", 10),
+          f"keypad 5 and 9 in a call reached the far end as {far.dtmf()!r}, not '59'")
+
+
+def phone_book_entry_is_called(rig):
+    phone = rig.phone(files={"PhoneBook.txt": f"Office--{CALLEE}\r\n".encode()})
+    phone.click("Phone book")
+    click(phone.control(f"Office--{CALLEE}", role="list item"))
+    check(a11y.wait_for(lambda: phone.control("Phone No.", role="text").text == CALLEE, 3),
+          f"picking the entry did not show its number {CALLEE} in the phone book")
+    phone.click("CALL", role="push button")
+    check(a11y.wait_for(lambda: not phone.find("Entries", role="list"), 5),
+          "CALL did not close the phone book")
+    check(a11y.wait_for(lambda: phone.number() == CALLEE, 3),
+          f"CALL put {phone.number()!r} into the number box, not {CALLEE}")
+    phone.click("Call")
+    check(rig.wait_invite(CALLEE, 10),
+          f"the green key did not dial the phone book's {CALLEE}: no INVITE reached the provider;"
+          f" the display reads {phone.status()!r}")
+
+
+def recent_call_is_called_again(rig):
+    # The call history as the phone writes it after one call.
+    phone = rig.phone(files={"recentcall.txt": f"{CALLEE}--Duration: 0:0:7\r\n".encode()})
+    phone.click("Recent calls")
+    double_click(phone.control(f"{CALLEE}--Duration: 0:0:7", role="list item"))
+    check(a11y.wait_for(lambda: not phone.find("Recent calls", role="list"), 5),
+          "a double-click on the recent call did not close the recent calls")
+    check(a11y.wait_for(lambda: phone.number() == CALLEE, 3),
+          f"the recent call put {phone.number()!r} into the number box, not {CALLEE}")
+    phone.click("Call")
+    check(rig.wait_invite(CALLEE, 10),
+          f"the green key did not dial the recent call's {CALLEE}: no INVITE reached the provider;"
+          f" the display reads {phone.status()!r}")
+
+
+def first_start_login_by_keyboard(rig):
+    phone = rig.phone(account=False)
+
+    def focused():
+        n = phone.find(where=lambda n: "focused" in n.states and n.role not in ("filler", "dialog"))
+        return n.name if n else None
+
+    def focus_on(name):
+        check(a11y.wait_for(lambda: focused() == name, 10),
+              f"the keyboard is on {focused()!r} in the login window, not on {name!r}")
+
+    focus_on("Sip IP/Domain")
+    type_text(f"127.0.0.1:{rig.port}")
+    key("Tab")
+    focus_on("UserName (Optional)")
+    key("Tab")
+    focus_on("Account")
+    type_text(PHONE_USER)
+    key("Tab")
+    focus_on("PIN")
+    type_text(PHONE_PASSWORD)
+    key("Tab", "Tab")
+    focus_on("LOGIN")
+    key("space")
+    check(phone.wait_status(READY, 20),
+          f"after LOGIN the phone did not register: its display reads {phone.status()!r}")
+    ini = configparser.ConfigParser(interpolation=None)
+    ini.read(phone.folder / "config/Softphone/Softphone.ini")
+    for section, value in (("Sip", f"127.0.0.1:{rig.port}"), ("Account", PHONE_USER),
+                           ("Password", PHONE_PASSWORD)):
+        saved = ini.get(section, "Parameters\\Validation", fallback=None)
+        check(saved == value, f"the account was not saved: Softphone.ini holds {saved!r}"
+                              f" for {section}, not {value!r}")
+
+
+TESTS = {f.__name__: f for f in (
+    return_in_number_box_dials, letters_in_number_box_are_refused, keypad_and_green_key_dial,
+    answered_call_stops_ringing, red_key_refuses_incoming_call, red_key_hangs_up,
+    cancelled_second_call_leaves_first, keypad_sends_dtmf_in_call, phone_book_entry_is_called,
+    recent_call_is_called_again, first_start_login_by_keyboard)}
+
+if __name__ == "__main__":
+    if len(sys.argv) != 3 or sys.argv[1] not in TESTS:
+        sys.exit(f"usage: paths.py {{{','.join(TESTS)}}} PATH/TO/softphone")
+    sys.exit(run(TESTS[sys.argv[1]], sys.argv[2], limit=75))
