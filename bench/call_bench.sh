@@ -147,7 +147,7 @@ write_linphonec_wrapper "$work/bin"
 echo_port=$(free_port)
 echo_media=$(free_media_port)
 [ -n "$echo_media" ] || die "no free media port pair"
-sipp_common=(-i 127.0.0.1 -mi 127.0.0.1 -nostdin -p "$echo_port")
+sipp_common=(-i 127.0.0.1 -mi 127.0.0.1 -ci 127.0.0.1 -nostdin -p "$echo_port")
 sipp 127.0.0.1:"$port" -sf "$top/tests/fixtures/sipp/register_auth.xml" -s "$number" -au "$number" -ap "$echo_pass" \
   -key expires 3600 -m 1 "${sipp_common[@]}" -trace_err -error_file "$work/echo-register-errors.log" \
   > "$work/echo-register.log" 2>&1 || die "the echo peer could not register $number (see $work/echo-register.log)"

@@ -71,8 +71,9 @@ bool udpBound(int port)
     return f.readAll().contains(needle);
 }
 
-const QStringList kLoopback = {QStringLiteral("-i"), QStringLiteral("127.0.0.1"), QStringLiteral("-mi"),
-                               QStringLiteral("127.0.0.1")};
+// SIP, media and SIPp's own control socket, all on loopback.
+const QStringList kLoopback = {QStringLiteral("-i"),  QStringLiteral("127.0.0.1"), QStringLiteral("-mi"),
+                               QStringLiteral("127.0.0.1"), QStringLiteral("-ci"), QStringLiteral("127.0.0.1")};
 
 } // namespace
 
