@@ -180,7 +180,8 @@ DataFile::ReadResult DataFile::Read() const
     int fd = openForReading(native);
     if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
         // O_EXCL: a file that appears meanwhile is read, never truncated.
-        const int created = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Owner-only: the phone book and the calls are the user's own.
+        const int created = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
         if (created >= 0) {
             ::close(created);
             return {ReadStatus::Created, {}, {}};
@@ -252,6 +253,13 @@ bool DataFile::Write(const QList<QByteArray> &lines, QString *problem) const
     QSaveFile out(m_path);
     if (!out.open(QIODevice::WriteOnly))
         return fail(out.errorString());
+    // The new file takes the place of the old one: owner-only, whatever the
+    // umask or the old file's mode.
+    if (::fchmod(out.handle(), S_IRUSR | S_IWUSR) != 0) {
+        const int error = errno;
+        out.cancelWriting();
+        return fail(systemError(error));
+    }
     // Check the write and the flush ourselves: a buffered write that fails
     // while being flushed (disk full, file-size limit) is not always seen by
     // commit(), which would then put a cut-off file in place.

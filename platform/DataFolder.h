@@ -9,5 +9,8 @@ namespace platform {
 QString ProgramDataFolder();
 // The same choice for a given program folder.
 QString ChooseDataFolder(const QString &programFolder);
+// Makes the folder and any missing parents; the ones made here are readable
+// by their owner only (0700), whatever the umask. False when it cannot be made.
+bool MakePrivateFolder(const QString &path);
 
 } // namespace platform

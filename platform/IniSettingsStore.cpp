@@ -1,5 +1,7 @@
 #include "platform/IniSettingsStore.h"
 
+#include "platform/DataFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -59,7 +61,7 @@ void IniSettingsStore::SaveSetting(const QString &appName, const QString &sectio
 
 void IniSettingsStore::ensurePrivateFile() const
 {
-    QDir().mkpath(QFileInfo(path_).absolutePath());
+    MakePrivateFolder(QFileInfo(path_).absolutePath());
     const QByteArray native = QFile::encodeName(path_);
     // O_EXCL: create it ourselves with mode 0600 before anything is written,
     // so the password is never readable by others, not even for a moment.

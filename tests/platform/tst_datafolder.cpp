@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using testfiles::entriesOf;
 using testfiles::putBytes;
 
@@ -35,6 +37,35 @@ private slots:
         QVERIFY(QFileInfo(chosen).isDir());
         const platform::DataFile file(QDir(chosen).filePath("recentcall.txt"), platform::DataFileFormat{});
         QVERIFY(file.Write({"1--Duration: 0:0:1"}));
+    }
+
+    // Contacts, calls and the engine's files are the user's alone, whatever
+    // the umask; a folder that was there keeps its mode.
+    void whatIsMadeIsOwnerOnly()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("shared"));
+        QVERIFY(QFile::setPermissions(dir.filePath("shared"), QFileDevice::Permissions(0x7777)));
+        const mode_t saved = ::umask(0);
+        const bool made = platform::MakePrivateFolder(dir.filePath("shared/a/b"));
+        const platform::DataFile file(dir.filePath("shared/a/b/PhoneBook.txt"), platform::DataFileFormat{});
+        const bool created = file.Read().status == platform::DataFile::ReadStatus::Created;
+        QVERIFY(putBytes(dir.filePath("shared/a/b/old.txt"), "x"));
+        QVERIFY(QFile::setPermissions(dir.filePath("shared/a/b/old.txt"), QFileDevice::Permissions(0x6644)));
+        const platform::DataFile old(dir.filePath("shared/a/b/old.txt"), platform::DataFileFormat{});
+        const bool written = old.Write({"y"});
+        ::umask(saved);
+        QVERIFY(made && created && written);
+        auto mode = [&](const char *path) {
+            struct stat st {};
+            return ::stat(QFile::encodeName(dir.filePath(path)).constData(), &st) == 0 ? st.st_mode & 07777 : 0u;
+        };
+        QCOMPARE(mode("shared"), 0777u);
+        QCOMPARE(mode("shared/a"), 0700u);
+        QCOMPARE(mode("shared/a/b"), 0700u);
+        QCOMPARE(mode("shared/a/b/PhoneBook.txt"), 0600u);
+        QCOMPARE(mode("shared/a/b/old.txt"), 0600u);
+        QVERIFY(!platform::MakePrivateFolder(dir.filePath("shared/a/b/old.txt/c"))); // a file in the way
     }
 };
 
