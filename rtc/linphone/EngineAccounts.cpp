@@ -39,7 +39,10 @@ HRESULT Engine::enableProfile(const std::shared_ptr<LinphoneProfile> &profile)
         return RTC_E_INVALID_SIP_URL;
     // Callees see the caller-ID name; the account signs in under its own ID
     // (the user part of the address), whatever caller-ID name it shows.
-    const QString display = d.userAccount.isEmpty() ? d.userName : d.userAccount;
+    // A name typed with a line break (or any control character) in it
+    // would go raw into the From header; the stored value keeps it.
+    QString display = d.userAccount.isEmpty() ? d.userName : d.userAccount;
+    display.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
     if (!display.isEmpty())
         identity->setDisplayName(str(display));
 

@@ -11,6 +11,8 @@ inline QString xmlEscaped(const QString &s)
 {
     QString out = s.toHtmlEscaped();
     out.replace(QLatin1Char('\''), QLatin1String("&apos;"));
+    // As the program's provisioning text does: line breaks survive the XML.
+    out.replace(QLatin1Char('\r'), QLatin1String("&#13;")).replace(QLatin1Char('\n'), QLatin1String("&#10;"));
     return out;
 }
 

@@ -96,9 +96,13 @@ private slots:
         TestClient c;
         START_CLIENT(c);
 
-        QVERIFY(c.enable(provisionXml("carol", "p\"&<x>'s", provider.hostPort())));
+        // A caller-ID name typed with a line break: it must not become a
+        // header of its own (the provider drops such requests).
+        QVERIFY(c.enable(provisionXml("carol", "p\"&<x>'s", provider.hostPort(), 60, "Eve\r\nX-Injected: yes")));
         QTRY_VERIFY_WITH_TIMEOUT(c.registered(), kRegisterMs);
         QCOMPARE(provider.contacts("carol").size(), 1);
+        QVERIFY2(provider.log().contains("REGISTER carol from [\"EveX-Injected: yes\"] with 1 From and 0 X-Injected"),
+                 qPrintable(provider.log().section(QStringLiteral("REGISTER carol"), 1, 1).left(120)));
     }
 
     void newProfileReplacesTheOldRegistration()

@@ -114,6 +114,12 @@ QStringList LocalProvider::inviteUserAgents() const
     return inviteLog(2);
 }
 
+QString LocalProvider::log() const
+{
+    QFile file(dir_.path() + QStringLiteral("/kamailio.log"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
 QStringList LocalProvider::inviteLog(int field) const
 {
     QFile log(dir_.path() + QStringLiteral("/kamailio.log"));

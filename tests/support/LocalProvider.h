@@ -29,6 +29,8 @@ public:
     QStringList invites() const;
     // The User-Agent of each of those INVITEs.
     QStringList inviteUserAgents() const;
+    // What Kamailio logged so far.
+    QString log() const;
 
     // The source tree, from SOFTPHONE_SOURCE_DIR (set by ctest).
     static QString sourceDir();
