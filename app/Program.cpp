@@ -20,6 +20,9 @@ PhoneServices Program::Wire(const QString &dataFolder, platform::IMessageBox *me
     engine.folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
                     + QStringLiteral("/Softphone/engine");
     engine.bindAddress = qEnvironmentVariable("SOFTPHONE_BIND_ADDRESS");
+    // Calls straight from other phones, not through the provider, only when
+    // the user asks for them.
+    engine.directCalls = qEnvironmentVariableIntValue("SOFTPHONE_DIRECT_CALLS") == 1;
 
     PhoneServices services;
     services.settings = &settings;

@@ -2,15 +2,19 @@
 
 #include "rtc/linphone/CoreEvents.h"
 #include "rtc/linphone/LinphoneSession.h"
+#include "rtc/linphone/SipDoor.h"
+#include "platform/DataFolder.h"
 
 #include <bctoolbox/logging.h>
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
 
 namespace rtc::lp {
 
@@ -22,8 +26,23 @@ constexpr int kDtmfGapMs = 250; // a tone's 100 ms or so, and a pause
 
 std::string str(const QString &s) { return s.toStdString(); }
 
+// The media engine repeats some warnings every few milliseconds for as long
+// as their cause lasts (an echo canceller with nothing to cancel): one line
+// per message format, then a count when something else is said.
 void logToStderr(const char *domain, BctbxLogLevel level, const char *fmt, va_list args)
 {
+    static std::mutex mutex;
+    static const char *lastFmt = nullptr;
+    static unsigned long repeats = 0;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (fmt == lastFmt) {
+        ++repeats;
+        return;
+    }
+    if (repeats > 0)
+        std::fprintf(stderr, "  (the message above %lu more times)\n", repeats);
+    lastFmt = fmt;
+    repeats = 0;
     std::fprintf(stderr, "%s-%s: ", domain ? domain : "liblinphone", level >= BCTBX_LOG_ERROR ? "error" : "warning");
     std::vfprintf(stderr, fmt, args);
     std::fputc('\n', stderr);
@@ -38,18 +57,6 @@ void quietLiblinphone()
         return;
     done = true;
     linphone::LoggingService::get()->setLogLevel(linphone::LogLevel::Warning);
-}
-
-// liblinphone saves every account it registered, with its password hash,
-// and registers them all again at the next start. The profile enabled by the
-// program is the only account there is: anything left from an earlier run
-// (a crash, a changed account) must not register, nor stay on disk.
-void forgetSavedAccounts(const std::shared_ptr<linphone::Config> &config)
-{
-    for (const std::string &section : config->getSectionsNamesList()) {
-        if (section.rfind("proxy_", 0) == 0 || section.rfind("auth_info_", 0) == 0)
-            config->cleanSection(section);
-    }
 }
 
 } // namespace
@@ -72,9 +79,13 @@ Engine::~Engine() { shutdown(); }
 std::shared_ptr<linphone::Config> Engine::makeConfig(const QString &folder)
 {
     const QString dataDir = folder + QStringLiteral("/data/");
-    auto config = linphone::Factory::get()->createConfig(str(folder + QStringLiteral("/linphonerc")));
-    if (config)
-        forgetSavedAccounts(config);
+    // liblinphone writes every account it registers, with the hash of its
+    // password (as good as the password to a registrar), into its config
+    // file, while running and at exit, whether or not the user saved the
+    // password. The config lives in memory only, and a file left by an
+    // earlier version goes.
+    QFile::remove(folder + QStringLiteral("/linphonerc"));
+    auto config = linphone::Factory::get()->createConfigFromString("");
     if (!config)
         return nullptr;
     // Random UDP port, nothing else listening.
@@ -116,7 +127,8 @@ HRESULT Engine::initialize()
 
     const QString folder = QDir(options_.folder).absolutePath();
     // start() silently never registers when the data folder is missing.
-    if (!QDir().mkpath(folder + QStringLiteral("/data")) || !QDir().mkpath(folder + QStringLiteral("/download")))
+    if (!platform::MakePrivateFolder(folder + QStringLiteral("/data"))
+        || !platform::MakePrivateFolder(folder + QStringLiteral("/download")))
         return E_FAIL;
 
     auto factory = linphone::Factory::get();
@@ -169,6 +181,9 @@ HRESULT Engine::initialize()
         return E_FAIL;
     }
     core_ = core;
+    sipPort_ = core_->getTransportsUsed()->getUdpPort();
+    if (sipPort_ > 0)
+        SipDoor::Guard(sipPort_, options_.directCalls);
     chooseAudioDevices();
     core_->setPlaybackGainDb(0);
     core_->setMicGainDb(0);
@@ -264,6 +279,9 @@ void Engine::releaseCore()
     dtmfQueue_.clear();
     if (!core_)
         return;
+    if (sipPort_ > 0)
+        SipDoor::Release(sipPort_);
+    sipPort_ = 0;
     if (ringPlayer_) {
         ringPlayer_->close();
         ringPlayer_.reset();

@@ -97,6 +97,7 @@ private:
     bool shutDown_ = false;
     bool inIterate_ = false;
     bool releasePending_ = false;
+    int sipPort_ = 0; // the UDP port behind the door
 
     std::shared_ptr<linphone::Account> account_;
     std::shared_ptr<LinphoneProfile> profile_;

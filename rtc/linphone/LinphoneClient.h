@@ -13,8 +13,9 @@ class Engine;
 }
 
 struct LinphoneClientOptions {
-    // The engine's own folder: its configuration file, data/ and download/
-    // live inside it. Created by Initialize when missing.
+    // The engine's own folder: data/ and download/ live inside it. Created
+    // (owner-only) by Initialize when missing. The engine's configuration is
+    // kept in memory only: it would hold the password's hash.
     QString folder;
     // Local address the SIP and RTP sockets bind to; empty binds all
     // interfaces. Tests and the local demo provider use 127.0.0.1.
@@ -31,6 +32,9 @@ struct LinphoneClientOptions {
     // Called with each DTMF tone the far end sends (RFC 2833). The RTC
     // interface has no event for received tones.
     std::function<void(char tone)> dtmfReceived;
+    // Requests from anyone, not only from the provider and the calls the
+    // phone is in, may reach the engine (well formed still).
+    bool directCalls = false;
 };
 
 // Use it from one thread (the UI thread): Initialize starts a timer there

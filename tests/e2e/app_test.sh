@@ -203,8 +203,18 @@ run_phone
 phone=$!
 pids+=($phone)
 check "registers before the crash" wait_for 15 "$top/scripts/provider" contacts "$work/provider" 1001
+# No secret on disk but where the user saved it: the settings file. The
+# engine's files hold neither the password nor its hash (ha1), not while
+# running, not after a crash.
+no_secret_beside_the_settings() { # password
+  ! grep -rl -a -e "$1" -e 'ha1' "$work/data" "$bindir" 2>/dev/null | grep -q .
+}
+check "no password or hash in the phone's files while running" no_secret_beside_the_settings 1001pw
 kill -KILL "$phone"
 wait "$phone" 2>/dev/null || true
+check "none after a crash either" no_secret_beside_the_settings 1001pw
+owner_only() { [ "$(stat -c %a "$1")" = "$2" ]; }
+check "the engine's folder is the user's only" owner_only "$work/data/Softphone/engine" 700
 store_account 1002 1002pw
 run_phone
 phone=$!
@@ -215,6 +225,7 @@ still_none() { sleep 5; registered_none; }
 check "old account does not come back" still_none
 kill -TERM "$phone"
 check "ends cleanly" exited_with "$phone" 0 10
+check "no password or hash after a clean exit" no_secret_beside_the_settings 1002pw
 
 if [ "$failed" -gt 0 ]; then
   echo "--- phone log"; tail -n 40 "$work/phone.log" || true

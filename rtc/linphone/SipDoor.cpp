@@ -1,0 +1,460 @@
+#include "rtc/linphone/SipDoor.h"
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <dlfcn.h>
+#include <netinet/in.h>
+
+namespace rtc::lp {
+
+namespace {
+
+using std::string_view;
+
+bool isTokenChar(char c)
+{
+    // RFC 3261 token: alphanumerics and -.!%*_+`'~
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+           || std::strchr("-.!%*_+`'~", c) != nullptr;
+}
+
+bool isToken(string_view s)
+{
+    return !s.empty() && std::all_of(s.begin(), s.end(), isTokenChar);
+}
+
+bool isDigits(string_view s, std::size_t maxDigits)
+{
+    return !s.empty() && s.size() <= maxDigits && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+string_view trim(string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool equalsNoCase(string_view a, string_view b)
+{
+    return a.size() == b.size()
+           && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+bool startsNoCase(string_view s, string_view prefix)
+{
+    return s.size() >= prefix.size() && equalsNoCase(s.substr(0, prefix.size()), prefix);
+}
+
+// The headers the door counts, by their long and compact names.
+enum Header { Via, From, To, CallId, CSeq, ContentLength, Other, HeaderCount = Other };
+
+Header headerOf(string_view name)
+{
+    static const std::pair<string_view, Header> names[] = {
+        {"via", Via}, {"v", Via}, {"from", From}, {"f", From}, {"to", To}, {"t", To}, {"call-id", CallId},
+        {"i", CallId}, {"cseq", CSeq}, {"content-length", ContentLength}, {"l", ContentLength},
+    };
+    for (const auto &[n, h] : names)
+        if (equalsNoCase(name, n))
+            return h;
+    return Other;
+}
+
+bool hasSipUri(string_view v)
+{
+    for (std::size_t i = 0; i + 4 <= v.size(); ++i)
+        if (startsNoCase(v.substr(i), "sip:") || startsNoCase(v.substr(i), "sips:") || startsNoCase(v.substr(i), "tel:"))
+            return true;
+    return false;
+}
+
+// The parsed outline of a datagram that passed the door.
+struct Outline {
+    bool request = false;
+    string_view method;
+    std::array<std::vector<string_view>, HeaderCount> values;
+};
+
+SipDoor::Verdict outline(const char *data, std::size_t size, Outline *out)
+{
+    using V = SipDoor::Verdict;
+    if (size > SipDoor::kMaxDatagram)
+        return V::TooLarge;
+    const string_view all(data, size);
+    if (size <= 4 && all.find_first_not_of("\r\n") == string_view::npos)
+        return V::Keepalive;
+    const std::size_t headEnd = all.find("\r\n\r\n");
+    if (headEnd == string_view::npos)
+        return V::Malformed;
+    const string_view head = all.substr(0, headEnd);
+    const std::size_t bodySize = size - headEnd - 4;
+    // Header lines are text: no NUL, no bare CR or LF, no other controls
+    // than tab.
+    for (std::size_t i = 0; i < head.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(head[i]);
+        if (c == '\r' && i + 1 < head.size() && head[i + 1] == '\n') {
+            ++i;
+            continue;
+        }
+        if ((c < 0x20 && c != '\t') || c == 0x7F)
+            return V::Malformed;
+    }
+
+    std::size_t lineEnd = head.find("\r\n");
+    const string_view start = head.substr(0, lineEnd);
+    const std::size_t sp1 = start.find(' ');
+    const std::size_t sp2 = sp1 == string_view::npos ? sp1 : start.find(' ', sp1 + 1);
+    if (sp2 == string_view::npos)
+        return V::Malformed;
+    const string_view first = start.substr(0, sp1), second = start.substr(sp1 + 1, sp2 - sp1 - 1),
+                      third = start.substr(sp2 + 1);
+    if (first == "SIP/2.0") {
+        // Status line: SIP/2.0 SP 3DIGIT SP reason
+        if (!isDigits(second, 3) || second.size() != 3 || second[0] < '1' || second[0] > '6')
+            return V::Malformed;
+        out->request = false;
+    } else {
+        // Request line: Method SP Request-URI SP SIP/2.0
+        const std::size_t colon = second.find(':');
+        if (!isToken(first) || third != "SIP/2.0" || colon == string_view::npos || colon == 0
+            || !isToken(second.substr(0, colon)) || second.find(' ') != string_view::npos)
+            return V::Malformed;
+        out->request = true;
+        out->method = first;
+    }
+
+    // Header fields; a line starting with a blank continues the one before.
+    string_view name, value;
+    auto take = [&]() {
+        if (name.empty())
+            return true;
+        const Header h = headerOf(name);
+        if (h != Other)
+            out->values[h].push_back(trim(value));
+        return true;
+    };
+    std::size_t pos = lineEnd == string_view::npos ? head.size() : lineEnd + 2;
+    const char *valueStart = nullptr;
+    while (pos < head.size()) {
+        std::size_t end = head.find("\r\n", pos);
+        if (end == string_view::npos)
+            end = head.size();
+        const string_view line = head.substr(pos, end - pos);
+        if (line.empty())
+            return V::Malformed;
+        if (line.front() == ' ' || line.front() == '\t') {
+            if (name.empty())
+                return V::Malformed;
+            value = string_view(valueStart, line.data() + line.size() - valueStart);
+        } else {
+            take();
+            const std::size_t colon = line.find(':');
+            if (colon == string_view::npos || !isToken(trim(line.substr(0, colon))))
+                return V::Malformed;
+            name = trim(line.substr(0, colon));
+            value = line.substr(colon + 1);
+            valueStart = value.data();
+        }
+        pos = end + 2;
+    }
+    take();
+
+    const auto &v = out->values;
+    if (v[Via].empty() || v[From].size() != 1 || v[To].size() != 1 || v[CallId].size() != 1 || v[CSeq].size() != 1
+        || v[ContentLength].size() > 1)
+        return V::MissingHeader;
+    if (v[CallId][0].empty() || v[CallId][0].find_first_of(" \t") != string_view::npos || !hasSipUri(v[From][0])
+        || !hasSipUri(v[To][0]))
+        return V::Malformed;
+    for (string_view via : v[Via])
+        if (!startsNoCase(via, "SIP/2.0/"))
+            return V::Malformed;
+    // CSeq: a number below 2^31 and a method, the request's own.
+    const string_view cseq = v[CSeq][0];
+    const std::size_t gap = cseq.find_first_of(" \t");
+    if (gap == string_view::npos || !isDigits(cseq.substr(0, gap), 10) || std::stoull(std::string(cseq.substr(0, gap))) > 0x7FFFFFFFull)
+        return V::Malformed;
+    const string_view cseqMethod = trim(cseq.substr(gap));
+    if (!isToken(cseqMethod) || (out->request && cseqMethod != out->method))
+        return V::Malformed;
+    // On UDP the datagram is the whole message: a length that says more (or
+    // less) than it carries is a forgery or a fragment.
+    if (!v[ContentLength].empty()) {
+        const string_view length = v[ContentLength][0];
+        if (!isDigits(length, 5) || std::stoul(std::string(length)) != bodySize)
+            return V::BadLength;
+    }
+    return out->request ? V::Request : V::Response;
+}
+
+// ---- the guarded sockets -------------------------------------------------
+
+using RecvFrom = ssize_t (*)(int, void *, size_t, int, sockaddr *, socklen_t *);
+using SendTo = ssize_t (*)(int, const void *, size_t, int, const sockaddr *, socklen_t);
+
+RecvFrom realRecvFrom()
+{
+    static const auto real = reinterpret_cast<RecvFrom>(dlsym(RTLD_NEXT, "recvfrom"));
+    return real;
+}
+
+SendTo realSendTo()
+{
+    static const auto real = reinterpret_cast<SendTo>(dlsym(RTLD_NEXT, "sendto"));
+    return real;
+}
+
+struct Peer {
+    sockaddr_storage address{};
+    socklen_t length = 0;
+};
+
+bool samePeer(const sockaddr *a, socklen_t alen, const Peer &p)
+{
+    return alen == p.length && std::memcmp(a, &p.address, alen) == 0;
+}
+
+// The ports of a sockaddr_in / sockaddr_in6, with the address, compared as
+// bytes: sockaddr_storage holds zero padding after them.
+Peer peerOf(const sockaddr *a, socklen_t len)
+{
+    Peer p;
+    if (!a)
+        return p;
+    if (a->sa_family == AF_INET && len >= sizeof(sockaddr_in)) {
+        auto *in = reinterpret_cast<sockaddr_in *>(&p.address);
+        *in = {};
+        in->sin_family = AF_INET;
+        in->sin_port = reinterpret_cast<const sockaddr_in *>(a)->sin_port;
+        in->sin_addr = reinterpret_cast<const sockaddr_in *>(a)->sin_addr;
+        p.length = sizeof(sockaddr_in);
+    } else if (a->sa_family == AF_INET6 && len >= sizeof(sockaddr_in6)) {
+        auto *in6 = reinterpret_cast<sockaddr_in6 *>(&p.address);
+        *in6 = {};
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = reinterpret_cast<const sockaddr_in6 *>(a)->sin6_port;
+        in6->sin6_addr = reinterpret_cast<const sockaddr_in6 *>(a)->sin6_addr;
+        p.length = sizeof(sockaddr_in6);
+    }
+    return p;
+}
+
+struct Guarded {
+    int port = 0;
+    bool anyone = false;
+    std::vector<Peer> peers;       // the addresses the engine sent to, newest last
+    std::vector<std::string> calls; // the Call-IDs it sent, newest last
+};
+
+constexpr std::size_t kMaxPeers = 16;
+constexpr std::size_t kMaxCalls = 64;
+
+template <typename T, typename Same>
+void remember(std::vector<T> &list, T item, std::size_t max, Same same)
+{
+    auto it = std::find_if(list.begin(), list.end(), [&](const T &x) { return same(x, item); });
+    if (it != list.end())
+        list.erase(it);
+    else if (list.size() >= max)
+        list.erase(list.begin());
+    list.push_back(std::move(item));
+}
+constexpr int kForbiddenPerSecond = 10;
+
+std::mutex g_mutex;
+std::vector<Guarded> g_guarded;
+std::atomic<int> g_count{0};
+std::atomic<long> g_refused{0};
+
+int localPort(int fd)
+{
+    sockaddr_storage local{};
+    socklen_t len = sizeof local;
+    if (getsockname(fd, reinterpret_cast<sockaddr *>(&local), &len) != 0)
+        return 0;
+    if (local.ss_family == AF_INET)
+        return ntohs(reinterpret_cast<sockaddr_in *>(&local)->sin_port);
+    if (local.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<sockaddr_in6 *>(&local)->sin6_port);
+    return 0;
+}
+
+bool isDatagramSocket(int fd)
+{
+    int type = 0;
+    socklen_t len = sizeof type;
+    return getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &len) == 0 && type == SOCK_DGRAM;
+}
+
+// The guard for this socket; null for every other descriptor.
+Guarded *guardOf(int fd)
+{
+    if (g_count.load(std::memory_order_relaxed) == 0)
+        return nullptr;
+    const int port = localPort(fd);
+    if (port == 0)
+        return nullptr;
+    for (Guarded &g : g_guarded)
+        if (g.port == port)
+            return isDatagramSocket(fd) ? &g : nullptr;
+    return nullptr;
+}
+
+bool mayForbid()
+{
+    using Clock = std::chrono::steady_clock;
+    static Clock::time_point second;
+    static int sent = 0;
+    const auto now = Clock::now();
+    if (now - second >= std::chrono::seconds(1)) {
+        second = now;
+        sent = 0;
+    }
+    return sent++ < kForbiddenPerSecond;
+}
+
+// Reads past every datagram the engine must not see; then the caller's own
+// read finds a good one, or nothing (EAGAIN) on the non-blocking socket.
+ssize_t receiveGuarded(Guarded &g, int fd, void *buf, size_t len, int flags, sockaddr *from, socklen_t *fromLen)
+{
+    static thread_local std::vector<char> scratch(SipDoor::kMaxDatagram + 1);
+    for (;;) {
+        sockaddr_storage source{};
+        socklen_t sourceLen = sizeof source;
+        const ssize_t n = realRecvFrom()(fd, scratch.data(), scratch.size(), MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT,
+                                         reinterpret_cast<sockaddr *>(&source), &sourceLen);
+        if (n < 0)
+            return n;
+        const auto *src = reinterpret_cast<const sockaddr *>(&source);
+        const Peer peer = peerOf(src, sourceLen);
+        const bool known = std::any_of(g.peers.begin(), g.peers.end(),
+                                       [&](const Peer &p) { return samePeer(reinterpret_cast<const sockaddr *>(&peer.address), peer.length, p); });
+        const std::size_t size = static_cast<std::size_t>(n);
+        Outline o;
+        const SipDoor::Verdict verdict =
+            size > SipDoor::kMaxDatagram ? SipDoor::Verdict::TooLarge : outline(scratch.data(), size, &o);
+        const bool wellFormed = SipDoor::Admits(verdict);
+        // A far end that sends its in-dialog requests straight to us (a
+        // provider that does not stay in the path) is known by the call.
+        const bool ourCall = wellFormed && verdict != SipDoor::Verdict::Keepalive
+                             && std::find(g.calls.begin(), g.calls.end(), o.values[CallId][0]) != g.calls.end();
+        const bool welcome = known || ourCall || (g.anyone && verdict == SipDoor::Verdict::Request);
+        if (wellFormed && welcome)
+            return realRecvFrom()(fd, buf, len, flags, from, fromLen);
+        if (verdict == SipDoor::Verdict::Request && mayForbid()) {
+            const QByteArray answer = SipDoor::Forbidden(scratch.data(), size);
+            if (!answer.isEmpty())
+                realSendTo()(fd, answer.constData(), static_cast<size_t>(answer.size()), MSG_DONTWAIT, src, sourceLen);
+        }
+        g_refused.fetch_add(1, std::memory_order_relaxed);
+        char discard;
+        realRecvFrom()(fd, &discard, 1, MSG_DONTWAIT, nullptr, nullptr);
+    }
+}
+
+// What the engine sends tells the door whom it talks to and in which calls.
+void learn(Guarded &g, const void *buf, size_t len, const sockaddr *to, socklen_t toLen)
+{
+    const Peer peer = peerOf(to, toLen);
+    if (peer.length != 0)
+        remember(g.peers, peer, kMaxPeers, [](const Peer &a, const Peer &b) {
+            return samePeer(reinterpret_cast<const sockaddr *>(&a.address), a.length, b);
+        });
+    Outline o;
+    const auto verdict = outline(static_cast<const char *>(buf), len, &o);
+    if (verdict == SipDoor::Verdict::Request || verdict == SipDoor::Verdict::Response)
+        remember(g.calls, std::string(o.values[CallId][0]), kMaxCalls, std::equal_to<>());
+}
+
+} // namespace
+
+SipDoor::Verdict SipDoor::Judge(const char *data, std::size_t size)
+{
+    Outline o;
+    return outline(data, size, &o);
+}
+
+QByteArray SipDoor::Forbidden(const char *request, std::size_t size)
+{
+    Outline o;
+    if (outline(request, size, &o) != Verdict::Request || o.method == "ACK")
+        return {};
+    auto bytes = [](string_view s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); };
+    QByteArray out = "SIP/2.0 403 Forbidden\r\n";
+    for (string_view via : o.values[Via])
+        out += "Via: " + bytes(via) + "\r\n";
+    out += "From: " + bytes(o.values[From][0]) + "\r\n";
+    QByteArray to = bytes(o.values[To][0]);
+    if (!to.contains(";tag=") && !to.contains(";TAG="))
+        to += ";tag=door";
+    out += "To: " + to + "\r\n";
+    out += "Call-ID: " + bytes(o.values[CallId][0]) + "\r\n";
+    out += "CSeq: " + bytes(o.values[CSeq][0]) + "\r\n";
+    out += "Content-Length: 0\r\n\r\n";
+    return out;
+}
+
+void SipDoor::Guard(int localPort, bool anyone)
+{
+    std::lock_guard lock(g_mutex);
+    for (Guarded &g : g_guarded)
+        if (g.port == localPort) {
+            g.anyone = anyone;
+            return;
+        }
+    g_guarded.push_back({localPort, anyone, {}, {}});
+    g_count.store(static_cast<int>(g_guarded.size()));
+}
+
+void SipDoor::Release(int localPort)
+{
+    std::lock_guard lock(g_mutex);
+    g_guarded.erase(std::remove_if(g_guarded.begin(), g_guarded.end(), [&](const Guarded &g) { return g.port == localPort; }),
+                    g_guarded.end());
+    g_count.store(static_cast<int>(g_guarded.size()));
+}
+
+long SipDoor::Refused()
+{
+    return g_refused.load();
+}
+
+} // namespace rtc::lp
+
+// The process's own recvfrom and sendto: the SIP stack reaches the C
+// library through these, so its socket can be guarded without a change to
+// the stack. Every other descriptor passes straight through.
+extern "C" ssize_t recvfrom(int fd, void *buf, size_t len, int flags, sockaddr *from, socklen_t *fromLen)
+{
+    using namespace rtc::lp;
+    if (g_count.load(std::memory_order_relaxed) != 0) {
+        std::unique_lock lock(g_mutex);
+        if (Guarded *g = guardOf(fd))
+            return receiveGuarded(*g, fd, buf, len, flags, from, fromLen);
+    }
+    return realRecvFrom()(fd, buf, len, flags, from, fromLen);
+}
+
+extern "C" ssize_t sendto(int fd, const void *buf, size_t len, int flags, const sockaddr *to, socklen_t toLen)
+{
+    using namespace rtc::lp;
+    if (g_count.load(std::memory_order_relaxed) != 0 && to) {
+        std::lock_guard lock(g_mutex);
+        if (Guarded *g = guardOf(fd))
+            learn(*g, buf, len, to, toLen);
+    }
+    return realSendTo()(fd, buf, len, flags, to, toLen);
+}

@@ -1,0 +1,308 @@
+// The engine as a hostile peer on the same host meets it: datagrams that
+// crashed it, silenced it or made it grow, sent straight to its SIP port,
+// some forged with the provider's address as their source (raw sockets, so
+// as root only). Afterwards it must still be registered and ring for a call
+// through the provider.
+#include "rtc/linphone/SipDoor.h"
+#include "tests/rtc/EngineTestSupport.h"
+#include "tests/support/LocalProvider.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/ip.h>
+#include <netinet/udp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace rtc;
+
+namespace {
+constexpr int kWaitMs = 10000;
+
+long rssKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+QByteArray request(const QByteArray &method, int port, const QByteArray &callIdLine, const QByteArray &extra = {},
+                   const QByteArray &body = {}, int length = -1)
+{
+    return method + " sip:alice@127.0.0.1:" + QByteArray::number(port) + " SIP/2.0\r\n"
+           + "Via: SIP/2.0/UDP 127.0.0.1:9;branch=z9hG4bK" + QByteArray::number(QRandomGenerator::global()->generate())
+           + "\r\nFrom: <sip:eve@127.0.0.1>;tag=1\r\nTo: <sip:alice@127.0.0.1>\r\n" + callIdLine + "CSeq: 1 " + method
+           + "\r\nMax-Forwards: 70\r\n" + extra + "Content-Length: " + QByteArray::number(length < 0 ? body.size() : length)
+           + "\r\n\r\n" + body;
+}
+
+// A plain UDP socket on 127.0.0.1: a stranger.
+struct Stranger {
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    Stranger()
+    {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local);
+    }
+    ~Stranger() { ::close(fd); }
+    void send(int port, const QByteArray &bytes) const
+    {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(quint16(port));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::sendto(fd, bytes.constData(), size_t(bytes.size()), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+    }
+    // Waits with the event loop running: the engine answers from it.
+    QByteArray receive(int waitMs) const
+    {
+        QByteArray buf(65536, '\0');
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < waitMs) {
+            const ssize_t n = ::recv(fd, buf.data(), size_t(buf.size()), MSG_DONTWAIT);
+            if (n > 0)
+                return buf.left(n);
+            QTest::qWait(20);
+        }
+        return {};
+    }
+};
+
+// Datagrams with a source address of our choosing, through a raw socket.
+struct Forger {
+    int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_RAW);
+    ~Forger()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    bool ok() const { return fd >= 0; }
+    void send(int fromPort, int toPort, const QByteArray &payload) const
+    {
+        QByteArray packet(int(sizeof(iphdr) + sizeof(udphdr)) + payload.size(), '\0');
+        auto *ip = reinterpret_cast<iphdr *>(packet.data());
+        auto *udp = reinterpret_cast<udphdr *>(packet.data() + sizeof(iphdr));
+        ip->version = 4;
+        ip->ihl = 5;
+        ip->ttl = 64;
+        ip->protocol = IPPROTO_UDP;
+        ip->tot_len = htons(quint16(packet.size()));
+        ip->saddr = ip->daddr = htonl(INADDR_LOOPBACK);
+        udp->source = htons(quint16(fromPort));
+        udp->dest = htons(quint16(toPort));
+        udp->len = htons(quint16(sizeof(udphdr) + size_t(payload.size())));
+        udp->check = 0; // none: allowed for UDP over IPv4
+        std::memcpy(packet.data() + sizeof(iphdr) + sizeof(udphdr), payload.constData(), size_t(payload.size()));
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::sendto(fd, packet.constData(), size_t(packet.size()), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+    }
+};
+
+// A random change of a real request: bytes flipped, cut, doubled or
+// dropped lines, a length that lies, a header of junk.
+QByteArray mutate(QByteArray m)
+{
+    auto *rng = QRandomGenerator::global();
+    const int changes = 1 + rng->bounded(4);
+    for (int i = 0; i < changes && !m.isEmpty(); ++i) {
+        const int at = rng->bounded(m.size());
+        switch (rng->bounded(8)) {
+        case 0: m[at] = char(rng->bounded(256)); break;
+        case 1: m.truncate(at); break;
+        case 2: m.insert(at, m.mid(rng->bounded(m.size()), rng->bounded(64))); break;
+        case 3: m.remove(at, rng->bounded(32)); break;
+        case 4: {
+            QList<QByteArray> lines = m.split('\n');
+            lines.removeAt(rng->bounded(int(lines.size())));
+            m = lines.join('\n');
+            break;
+        }
+        case 5: m.replace("Content-Length: ", "Content-Length: " + QByteArray::number(rng->bounded(100000)) + "\r\nX-: "); break;
+        case 6: {
+            QByteArray junk(rng->bounded(1, 200), '\0');
+            for (char &c : junk)
+                c = char(rng->bounded(256));
+            m.insert(m.indexOf("\r\n") + 2, "X-Junk: " + junk + "\r\n");
+            break;
+        }
+        default: m.insert(at, QByteArray(rng->bounded(1, 8), "\r\n:;<>\"@"[rng->bounded(8)])); break;
+        }
+    }
+    return m;
+}
+} // namespace
+
+class TestSipDoorEndToEnd : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<LocalProvider> provider_;
+    std::unique_ptr<TestClient> alice_, bob_;
+    std::shared_ptr<IRTCProfile> bobProfile_;
+    int port_ = 0; // alice's SIP port
+
+    QString states() const
+    {
+        QStringList list;
+        for (const RecordedEvent &e : alice_->events.events)
+            if (e.type == RTCE_REGISTRATION_STATE_CHANGE)
+                list << QStringLiteral("%1/%2").arg(e.state).arg(e.code);
+        return list.join(QLatin1Char(' '));
+    }
+
+    // Registered, and rings for a call through the provider: Bob's, not one
+    // that a forged INVITE may have started.
+    void aliceStillWorks()
+    {
+        QVERIFY2(alice_->registered(), qPrintable(states()));
+        QVERIFY(!provider_->contacts("alice").isEmpty());
+        const auto seen = alice_->events.events.size();
+        std::shared_ptr<IRTCSession> out;
+        QCOMPARE(bob_->client->CreateSession(RTCST_PC_TO_PHONE, {}, bobProfile_, RTCCS_FORCE_PROFILE, &out), S_OK);
+        QCOMPARE(out->AddParticipant("sip:alice@" + provider_->hostPort(), "Bob", nullptr), S_OK);
+        auto bobRings = [this, seen] {
+            for (auto i = seen; i < alice_->events.events.size(); ++i) {
+                const RecordedEvent &e = alice_->events.events[i];
+                if (e.type != RTCE_SESSION_STATE_CHANGE || e.state != RTCSS_INCOMING || !e.session)
+                    continue;
+                std::shared_ptr<IRTCCollection> list;
+                std::shared_ptr<IRTCParticipant> caller;
+                QString uri;
+                if (Succeeded(e.session->get_Participants(&list)) && Succeeded(list->get_Item(1, &caller)) && caller
+                    && Succeeded(caller->get_UserURI(&uri)) && uri.startsWith(QStringLiteral("sip:bob@")))
+                    return true;
+            }
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(bobRings(), kWaitMs);
+        QCOMPARE(out->Terminate(RTCTR_NORMAL), S_OK);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        provider_ = std::make_unique<LocalProvider>();
+        QVERIFY2(provider_->start(), qPrintable(provider_->error()));
+        alice_ = std::make_unique<TestClient>();
+        bob_ = std::make_unique<TestClient>();
+        QCOMPARE(alice_->start(), S_OK);
+        QCOMPARE(bob_->start(), S_OK);
+        QVERIFY(alice_->enable(provisionXml("alice", "alice-secret", provider_->hostPort(), 300)));
+        bobProfile_ = bob_->enable(provisionXml("bob", "bob-secret", provider_->hostPort(), 300));
+        QTRY_VERIFY_WITH_TIMEOUT(alice_->registered() && bob_->registered(), kWaitMs);
+        const QString contact = provider_->contacts("alice").value(0);
+        port_ = QRegularExpression(QStringLiteral("@127\\.0\\.0\\.1:(\\d+)")).match(contact).captured(1).toInt();
+        QVERIFY2(port_ > 0, qPrintable(contact));
+    }
+
+    void cleanupTestCase()
+    {
+        alice_.reset();
+        bob_.reset();
+        provider_.reset();
+    }
+
+    void strangersAreRefusedAndCannotCrashIt()
+    {
+        Stranger eve;
+        const long refused = lp::SipDoor::Refused();
+        eve.send(port_, request("OPTIONS", port_, "Call-ID: x1@eve\r\n"));
+        const QByteArray answer = eve.receive(kWaitMs);
+        QVERIFY2(answer.startsWith("SIP/2.0 403 Forbidden\r\n"), answer.constData());
+        // The requests that crashed the engine (no Call-ID).
+        eve.send(port_, request("MESSAGE", port_, {}, "Content-Type: text/plain\r\n", "hi"));
+        eve.send(port_, request("REFER", port_, {}, "Refer-To: <sip:x@127.0.0.1>\r\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(lp::SipDoor::Refused() >= refused + 3, kWaitMs);
+        aliceStillWorks();
+    }
+
+    void forgeriesFromTheProviderCannotCrashOrSilenceIt()
+    {
+        Forger mallory;
+        if (!mallory.ok())
+            QSKIP("raw sockets need root: the datagrams forged with the provider's address are not sent");
+        const int from = provider_->port();
+        const long refused = lp::SipDoor::Refused();
+        mallory.send(from, port_, request("MESSAGE", port_, {}, "Content-Type: text/plain\r\n", "hi"));
+        mallory.send(from, port_, request("REFER", port_, {}, "Refer-To: <sip:x@127.0.0.1>\r\n"));
+        // A length promising far more than comes: before, every later
+        // datagram from the provider was glued onto this one.
+        mallory.send(from, port_, request("OPTIONS", port_, "Call-ID: x2@eve\r\n", {}, "v=0", 5000));
+        QTRY_VERIFY_WITH_TIMEOUT(lp::SipDoor::Refused() >= refused + 3, kWaitMs);
+        aliceStillWorks();
+    }
+
+    void trafficFromStrangersDoesNotMakeItGrow()
+    {
+        QTest::qWait(500);
+        const long before = rssKb();
+        for (int i = 0; i < 10000; ++i) {
+            Stranger s; // a fresh source port each time
+            s.send(port_, request("OPTIONS", port_, "Call-ID: f" + QByteArray::number(i) + "@eve\r\n"));
+            if (i % 500 == 0)
+                QCoreApplication::processEvents(); // the engine reads as a real one would
+        }
+        Stranger big;
+        for (int i = 0; i < 60; ++i)
+            big.send(port_, request("OPTIONS", port_, "Call-ID: big@eve\r\n", "X-Big: " + QByteArray(60000, 'a') + "\r\n"));
+        QTest::qWait(2000);
+        const long grown = rssKb() - before;
+        qInfo("resident memory after 10,000 strangers and 60 huge datagrams: %+ld kB", grown);
+        QVERIFY2(grown < 10 * 1024, qPrintable(QString::number(grown)));
+        aliceStillWorks();
+    }
+
+    void fuzzedRequestsLeaveItStanding()
+    {
+        const int seconds = qEnvironmentVariableIntValue("SOFTPHONE_FUZZ_SECONDS") > 0
+                                ? qEnvironmentVariableIntValue("SOFTPHONE_FUZZ_SECONDS")
+                                : 60;
+        const QByteArray sdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n"
+                               "m=audio 4000 RTP/AVP 0\r\na=rtpmap:0 PCMU/8000\r\n";
+        const QList<QByteArray> seeds = {
+            request("INVITE", port_, "Call-ID: z1@eve\r\n", "Contact: <sip:eve@127.0.0.1:9>\r\nContent-Type: application/sdp\r\n", sdp),
+            request("OPTIONS", port_, "Call-ID: z2@eve\r\n"),
+            request("MESSAGE", port_, "Call-ID: z3@eve\r\n", "Content-Type: text/plain\r\n", "hello"),
+            request("BYE", port_, "Call-ID: z4@eve\r\n"),
+            request("NOTIFY", port_, "Call-ID: z5@eve\r\n", "Event: message-summary\r\nSubscription-State: active\r\n"),
+            request("REFER", port_, "Call-ID: z6@eve\r\n", "Refer-To: <sip:x@127.0.0.1>\r\n"),
+        };
+        Forger mallory;
+        Stranger eve;
+        const int from = provider_->port();
+        QElapsedTimer clock;
+        clock.start();
+        long sent = 0;
+        while (clock.elapsed() < seconds * 1000) {
+            for (int i = 0; i < 50; ++i, ++sent) {
+                const QByteArray m = mutate(seeds[int(sent % seeds.size())]);
+                if (mallory.ok())
+                    mallory.send(from, port_, m);
+                else
+                    eve.send(port_, m);
+            }
+            QTest::qWait(5);
+        }
+        qInfo("%ld mutated requests in %d s, %s", sent, seconds,
+              mallory.ok() ? "forged with the provider's address" : "from a stranger's port");
+        QTest::qWait(1000);
+        aliceStillWorks();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSipDoorEndToEnd)
+#include "tst_sipdoor_e2e.moc"
