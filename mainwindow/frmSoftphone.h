@@ -57,9 +57,6 @@ public:
     // The alias dialog while it is open.
     frmAlias *AliasWindow() const;
 
-    TrayControl *Tray() const { return tray_; }
-    clsTooltip *Tooltips() const { return tooltips_.get(); }
-
     // Control by name ("Picture6", "lblMsg", "picmic_1"); null when absent.
     QWidget *Control(const QString &name) const { return controls_.Control(name); }
     PictureBox *Picture(const QString &name) const { return qobject_cast<PictureBox *>(Control(name)); }
