@@ -4,10 +4,12 @@
 #include "platform/QtMessageBox.h"
 #include "platform/QtScreenMetrics.h"
 #include "platform/QtSoundOutput.h"
+#include "platform/QtTrayIcon.h"
+#include "platform/DBusNotifier.h"
 
 // The program's real services, wired for the phone window: the settings
-// file, message boxes, the screen, the speaker and the engine on
-// liblinphone. The program and the benchmark driver start the phone alike.
+// file, message boxes, the screen, the speaker, the notification area, the
+// desktop's notifications and the engine on liblinphone. The program and the benchmark driver start the phone alike.
 class Program {
 public:
     // Names the application (the settings and data folders follow from the
@@ -21,4 +23,6 @@ public:
     platform::QtMessageBox messages;
     platform::QtScreenMetrics screen;
     platform::QtSoundOutput sound;
+    platform::QtTrayIcon tray;
+    platform::DBusNotifier notifier;
 };

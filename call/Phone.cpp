@@ -120,7 +120,7 @@ void Phone::Shutdown()
     if (shutDown_)
         return;
     shutDown_ = true;
-    ring->stop();
+    stopRinging();
     tmrConnected->stop();
     auto client = std::move(state.objRTCClient);
     if (!client)

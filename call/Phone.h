@@ -102,6 +102,10 @@ signals:
     void EndCallEnabled(bool enabled);
     // A call rings: the window comes up.
     void RestoreWindow();
+    // The call that came in rings, from the caller named (may be empty);
+    // RingingEnded follows once it is answered, refused or given up.
+    void CallRinging(const QString &caller);
+    void RingingEnded();
     // A message for the user, shown and closed before the phone goes on.
     // An empty title means the program's own.
     void Message(const QString &text, const QString &title, platform::MsgIcon icon);
@@ -111,6 +115,8 @@ private:
     void showError(rtc::HRESULT hr);
     void pause(int milliseconds);
     void addRecentCall(const QString &number, int hours, int minutes, int seconds);
+    // Stops the ring; the first stop after a call rang says RingingEnded.
+    void stopRinging();
 
     Services services_;
     Account account_;
@@ -118,5 +124,6 @@ private:
     QString status_;
     QString dtmfSent_;     // the keys sent to the far end in the latest call
     bool dialling_ = false; // MakeCall is sounding a number
+    bool ringing_ = false;  // a call rings and RingingEnded is still owed
     bool shutDown_ = false;
 };

@@ -110,7 +110,7 @@ void Phone::EndKey(const QString &number)
         state.objSession->Terminate(rtc::RTCTR_BUSY);
         if (state.objRTCClient)
             state.objRTCClient->PlayRing(rtc::RTCRT_PHONE, false);
-        ring->stop();
+        stopRinging();
     } else {
         state.objSession->Terminate(rtc::RTCTR_NORMAL);
     }
@@ -150,10 +150,10 @@ void Phone::OnSessionStateChange(rtc::IRTCSessionStateChangeEvent *pevent)
         dtmfSent_.clear();
         std::shared_ptr<rtc::IRTCCollection> participants;
         long count = 0;
+        QString name;
         if (rtc::Succeeded(session->get_Participants(&participants)) && participants
             && rtc::Succeeded(participants->get_Count(&count)) && count == 1) {
             std::shared_ptr<rtc::IRTCParticipant> caller;
-            QString name;
             if (rtc::Succeeded(participants->get_Item(1, &caller)) && caller) {
                 state.objParticipant = caller;
                 caller->get_Name(&name);
@@ -161,19 +161,21 @@ void Phone::OnSessionStateChange(rtc::IRTCSessionStateChangeEvent *pevent)
             }
         }
         ring->start();
+        ringing_ = true;
+        emit CallRinging(name);
         break;
     }
     case rtc::RTCSS_ANSWERING:
         SetStatusText(QStringLiteral("ANSWERING"));
-        ring->stop();
+        stopRinging();
         break;
     case rtc::RTCSS_INPROGRESS:
         SetStatusText(QStringLiteral("INPROGRESS"));
-        ring->stop();
+        stopRinging();
         break;
     case rtc::RTCSS_CONNECTED:
         SetStatusText(QStringLiteral("CONNECTED"));
-        ring->stop();
+        stopRinging();
         state.intConnectedSeconds = state.timehr = state.timemin = 0;
         tmrConnected->start();
         emit InCallControls();
@@ -181,7 +183,7 @@ void Phone::OnSessionStateChange(rtc::IRTCSessionStateChangeEvent *pevent)
     case rtc::RTCSS_DISCONNECTED:
         state.objSession.reset();
         state.objParticipant.reset();
-        ring->stop();
+        stopRinging();
         SetStatusText(QStringLiteral("DISCONNECTED"));
         // The next call that never connects is recorded as 0:0:0, not
         // with this call's time.
@@ -202,6 +204,15 @@ void Phone::OnMediaEvent(rtc::IRTCMediaEvent *pevent)
     if (pevent) {
         pevent->get_MediaType(&media);
         pevent->get_EventType(&type);
+    }
+}
+
+void Phone::stopRinging()
+{
+    ring->stop();
+    if (ringing_) {
+        ringing_ = false;
+        emit RingingEnded();
     }
 }
 

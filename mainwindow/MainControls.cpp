@@ -4,6 +4,7 @@
 #include "mainwindow/PictureBox.h"
 #include "platform/IScreenMetrics.h"
 #include "resources/Artwork.h"
+#include "skin/clsTooltip.h"
 
 #include <QLineEdit>
 
@@ -102,3 +103,20 @@ void MainControls::Place(const platform::IScreenMetrics *screen)
     byName_.value(QStringLiteral("Picture1"))->lower();
 }
 
+
+void MainControls::AddTooltips(clsTooltip &tips) const
+{
+    static const char *const tools[] = {"Picture6",  "Picture11", "Picture2",  "Picture3",
+                                        "Picture16", "Picture17", "Picture8",  "Picture13",
+                                        "Picture41", "Picture40", "cmbPhoneNo", "Picture9"};
+    for (const char *name : tools) {
+        clsTooltip::ToolSettings s;
+        s.TOOLTIPTEXT = ControlLayout::ToolTip(QLatin1String(name));
+        s.ShowMode = 1; // rolls out from left to right
+        s.Margin = 5;
+        s.CenteredTooltip = true;
+        tips.AddTool(Control(QLatin1String(name)), s);
+    }
+    for (const char *name : {"Picture4", "Picture7"})
+        Control(QLatin1String(name))->setToolTip(ControlLayout::ToolTip(QLatin1String(name)));
+}

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QString>
 
+class clsTooltip;
 namespace platform {
 class IScreenMetrics;
 }
@@ -20,6 +21,10 @@ public:
     void Place(const platform::IScreenMetrics *screen);
 
     QWidget *Control(const QString &name) const { return byName_.value(name); }
+
+    // The twelve tools with their tips, centred under each control and
+    // rolling out; the home-page and help pictures keep tips of their own.
+    void AddTooltips(clsTooltip &tips) const;
 
     QLabel *lblMsg = nullptr;
     QLabel *lblBalance = nullptr;

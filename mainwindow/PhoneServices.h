@@ -1,8 +1,10 @@
 #pragma once
 #include "call/Phone.h"
+#include "platform/IDesktopNotifier.h"
 #include "platform/IMessageBox.h"
 #include "platform/IScreenMetrics.h"
 #include "platform/ISettingsStore.h"
+#include "platform/ITrayIcon.h"
 
 #include <functional>
 
@@ -13,6 +15,10 @@ struct PhoneServices {
     platform::ISettingsStore *settings = nullptr;
     platform::IMessageBox *messages = nullptr;
     platform::IScreenMetrics *screen = nullptr;
+    // The notification area (none: the window only minimises) and the
+    // desktop's notifications (none: a call is announced by the window alone).
+    platform::ITrayIcon *tray = nullptr;
+    platform::IDesktopNotifier *notifier = nullptr;
     // The RTC client, the key tones and the data folder (call history and
     // phone book; empty keeps neither).
     Phone::Services phone;

@@ -5,13 +5,16 @@
 #include "account/frmLogin.h"
 #include "call/NumberKeys.h"
 #include "history/frmRecent.h"
+#include "mainwindow/CallNotice.h"
 #include "mainwindow/ControlLayout.h"
 #include "mainwindow/HoverButtons.h"
 #include "mainwindow/NumberBox.h"
+#include "mainwindow/TrayControl.h"
 #include "phonebook/frmPhoneBook.h"
 #include "platform/ISingleInstance.h"
 #include "resources/Artwork.h"
 #include "skin/SkinnedWindow.h"
+#include "skin/clsTooltip.h"
 #include "skin/modMoveForm.h"
 #include "skin/modShape.h"
 
@@ -60,7 +63,20 @@ void frmSoftphone::connectControls()
     connect(&phone_, &Phone::InCallControls, this, &frmSoftphone::SetInCallControls);
     connect(&phone_, &Phone::IdleControls, this, &frmSoftphone::SetIdleControls);
     connect(&phone_, &Phone::EndCallEnabled, Control(QStringLiteral("Picture8")), &QWidget::setEnabled);
-    connect(&phone_, &Phone::RestoreWindow, this, &frmSoftphone::RestoreWindow);
+    // A call brings the window back from the tray; one that found it away
+    // is announced on the desktop too.
+    tray_ = new TrayControl(this, services_.tray);
+    notice_ = new CallNotice(services_.notifier, this);
+    connect(&phone_, &Phone::RestoreWindow, tray_, &TrayControl::CallCame);
+    connect(tray_, &TrayControl::CalledBack, notice_, &CallNotice::CallCame);
+    connect(&phone_, &Phone::CallRinging, notice_, &CallNotice::CallRinging);
+    connect(&phone_, &Phone::RingingEnded, notice_, &CallNotice::RingingEnded);
+    connect(notice_, &CallNotice::AnswerChosen, this, [this] {
+        if (phone_.StatusSaysIncoming())
+            Picture6_Click();
+    });
+    connect(notice_, &CallNotice::RefuseChosen, this, &frmSoftphone::Picture8_Click);
+    connect(tray_, &TrayControl::ExitChosen, this, &frmSoftphone::ExitApplication);
     connect(&phone_, &Phone::Message, this, &frmSoftphone::ShowMessage);
 
     // What the controls do.
@@ -69,7 +85,7 @@ void frmSoftphone::connectControls()
         {"Picture16", &frmSoftphone::Picture16_Click}, {"Picture17", &frmSoftphone::Picture17_Click},
         {"Picture2", &frmSoftphone::Picture2_Click},   {"Picture3", &frmSoftphone::Picture3_Click},
         {"Picture5", &frmSoftphone::Picture5_Click},   {"Picture11", &frmSoftphone::Picture11_Click},
-        {"Picture40", &frmSoftphone::Picture40_Click},
+        {"Picture40", &frmSoftphone::Picture40_Click}, {"Picture41", &frmSoftphone::Picture41_Click},
     };
     for (const auto &[name, handler] : buttons)
         connect(Picture(QLatin1String(name)), &PictureBox::Click, this, handler);
@@ -108,7 +124,8 @@ void frmSoftphone::Form_Load()
 {
     // 1. Controls to their places.
     controls_.Place(services_.screen);
-    // 2. The tray icon's record joins here with the tray.
+    // 2. The tray icon's record.
+    tray_->FillRecord(Artwork::iconPath());
 
     // 3. From here on a failing step ends the load quietly.
     // 4.
@@ -123,7 +140,9 @@ void frmSoftphone::Form_Load()
         modShape::MakeRoundedForm(this, *services_.screen);
     // 7.
     phone_.SetStatusText(QStringLiteral("Not logged in..."));
-    // 8. Tooltips and the mixer join here.
+    // 8. The tooltips; the mixer joins here.
+    tooltips_ = std::make_unique<clsTooltip>();
+    controls_.AddTooltips(*tooltips_);
     // 9. The outline of the skin replaces the rounded one.
     SkinnedWindow::ApplySkin(this, QImage(Artwork::skinPath(QStringLiteral("main"))));
 
@@ -251,12 +270,9 @@ int frmSoftphone::RunModal(QDialog &dialog)
     return services_.runModal ? services_.runModal(dialog) : dialog.exec();
 }
 
-void frmSoftphone::RestoreWindow()
+void frmSoftphone::Picture41_Click()
 {
-    // The tray's Show becomes this when the window can hide there.
-    showNormal();
-    raise();
-    activateWindow();
+    tray_->Picture41_Click();
 }
 
 void frmSoftphone::ShowMessage(const QString &text, const QString &title, platform::MsgIcon icon)
@@ -303,6 +319,8 @@ void frmSoftphone::Form_Unload()
     if (unloaded_)
         return;
     unloaded_ = true;
-    // The mixer, the tooltips and the tray icon are released here as they join.
+    // The mixer is released here as it joins.
+    tooltips_.reset();
+    tray_->RemoveIcon();
     phone_.Shutdown();
 }

@@ -10,7 +10,12 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
+class CallNotice;
 class HoverButtons;
+class TrayControl;
+class clsTooltip;
 class frmAlias;
 namespace platform {
 class ISingleInstance;
@@ -47,6 +52,7 @@ public:
     void Picture3_Click();
     void Picture5_Click();
     void Picture11_Click();
+    void Picture41_Click();
     bool IsHoverLit() const;
     // The alias dialog while it is open.
     frmAlias *AliasWindow() const;
@@ -69,7 +75,6 @@ private:
     void connectControls();
     void Picture40_Click() { close(); }
     void Form_Unload();
-    void RestoreWindow();
     void ShowMessage(const QString &text, const QString &title, platform::MsgIcon icon);
     // The login window, fresh each time; its account goes to the phone.
     void RunLogin(bool closeMode);
@@ -88,6 +93,9 @@ private:
     Phone phone_;
     MainControls controls_;
     HoverButtons *hover_ = nullptr;
+    TrayControl *tray_ = nullptr;
+    CallNotice *notice_ = nullptr;
+    std::unique_ptr<clsTooltip> tooltips_;
     QPointer<frmAlias> alias_;
     bool exiting_ = false;
     bool unloaded_ = false;

@@ -128,3 +128,42 @@ def find(app, name=None, role=None, description=None, where=None):
                 and (where is None or where(n))):
             return n
     return None
+
+
+class Popups:
+    """Menus as they pop up. A pop-up menu is no child of any window in the
+    tree, so it is caught by the event of its showing; the bus's events are
+    taken while waiting."""
+
+    def __init__(self):
+        self._seen = []
+        self._listener = Atspi.EventListener.new(self._on_event)
+        self._listener.register("object:state-changed:showing")
+
+    def _on_event(self, event):
+        try:
+            if event.detail1 and event.source.get_role_name() in ("popup menu", "menu"):
+                self._seen.append(event.source)
+        except GLib.Error:
+            pass
+
+    def wait(self, timeout=5.0):
+        """The items (nodes) of the next menu that shows, or None."""
+        self._seen.clear()
+        context = GLib.MainContext.default()
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            while context.iteration(False):
+                pass
+            for menu in self._seen:
+                try:
+                    items = [node(menu.get_child_at_index(i)) for i in range(menu.get_child_count())]
+                    if items and all(n.extents and n.extents[2] > 0 for n in items):
+                        return items
+                except GLib.Error:
+                    continue
+            time.sleep(0.02)
+        return None
+
+    def close(self):
+        self._listener.deregister("object:state-changed:showing")

@@ -1,6 +1,7 @@
 """One bring-up for the acceptance tests: a desktop of our own (a11y-session),
-a private Kamailio and PulseAudio, SIPp and linphonec far ends, and the
-built program run from a copy. Everything listens on 127.0.0.1 on free
+a private Kamailio and PulseAudio, SIPp and linphonec far ends, a
+notification area and a notification service when a test asks for them,
+and the built program run from a copy. Everything listens on 127.0.0.1 on free
 ports, lives in one temporary folder, and is stopped by PID, pass or fail.
 
     rig = Rig(program); rig.start()
@@ -9,6 +10,8 @@ ports, lives in one temporary folder, and is stopped by PID, pass or fail.
     rig.close()
 """
 import array
+import json
+import re
 import os
 import random
 import shutil
@@ -233,6 +236,77 @@ class Speaker:
                 for i in range(start, end - w + 1, w)]
 
 
+class Tray:
+    """trayer: a notification area (XEmbed) at the bottom right of the
+    screen. What it holds is read from the X server's window tree."""
+
+    def __init__(self, rig):
+        self.proc = rig.spawn(["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
+                               "--height", "32", "--SetDockType", "true", "--transparent", "false"],
+                              rig.work / "trayer.log")
+        check(wait_until(lambda: self._panel() is not None, 10),
+              f"the notification area did not come up: {tail(rig.work / 'trayer.log')}")
+
+    @staticmethod
+    def _tree():
+        out = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout
+        rows = []
+        for line in out.splitlines():
+            m = re.match(r"^(\s*)(0x[0-9a-f]+) .*?(\d+)x(\d+)[+-]-?\d+[+-]-?\d+\s+\+(-?\d+)\+(-?\d+)\s*$", line)
+            if m:
+                indent, wid, w, h, x, y = m.groups()
+                rows.append((len(indent), int(wid, 16), (int(x), int(y), int(w), int(h)), line))
+        return rows
+
+    def _panel(self):
+        rows = self._tree()
+        for i, (depth, _, _, line) in enumerate(rows):
+            if '("panel" "trayer")' in line:
+                inside = []
+                for d, wid, extents, _ in rows[i + 1:]:
+                    if d <= depth:
+                        break
+                    inside.append((wid, extents))
+                return inside
+        return None
+
+    def icons(self, pid):
+        """Where the program's icons sit in the area: (x, y, width, height)."""
+        out = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid)],
+                             capture_output=True, text=True).stdout
+        mine = {int(w) for w in out.split()}
+        return [extents for wid, extents in (self._panel() or []) if wid in mine and extents[2] > 1]
+
+
+class NotificationService:
+    """tests/acceptance/notification_server.py on the session bus: it shows
+    nothing, logs every notification and presses its buttons on demand."""
+
+    def __init__(self, rig):
+        self.log = rig.work / "notifications.log"
+        self.proc = rig.spawn(["/usr/bin/python3", "-B", str(HERE / "notification_server.py"), str(self.log)],
+                              rig.work / "notification_server.out")
+        check(wait_until(lambda: any(e["event"] == "ready" for e in self.events()), 10),
+              f"the notification service did not start: {tail(rig.work / 'notification_server.out')}")
+
+    def events(self):
+        try:
+            return [json.loads(line) for line in self.log.read_text().splitlines() if line.strip()]
+        except (OSError, ValueError):
+            return []
+
+    def shown(self):
+        return [e for e in self.events() if e["event"] == "notify"]
+
+    def closed(self, nid):
+        return any(e["event"] == "close" and e["id"] == nid for e in self.events())
+
+    def press(self, nid, key):
+        subprocess.run(["dbus-send", "--session", "--type=method_call", "--dest=org.freedesktop.Notifications",
+                        "/org/freedesktop/Notifications", "org.softphone.TestNotifications.Press",
+                        f"uint32:{nid}", f"string:{key}"], check=True, capture_output=True)
+
+
 class Phone:
     """The running program, read through AT-SPI and clicked with xdotool."""
 
@@ -411,6 +485,12 @@ class Rig:
 
     def linphonec(self, user, password):
         return Linphonec(self, user, password)
+
+    def tray(self):
+        return Tray(self)
+
+    def notifications(self):
+        return NotificationService(self)
 
     def speaker(self):
         return Speaker(self)

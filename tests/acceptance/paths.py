@@ -5,13 +5,16 @@ accessibility tree, the provider's log, the far ends, the speaker, files).
     /usr/bin/python3 -B paths.py TEST PATH/TO/softphone
 """
 import configparser
+import re
+import subprocess
 import sys
 import time
 
 import a11y
-from harness import (CALLEE, PHONE_PASSWORD, PHONE_USER, READY, Speaker, check, run,
+
+from harness import (CALLEE, CALLER, PHONE_PASSWORD, PHONE_USER, READY, Speaker, check, run,
                      wait_until)
-from xinput import click, double_click, key, type_text
+from xinput import click, click_at, double_click, key, move, move_to, type_text
 
 
 def return_in_number_box_dials(rig):
@@ -209,11 +212,125 @@ def first_start_login_by_keyboard(rig):
                               f" for {section}, not {value!r}")
 
 
+def hidden_in_the_tray_and_back(rig):
+    tray = rig.tray()
+    phone = rig.phone()
+    pid = phone.proc.pid
+
+    def on_screen():
+        return phone.find("Call") is not None
+
+    def hide():
+        phone.click("Hide")
+        check(a11y.wait_for(lambda: not on_screen(), 5), "the hide button left the phone window on screen")
+        check(wait_until(lambda: len(tray.icons(pid)) == 1, 5),
+              f"the hidden phone shows {len(tray.icons(pid))} icons in the notification area, not one")
+        x, y, w, h = tray.icons(pid)[0]
+        return x + w // 2, y + h // 2
+
+    icon = hide()
+    # The tip shows while the pointer rests on the icon.
+    move_to(icon[0] - 2, icon[1] - 2)
+    move_to(*icon)
+    check(phone.wait_node("TolviSoftphone", role="tool tip", timeout=5),
+          "resting on the icon shows no tip \"TolviSoftphone\"")
+    click_at(*icon)
+    check(a11y.wait_for(on_screen, 5), "a left click on the icon did not bring the phone window back")
+    check(wait_until(lambda: not tray.icons(pid), 5), "the icon stayed in the notification area after the phone came back")
+
+    # A call brings the window back by itself.
+    hide()
+    caller = rig.caller("uac_incoming.xml")
+    check(phone.wait_status("Incoming", 10) and on_screen(),
+          f"a call did not bring the hidden phone back: the display reads {phone.status()!r}")
+    check(not tray.icons(pid), "the icon stayed in the notification area when the call brought the phone back")
+    phone.click("End call")
+    check(caller.finished(10) is not None, "the red key did not end the call")
+
+    # The right button opens the menu; Exit ends the program and unregisters.
+    icon = hide()
+    popups = a11y.Popups()
+    click_at(*icon, button=3)
+    items = popups.wait(5)
+    popups.close()
+    names = [n.name for n in items or []]
+    check(names == ["Show", "Exit"], f"a right click on the icon opened the menu {names}, not ['Show', 'Exit']")
+    click(items[1])
+    check(wait_until(lambda: phone.proc.poll() is not None, 10), "Exit in the icon's menu did not end the program")
+    check(wait_until(lambda: not rig.registered(PHONE_USER), 10),
+          "after Exit the provider still has the phone registered")
+    check(not tray.icons(pid), "Exit left the phone's icon in the notification area")
+
+
+def window_state(phone):
+    """The phone window's state as the window manager keeps it (WM_STATE)."""
+    ids = subprocess.run(["xdotool", "search", "--all", "--pid", str(phone.proc.pid), "--name", "^Softphone$"],
+                         capture_output=True, text=True).stdout.split()
+    return " ".join(subprocess.run(["xprop", "-id", w, "WM_STATE"], capture_output=True, text=True).stdout
+                    for w in ids)
+
+
+def call_notification_answers(rig):
+    service = rig.notifications()
+    phone = rig.phone()
+    # No notification area on this desktop: the hide button only minimises,
+    # so the window stays within reach.
+    phone.click("Hide")
+    check(wait_until(lambda: "Iconic" in window_state(phone), 5),
+          f"without a notification area the hide button did not minimise the window: {window_state(phone)!r}")
+    caller = rig.caller("uac_incoming.xml")
+    check(wait_until(lambda: service.shown(), 10), "a call to the hidden phone showed no desktop notification")
+    check(len(service.shown()) == 1, f"one call showed {len(service.shown())} notifications")
+    note = service.shown()[0]
+    check(CALLER in note["body"], f"the notification does not name the caller {CALLER!r}: {note}")
+    check(note["actions"] == ["answer", "Answer", "refuse", "Refuse"],
+          f"the notification offers {note['actions']}, not Answer and Refuse")
+    service.press(note["id"], "answer")
+    check(wait_until(lambda: "SIP/2.0 200" in caller.messages(), 10),
+          f"Answer in the notification did not answer the call: the display reads {phone.status()!r}")
+    check(wait_until(lambda: service.closed(note["id"]), 5), "the notification stayed after the call was answered")
+
+
+def tooltip_rolls_out_under_call_key(rig):
+    phone = rig.phone()
+    call = phone.control("Call")
+    move(call)
+    pid = phone.proc.pid
+    # The tip's outline as the X server has it, sampled as it rolls out.
+    widths, window = [], None
+    deadline = time.monotonic() + 5
+    while time.monotonic() < deadline and not (widths and widths[-1][0] == widths[-1][1]):
+        if window is None:
+            out = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(pid), "--name",
+                                  "^Tooltip$"],
+                                 capture_output=True, text=True).stdout.split()
+            window = out[0] if out else None
+            continue
+        info = subprocess.run(["xwininfo", "-shape", "-id", window], capture_output=True, text=True).stdout
+        full = re.search(r"Width: (\d+)", info)
+        shape = re.search(r"shape extents:\s+(\d+)x", info)
+        if full and shape and "IsViewable" in info:
+            widths.append((int(shape.group(1)), int(full.group(1))))
+    tip = phone.wait_node("Click to Make Call", role="tool tip", timeout=5)
+    check(tip, "resting on the call key showed no tip \"Click to Make Call\"")
+    subprocess.run(["import", "-window", "root", str(rig.work / "tooltip.png")])
+    cx, cy, cw, ch = call.extents
+    tx, ty, tw, th = tip.extents
+    check(ty >= cy + ch and ty - (cy + ch) < 20 and abs((tx + tw / 2) - (cx + cw / 2)) <= 2,
+          f"the tip {tip.extents} is not centred under the call key {call.extents}")
+    seen = [w for w, _ in widths]
+    seen = [w for i, w in enumerate(seen) if i == 0 or w != seen[i - 1]]
+    check(widths and any(0 < w < widths[-1][1] for w in seen) and seen[-1] == widths[-1][1] and seen == sorted(seen),
+          f"the tip did not roll out from the left: its visible widths were {seen}"
+          f" of {widths[-1][1] if widths else '?'} pixels")
+
+
 TESTS = {f.__name__: f for f in (
     return_in_number_box_dials, letters_in_number_box_are_refused, keypad_and_green_key_dial,
     answered_call_stops_ringing, red_key_refuses_incoming_call, red_key_hangs_up,
     cancelled_second_call_leaves_first, keypad_sends_dtmf_in_call, phone_book_entry_is_called,
-    recent_call_is_called_again, first_start_login_by_keyboard)}
+    recent_call_is_called_again, first_start_login_by_keyboard, hidden_in_the_tray_and_back,
+    call_notification_answers, tooltip_rolls_out_under_call_key)}
 
 if __name__ == "__main__":
     if len(sys.argv) != 3 or sys.argv[1] not in TESTS:

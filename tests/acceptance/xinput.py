@@ -16,10 +16,22 @@ def move(target):
     xdo("mousemove", "--sync", *target.centre)
 
 
-def click(target):
+def click(target, button=1):
     move(target)
     time.sleep(0.05)  # the program sees the pointer arrive before the press
-    xdo("click", 1)
+    xdo("click", button)
+
+
+def move_to(x, y):
+    """Pointer to a point of the screen (what AT-SPI cannot see, such as an
+    icon in the notification area)."""
+    xdo("mousemove", "--sync", x, y)
+
+
+def click_at(x, y, button=1):
+    move_to(x, y)
+    time.sleep(0.05)
+    xdo("click", button)
 
 
 def double_click(target):

@@ -1,0 +1,85 @@
+#include "platform/QtTrayIcon.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+namespace platform {
+
+QtTrayIcon::QtTrayIcon() = default;
+
+QtTrayIcon::~QtTrayIcon()
+{
+    Remove();
+}
+
+bool QtTrayIcon::IsAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void QtTrayIcon::ensureIcon()
+{
+    if (icon_)
+        return;
+    icon_ = std::make_unique<QSystemTrayIcon>();
+    // Each click is told with the button it came from; the held buttons are
+    // added where the desktop reports them, so "left alone" can be told.
+    QObject::connect(icon_.get(), &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
+        Qt::MouseButton button = Qt::NoButton;
+        switch (reason) {
+        case QSystemTrayIcon::Trigger: button = Qt::LeftButton; break;
+        case QSystemTrayIcon::Context: button = Qt::RightButton; break;
+        case QSystemTrayIcon::MiddleClick: button = Qt::MiddleButton; break;
+        default: return; // the second press of a double click was told as a click already
+        }
+        if (clicked)
+            clicked(button | QGuiApplication::mouseButtons());
+    });
+}
+
+void QtTrayIcon::Add(const Record &record)
+{
+    ensureIcon();
+    if (icon_->isVisible())
+        return;
+    icon_->setIcon(QIcon(record.iconFile));
+    icon_->setToolTip(record.tip);
+    // The menu is the owner's to open (PopupMenu), not the icon's own
+    // context menu, so that the owner decides which click opens it.
+    menu_ = std::make_unique<QMenu>();
+    menu_->setObjectName(record.menuTitle);
+    menu_->setTitle(record.menuTitle);
+    for (const MenuItem &item : record.menu) {
+        QAction *action = menu_->addAction(item.caption);
+        action->setObjectName(item.name);
+        QObject::connect(action, &QAction::triggered, [this, name = item.name] {
+            if (menuChosen)
+                menuChosen(name);
+        });
+    }
+    icon_->show();
+}
+
+void QtTrayIcon::Remove()
+{
+    if (icon_)
+        icon_->hide();
+    if (menu_)
+        menu_->hide();
+}
+
+bool QtTrayIcon::IsShown() const
+{
+    return icon_ && icon_->isVisible();
+}
+
+void QtTrayIcon::PopupMenu()
+{
+    if (menu_ && IsShown())
+        menu_->popup(QCursor::pos());
+}
+
+} // namespace platform
