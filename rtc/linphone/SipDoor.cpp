@@ -5,6 +5,7 @@
 #include <functional>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include <belle-sip/belle-sip.h>
 #include <dlfcn.h>
 #include <netinet/in.h>
 
@@ -200,6 +202,58 @@ SipDoor::Verdict outline(const char *data, std::size_t size, Outline *out)
     return out->request ? V::Request : V::Response;
 }
 
+// The SIP stack's own parser has the last word: a header it cannot parse it
+// drops, and a request left without a mandatory header it answers "400"
+// through a channel it may not find (a crash); a request without Call-ID it
+// passes on to code that reads it unchecked (a crash). So a message goes in
+// only when the stack itself reads every mandatory header, a Via with a host,
+// and URIs it accepts.
+bool stackReads(const char *data, std::size_t size, bool request)
+{
+    // The parser's temporary objects go with this pool, whatever thread reads.
+    belle_sip_object_pool_t *pool = belle_sip_object_pool_push();
+    std::size_t headLength = 0;
+    belle_sip_message_t *msg = belle_sip_message_parse_raw(data, size, &headLength);
+    if (!msg) {
+        belle_sip_object_unref(pool);
+        return false;
+    }
+    bool ok = belle_sip_message_check_headers(msg) && belle_sip_message_is_request(msg) == (request ? 1 : 0);
+    if (ok) {
+        auto *callId = belle_sip_message_get_header_by_type(msg, belle_sip_header_call_id_t);
+        auto *via = belle_sip_message_get_header_by_type(msg, belle_sip_header_via_t);
+        auto *from = belle_sip_message_get_header_by_type(msg, belle_sip_header_from_t);
+        auto *to = belle_sip_message_get_header_by_type(msg, belle_sip_header_to_t);
+        auto *cseq = belle_sip_message_get_header_by_type(msg, belle_sip_header_cseq_t);
+        const char *id = callId ? belle_sip_header_call_id_get_call_id(callId) : nullptr;
+        ok = id && *id && via && belle_sip_header_via_get_host(via) && from
+             && to && cseq && belle_sip_header_cseq_get_method(cseq)
+             && (belle_sip_header_address_get_uri(BELLE_SIP_HEADER_ADDRESS(from))
+                 || belle_sip_header_address_get_absolute_uri(BELLE_SIP_HEADER_ADDRESS(from)))
+             && (belle_sip_header_address_get_uri(BELLE_SIP_HEADER_ADDRESS(to))
+                 || belle_sip_header_address_get_absolute_uri(BELLE_SIP_HEADER_ADDRESS(to)));
+        // Requests to a phone are addressed to a sip: or sips: URI; the
+        // stack's own URI check reads that URI unchecked.
+        if (ok && request)
+            ok = belle_sip_request_get_uri(BELLE_SIP_REQUEST(msg))
+                 && belle_sip_request_check_uris_components(BELLE_SIP_REQUEST(msg));
+    }
+    belle_sip_object_unref(msg);
+    belle_sip_object_unref(pool);
+    return ok;
+}
+
+// Both stages: ours (cheap, and what the stack takes on trust), then the
+// stack's parser.
+SipDoor::Verdict judge(const char *data, std::size_t size, Outline *out)
+{
+    const SipDoor::Verdict v = outline(data, size, out);
+    if ((v == SipDoor::Verdict::Request || v == SipDoor::Verdict::Response)
+        && !stackReads(data, size, v == SipDoor::Verdict::Request))
+        return SipDoor::Verdict::Unreadable;
+    return v;
+}
+
 // ---- the guarded sockets -------------------------------------------------
 
 using RecvFrom = ssize_t (*)(int, void *, size_t, int, sockaddr *, socklen_t *);
@@ -326,6 +380,24 @@ bool mayForbid()
     return sent++ < kForbiddenPerSecond;
 }
 
+// The stack peeks at its socket when it is readable to learn the source,
+// and takes a failed peek for a broken socket: it closes it, opens another
+// and drops every channel, with the transactions still on them (a crash a
+// moment later). When the door has taken everything there was, the peek
+// names the first peer the engine spoke to (the provider, whose channel
+// exists); the read that follows finds nothing and the stack waits on.
+ssize_t emptyPeek(const Guarded &g, void *buf, size_t len, sockaddr *from, socklen_t *fromLen)
+{
+    const Peer &peer = g.peers.front();
+    if (from && fromLen) {
+        std::memcpy(from, &peer.address, std::min<std::size_t>(*fromLen, peer.length));
+        *fromLen = peer.length;
+    }
+    static const char kKeepalive[] = "\r\n";
+    std::memcpy(buf, kKeepalive, std::min<std::size_t>(len, 2));
+    return static_cast<ssize_t>(std::min<std::size_t>(len, 2));
+}
+
 // Reads past every datagram the engine must not see; then the caller's own
 // read finds a good one, or nothing (EAGAIN) on the non-blocking socket.
 ssize_t receiveGuarded(Guarded &g, int fd, void *buf, size_t len, int flags, sockaddr *from, socklen_t *fromLen)
@@ -336,6 +408,8 @@ ssize_t receiveGuarded(Guarded &g, int fd, void *buf, size_t len, int flags, soc
         socklen_t sourceLen = sizeof source;
         const ssize_t n = realRecvFrom()(fd, scratch.data(), scratch.size(), MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT,
                                          reinterpret_cast<sockaddr *>(&source), &sourceLen);
+        if (n < 0 && (flags & MSG_PEEK) && (errno == EAGAIN || errno == EWOULDBLOCK) && !g.peers.empty())
+            return emptyPeek(g, buf, len, from, fromLen);
         if (n < 0)
             return n;
         const auto *src = reinterpret_cast<const sockaddr *>(&source);
@@ -345,7 +419,7 @@ ssize_t receiveGuarded(Guarded &g, int fd, void *buf, size_t len, int flags, soc
         const std::size_t size = static_cast<std::size_t>(n);
         Outline o;
         const SipDoor::Verdict verdict =
-            size > SipDoor::kMaxDatagram ? SipDoor::Verdict::TooLarge : outline(scratch.data(), size, &o);
+            size > SipDoor::kMaxDatagram ? SipDoor::Verdict::TooLarge : judge(scratch.data(), size, &o);
         const bool wellFormed = SipDoor::Admits(verdict);
         // A far end that sends its in-dialog requests straight to us (a
         // provider that does not stay in the path) is known by the call.
@@ -384,7 +458,7 @@ void learn(Guarded &g, const void *buf, size_t len, const sockaddr *to, socklen_
 SipDoor::Verdict SipDoor::Judge(const char *data, std::size_t size)
 {
     Outline o;
-    return outline(data, size, &o);
+    return judge(data, size, &o);
 }
 
 QByteArray SipDoor::Forbidden(const char *request, std::size_t size)

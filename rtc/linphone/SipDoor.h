@@ -29,6 +29,7 @@ public:
         Malformed,    // no SIP start line, broken header lines, control bytes
         MissingHeader, // Via, From, To, Call-ID or CSeq absent, or a single one repeated
         BadLength,    // Content-Length that is not the body's length
+        Unreadable,   // a mandatory header, URI or Via the SIP stack cannot parse
     };
     static Verdict Judge(const char *data, std::size_t size);
     static bool Admits(Verdict v) { return v == Verdict::Request || v == Verdict::Response || v == Verdict::Keepalive; }

@@ -35,11 +35,11 @@ private slots:
         QTest::newRow("no Content-Length, no body") << kHead + "\r\n" << V::Request;
         QTest::newRow("body that matches") << kHead + "Content-Length: 4\r\n\r\nv=0\n" << V::Request;
         QTest::newRow("compact forms, folded line")
-            << QByteArray("MESSAGE sip:a@h SIP/2.0\r\nv: SIP/2.0/UDP h\r\nf: <sip:b@h>\r\n ;tag=2\r\nt: <sip:a@h>\r\n"
+            << QByteArray("MESSAGE sip:a@hq SIP/2.0\r\nv: SIP/2.0/UDP hq\r\nf: <sip:b@hq>\r\n ;tag=2\r\nt: <sip:a@hq>\r\n"
                           "i: x\r\nCSeq: 2 MESSAGE\r\nl: 0\r\n\r\n")
             << V::Request;
         QTest::newRow("response")
-            << QByteArray("SIP/2.0 200 OK\r\nVia: SIP/2.0/UDP h\r\nFrom: <sip:a@h>\r\nTo: <sip:b@h>\r\nCall-ID: c\r\n"
+            << QByteArray("SIP/2.0 200 OK\r\nVia: SIP/2.0/UDP hq\r\nFrom: <sip:a@hq>;tag=1\r\nTo: <sip:b@hq>\r\nCall-ID: c\r\n"
                           "CSeq: 9 REGISTER\r\nContent-Length: 0\r\n\r\n")
             << V::Response;
         QTest::newRow("keep-alive") << QByteArray("\r\n\r\n") << V::Keepalive;
@@ -63,6 +63,16 @@ private slots:
         QTest::newRow("CSeq too large") << QByteArray(ok).replace("1 OPTIONS", "4294967296 OPTIONS") << V::Malformed;
         QTest::newRow("status out of range") << QByteArray("SIP/2.0 999 X\r\n\r\n") << V::Malformed;
         QTest::newRow("URI without scheme") << QByteArray(ok).replace("sip:1001@127.0.0.1:5070", "1001") << V::Malformed;
+        // Headers our first look passes but the stack cannot parse: it drops
+        // them and answers 400 through a channel it may not find (a crash).
+        QTest::newRow("From the stack cannot parse")
+            << QByteArray(ok).replace("<sip:eve@127.0.0.1>;tag=1", "<sip:eve@127.0.0.1>;tager-To: <s=1") << V::Unreadable;
+        QTest::newRow("Via the stack cannot parse")
+            << QByteArray(ok).replace("127.0.0.1:5060;branch", "127.0.0.1:50:60;branch") << V::Unreadable;
+        QTest::newRow("request URI not sip:")
+            << QByteArray(ok).replace("OPTIONS sip:", "OPTIONS stip:") << V::Unreadable;
+        QTest::newRow("BYE without Max-Forwards")
+            << without(QByteArray(ok).replace("OPTIONS", "BYE"), "Max-Forwards: 70") << V::Unreadable;
         QTest::newRow("From without URI") << QByteArray(ok).replace("<sip:eve@127.0.0.1>", "eve") << V::Malformed;
     }
     void judge()

@@ -115,9 +115,8 @@ struct Forger {
 
 // A random change of a real request: bytes flipped, cut, doubled or
 // dropped lines, a length that lies, a header of junk.
-QByteArray mutate(QByteArray m)
+QByteArray mutate(QByteArray m, QRandomGenerator *rng)
 {
-    auto *rng = QRandomGenerator::global();
     const int changes = 1 + rng->bounded(4);
     for (int i = 0; i < changes && !m.isEmpty(); ++i) {
         const int at = rng->bounded(m.size());
@@ -281,6 +280,17 @@ private slots:
             request("NOTIFY", port_, "Call-ID: z5@eve\r\n", "Event: message-summary\r\nSubscription-State: active\r\n"),
             request("REFER", port_, "Call-ID: z6@eve\r\n", "Refer-To: <sip:x@127.0.0.1>\r\n"),
         };
+        // A failure names its seed: SOFTPHONE_FUZZ_SEED replays the run.
+        const quint32 seed = qEnvironmentVariableIsSet("SOFTPHONE_FUZZ_SEED")
+                                 ? quint32(qEnvironmentVariableIntValue("SOFTPHONE_FUZZ_SEED"))
+                                 : QRandomGenerator::system()->generate();
+        qInfo("fuzz seed %u", seed);
+        QRandomGenerator rng(seed);
+        // SOFTPHONE_FUZZ_LOG=FILE keeps every datagram (a 4-byte length, then
+        // the bytes) to find the one that did harm.
+        QFile log(qEnvironmentVariable("SOFTPHONE_FUZZ_LOG"));
+        if (!log.fileName().isEmpty())
+            QVERIFY(log.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         Forger mallory;
         Stranger eve;
         const int from = provider_->port();
@@ -289,7 +299,12 @@ private slots:
         long sent = 0;
         while (clock.elapsed() < seconds * 1000) {
             for (int i = 0; i < 50; ++i, ++sent) {
-                const QByteArray m = mutate(seeds[int(sent % seeds.size())]);
+                const QByteArray m = mutate(seeds[int(sent % seeds.size())], &rng);
+                if (log.isOpen()) {
+                    const quint32 n = quint32(m.size());
+                    log.write(reinterpret_cast<const char *>(&n), sizeof n);
+                    log.write(m);
+                }
                 if (mallory.ok())
                     mallory.send(from, port_, m);
                 else
