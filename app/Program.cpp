@@ -25,6 +25,8 @@ PhoneServices Program::Wire(const QString &dataFolder, platform::IMessageBox *me
     services.settings = &settings;
     services.messages = messagesTo ? messagesTo : &messages;
     services.screen = &screen;
+    services.urls = &urls;
+    services.feedback = &feedback;
     services.phone.sound = &sound;
     services.phone.dataFolder = dataFolder;
     services.phone.createClient = [engine]() -> std::shared_ptr<rtc::IRTCClient> {

@@ -1,13 +1,17 @@
 #pragma once
+#include "feedback/FeedbackWindow.h"
+#include "feedback/WebSite.h"
 #include "mainwindow/PhoneServices.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/QtMessageBox.h"
 #include "platform/QtScreenMetrics.h"
 #include "platform/QtSoundOutput.h"
+#include "platform/QtUrlOpener.h"
 
 // The program's real services, wired for the phone window: the settings
-// file, message boxes, the screen, the speaker and the engine on
-// liblinphone. The program and the benchmark driver start the phone alike.
+// file, message boxes, the screen, the speaker, the desktop's web handler,
+// the feedback window and the engine on liblinphone. The program and the
+// benchmark driver start the phone alike.
 class Program {
 public:
     // Names the application (the settings and data folders follow from the
@@ -21,4 +25,6 @@ public:
     platform::QtMessageBox messages;
     platform::QtScreenMetrics screen;
     platform::QtSoundOutput sound;
+    platform::QtUrlOpener urls;
+    FeedbackWindow feedback{WebSite::FeedbackPage(), &screen};
 };

@@ -3,9 +3,11 @@
 #include "platform/IMessageBox.h"
 #include "platform/IScreenMetrics.h"
 #include "platform/ISettingsStore.h"
+#include "platform/IUrlOpener.h"
 
 #include <functional>
 
+class FeedbackWindow;
 class QDialog;
 
 // Everything the phone window takes from outside, handed in at construction.
@@ -13,6 +15,10 @@ struct PhoneServices {
     platform::ISettingsStore *settings = nullptr;
     platform::IMessageBox *messages = nullptr;
     platform::IScreenMetrics *screen = nullptr;
+    // The provider's web site: the home page and the user guide go to the
+    // desktop's handler, the feedback page to its own window.
+    platform::IUrlOpener *urls = nullptr;
+    FeedbackWindow *feedback = nullptr;
     // The RTC client, the key tones and the data folder (call history and
     // phone book; empty keeps neither).
     Phone::Services phone;
