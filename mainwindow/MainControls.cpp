@@ -5,6 +5,7 @@
 #include "platform/IScreenMetrics.h"
 #include "resources/Artwork.h"
 
+#include <QFrame>
 #include <QLineEdit>
 
 MainControls::MainControls(QWidget *window)
@@ -13,7 +14,7 @@ MainControls::MainControls(QWidget *window)
     skin->setPixmap(QPixmap(Artwork::skinPath(QStringLiteral("main"))));
     byName_.insert(skin->objectName(), skin);
 
-    speakerFrame_ = new QWidget(window);
+    speakerFrame_ = new QFrame(window); // borderless: only a container
     speakerFrame_->setObjectName(QStringLiteral("fraSpeaker"));
     byName_.insert(speakerFrame_->objectName(), speakerFrame_);
 
