@@ -6,10 +6,20 @@
 #include <QCoreApplication>
 #include <QPluginLoader>
 
+#include <unistd.h>
+
 namespace {
 // The window's client area as designed, in twips.
 constexpr double kClientWidthTwips = 4935;
 constexpr double kClientHeightTwips = 7455;
+
+// Chromium started as root inside its sandbox ends the whole program, call
+// and all; only the user can decide to run it without.
+bool BrowserWouldEndProgram()
+{
+    return ::geteuid() == 0 && qEnvironmentVariable("QTWEBENGINE_DISABLE_SANDBOX") != QLatin1String("1")
+           && !qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").contains(QLatin1String("--no-sandbox"));
+}
 } // namespace
 
 FeedbackWindow::FeedbackWindow(QUrl page, const platform::IScreenMetrics *screen, QString modulePath)
@@ -34,6 +44,10 @@ QWidget *FeedbackWindow::Window(QWidget *owner)
 {
     if (window_)
         return window_;
+    if (BrowserWouldEndProgram()) {
+        qWarning("The feedback window is not shown to root: its browser needs QTWEBENGINE_DISABLE_SANDBOX=1 then");
+        return nullptr;
+    }
     if (!loader_)
         loader_ = std::make_unique<QPluginLoader>(modulePath_);
     auto *browser = qobject_cast<IFeedbackBrowser *>(loader_->instance());

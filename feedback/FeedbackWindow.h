@@ -30,8 +30,8 @@ public:
 
     // The window, made and loaded on first use; while it is open the same
     // window, not loaded again. Closing it unloads it, so the next call
-    // loads the page afresh. Null when the module cannot be loaded (said on
-    // standard error only).
+    // loads the page afresh. Null when the module cannot be loaded, or for
+    // root without QTWEBENGINE_DISABLE_SANDBOX=1 (said on standard error only).
     QWidget *Window(QWidget *owner);
 
 private:

@@ -79,6 +79,21 @@ class TestFeedbackWindow : public QObject {
     Q_OBJECT
 
 private slots:
+    // First: a browser started here as root would end this test's process.
+    void rootGetsNoBrowserWithoutTheSandboxSwitch()
+    {
+        if (geteuid() != 0)
+            QSKIP("only root is refused");
+        const QByteArray saved = qgetenv("QTWEBENGINE_DISABLE_SANDBOX");
+        qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+        FeedbackWindow feedback(QUrl("http://127.0.0.1:9/"), nullptr, QStringLiteral(FEEDBACK_MODULE));
+        QWidget owner;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^The feedback window is not shown to root"));
+        QVERIFY(!feedback.Window(&owner));
+        QVERIFY(!browserMapped());
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", saved);
+    }
+
     void loadsOnFirstUseOnceWhileOpenAndAfreshAfterClose()
     {
         PageServer server;
