@@ -29,6 +29,7 @@ Form1::Form1(QWidget *parent) : QWidget(parent, Qt::Window)
     txtZerbal->setAccessibleName(QStringLiteral("txtZerbal"));
     txtZerbal->setGeometry(300, 40, kWidth - 308, kHeight - 48);
     txtZerbal->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtZerbal->setTabStopDistance(4 * txtZerbal->fontMetrics().horizontalAdvance(QLatin1Char(' ')));
     txtZerbal->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtZerbal->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
