@@ -9,11 +9,18 @@ browser's certificate store under $HOME only.
     env["QTWEBENGINE_CHROMIUM_FLAGS"] = site.browser_flags()
     ...
     site.requests    # ["GET /support/feedbackmail.html", ...]
+
+Run alone (scripts/screenshots), it serves until it is ended and prints the
+browser's switches first:
+
+    website.py SITE HOME WORK
 """
 import http.server
 import ssl
 import subprocess
+import sys
 import threading
+from pathlib import Path
 from urllib.parse import urlsplit
 
 FEEDBACK_PATH = "/support/feedbackmail.html"
@@ -128,3 +135,11 @@ class WebSite:
     def stop(self):
         self.server.shutdown()
         self.server.server_close()
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 4:
+        sys.exit("usage: website.py SITE HOME WORK")
+    served = WebSite(Path(sys.argv[3]), sys.argv[1], Path(sys.argv[2]))
+    print(served.browser_flags(), flush=True)
+    threading.Event().wait()
