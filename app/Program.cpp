@@ -30,6 +30,8 @@ PhoneServices Program::Wire(const QString &dataFolder, platform::IMessageBox *me
     services.screen = &screen;
     services.tray = &tray;
     services.notifier = &notifier;
+    services.urls = &urls;
+    services.feedback = &feedback;
     services.phone.sound = &sound;
     services.phone.dataFolder = dataFolder;
     services.phone.createClient = [engine]() -> std::shared_ptr<rtc::IRTCClient> {

@@ -10,6 +10,7 @@
 
 int main(int argc, char *argv[])
 {
+    FeedbackWindow::PrepareApplication();
     QApplication app(argc, argv);
     Program::Describe();
 

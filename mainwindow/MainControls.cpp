@@ -6,6 +6,7 @@
 #include "resources/Artwork.h"
 #include "skin/clsTooltip.h"
 
+#include <QFrame>
 #include <QLineEdit>
 
 MainControls::MainControls(QWidget *window)
@@ -14,7 +15,7 @@ MainControls::MainControls(QWidget *window)
     skin->setPixmap(QPixmap(Artwork::skinPath(QStringLiteral("main"))));
     byName_.insert(skin->objectName(), skin);
 
-    speakerFrame_ = new QWidget(window);
+    speakerFrame_ = new QFrame(window); // borderless: only a container
     speakerFrame_->setObjectName(QStringLiteral("fraSpeaker"));
     byName_.insert(speakerFrame_->objectName(), speakerFrame_);
 

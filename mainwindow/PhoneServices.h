@@ -5,9 +5,11 @@
 #include "platform/IScreenMetrics.h"
 #include "platform/ISettingsStore.h"
 #include "platform/ITrayIcon.h"
+#include "platform/IUrlOpener.h"
 
 #include <functional>
 
+class FeedbackWindow;
 class QDialog;
 
 // Everything the phone window takes from outside, handed in at construction.
@@ -19,6 +21,10 @@ struct PhoneServices {
     // desktop's notifications (none: a call is announced by the window alone).
     platform::ITrayIcon *tray = nullptr;
     platform::IDesktopNotifier *notifier = nullptr;
+    // The provider's web site: the home page and the user guide go to the
+    // desktop's handler, the feedback page to its own window.
+    platform::IUrlOpener *urls = nullptr;
+    FeedbackWindow *feedback = nullptr;
     // The RTC client, the key tones and the data folder (call history and
     // phone book; empty keeps neither).
     Phone::Services phone;

@@ -4,6 +4,8 @@
 #include "account/frmAlias.h"
 #include "account/frmLogin.h"
 #include "call/NumberKeys.h"
+#include "feedback/FeedbackWindow.h"
+#include "feedback/WebSite.h"
 #include "history/frmRecent.h"
 #include "mainwindow/CallNotice.h"
 #include "mainwindow/ControlLayout.h"
@@ -86,6 +88,8 @@ void frmSoftphone::connectControls()
         {"Picture2", &frmSoftphone::Picture2_Click},   {"Picture3", &frmSoftphone::Picture3_Click},
         {"Picture5", &frmSoftphone::Picture5_Click},   {"Picture11", &frmSoftphone::Picture11_Click},
         {"Picture40", &frmSoftphone::Picture40_Click}, {"Picture41", &frmSoftphone::Picture41_Click},
+        {"Picture4", &frmSoftphone::Picture4_Click},   {"Picture7", &frmSoftphone::Picture7_Click},
+        {"Picture9", &frmSoftphone::Picture9_Click},
     };
     for (const auto &[name, handler] : buttons)
         connect(Picture(QLatin1String(name)), &PictureBox::Click, this, handler);
@@ -249,6 +253,25 @@ void frmSoftphone::Picture5_Click()
         alias_->setAttribute(Qt::WA_DeleteOnClose);
     }
     ShowModeless(alias_);
+}
+
+void frmSoftphone::Picture4_Click()
+{
+    if (services_.urls)
+        services_.urls->Open(WebSite::HomePage());
+}
+
+void frmSoftphone::Picture7_Click()
+{
+    if (services_.urls)
+        services_.urls->Open(WebSite::UserGuide());
+}
+
+void frmSoftphone::Picture9_Click()
+{
+    // Made on first use; a click while it is open only brings it up.
+    if (QWidget *window = services_.feedback ? services_.feedback->Window(this) : nullptr)
+        ShowModeless(window);
 }
 
 frmAlias *frmSoftphone::AliasWindow() const

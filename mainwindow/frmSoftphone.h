@@ -53,6 +53,10 @@ public:
     void Picture5_Click();
     void Picture11_Click();
     void Picture41_Click();
+    // The provider's web site: home page, user guide, feedback window.
+    void Picture4_Click();
+    void Picture7_Click();
+    void Picture9_Click();
     bool IsHoverLit() const;
     // The alias dialog while it is open.
     frmAlias *AliasWindow() const;

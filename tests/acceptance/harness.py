@@ -24,6 +24,7 @@ import traceback
 from pathlib import Path
 
 import a11y
+from website import WebSite
 from xinput import click, type_text
 
 HERE = Path(__file__).resolve().parent
@@ -334,6 +335,10 @@ class Phone:
     def click(self, name, role=None):
         click(self.control(name, role))
 
+    def mapped(self, library):
+        """True when a library whose file name holds library is in memory."""
+        return library in Path(f"/proc/{self.proc.pid}/maps").read_text()
+
     def _read(self, key, **wanted):
         """A control read afresh; found once and kept, as a walk of the whole
         window costs a hundred times more than reading one object."""
@@ -413,7 +418,9 @@ class Rig:
         return subprocess.Popen([str(script), command, str(folder)], stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
-    def start(self):
+    def start(self, wanted=None):
+        """Brings up the desktop, the provider and the sound server, or
+        only those named in wanted."""
         # The provider's script, with the accounts these tests add (a
         # 10-digit callee): it reads them beside its own folder.
         root = self.work / "provider-root"
@@ -427,6 +434,7 @@ class Rig:
         servers = {"a11y-session": (HERE / "a11y-session", self.work / "session"),
                    "provider": (root / "scripts/provider", self.work / "provider"),
                    "pulse": (TOP / "scripts/pulse", self.work / "pulse")}
+        servers = {k: v for k, v in servers.items() if k in (wanted or servers)}
         starting = {}
         for name, (script, folder) in servers.items():
             self.on_stop(lambda s=script, f=folder: self.script(s, "stop", f))
@@ -435,8 +443,9 @@ class Rig:
         for name, proc in starting.items():
             check(proc.returncode == 0, f"{name} did not start: {out[name][1].strip()}")
         self.provider, self.provider_dir = root / "scripts/provider", self.work / "provider"
-        self.port = int(out["provider"][0].split()[-1])
-        self._pulse_env = read_env(self.work / "pulse/env")
+        if "provider" in starting:
+            self.port = int(out["provider"][0].split()[-1])
+        self._pulse_env = read_env(self.work / "pulse/env") if "pulse" in starting else {}
         # This process reads the tree and drives xdotool in that session.
         os.environ.update(read_env(self.work / "session/env"))
         os.environ.pop("AT_SPI_BUS_ADDRESS", None)
@@ -495,14 +504,26 @@ class Rig:
     def speaker(self):
         return Speaker(self)
 
+    def website(self):
+        """The provider's web site, served here; the phone must be started
+        with env={"QTWEBENGINE_CHROMIUM_FLAGS": site.browser_flags()}."""
+        home = Path(self.pulse_env()["HOME"])  # the phone's, where its browser keeps its trust
+        site = WebSite(self.work, os.environ["SOFTPHONE_WEB_SITE"], home)
+        self.on_stop(site.stop)
+        return site
+
     # -- the program -----------------------------------------------------
-    def phone(self, account=True, files=None):
+    def phone(self, account=True, files=None, env=None):
         """The built program, run from a copy in its own folder (it keeps
-        its phone book and call history beside itself) with a settings
-        store of its own. With an account it is waited for until registered."""
+        its phone book and call history beside itself, and the feedback
+        window's module) with a settings store of its own. With an account
+        it is waited for until registered. env adds to its environment."""
         folder = self.work / "phone"
         (folder / "config/Softphone").mkdir(parents=True)
         shutil.copy2(self.program, folder / "softphone")
+        module = self.program.parent / "softphone-feedback.so"
+        if module.exists():
+            shutil.copy2(module, folder / module.name)
         for name, data in (files or {}).items():
             (folder / name).write_bytes(data)
         if account:
@@ -512,17 +533,30 @@ class Rig:
                            f"[Sip]\nParameters\\Validation=127.0.0.1:{self.port}\n"
                            f"[User]\nParameters\\Validation={PHONE_USER}\n")
             ini.chmod(0o600)
-        env = self.pulse_env()
-        env.update(XDG_CONFIG_HOME=str(folder / "config"), XDG_DATA_HOME=str(folder / "data"),
-                   SOFTPHONE_BIND_ADDRESS="127.0.0.1", QT_QPA_PLATFORM="xcb")
+        run_env = self.pulse_env()
+        run_env.update(XDG_CONFIG_HOME=str(folder / "config"), XDG_DATA_HOME=str(folder / "data"),
+                       SOFTPHONE_BIND_ADDRESS="127.0.0.1", QT_QPA_PLATFORM="xcb")
+        if os.geteuid() == 0:
+            run_env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"  # Chromium's sandbox refuses root
+        run_env.update(env or {})
         self.phone_log = folder / "phone.log"
-        proc = self.spawn([str(folder / "softphone")], self.phone_log, env)
+        proc = self.spawn([str(folder / "softphone")], self.phone_log, run_env)
         phone = Phone(proc, folder)
         self.phones.append(phone)
         if account:
             check(phone.wait_status(READY, 20),
                   f"the phone did not register: its display reads {phone.status()!r}")
         return phone
+
+    def tool(self, program, env=None):
+        """Another built program of the project, on the same desktop."""
+        folder = self.work / Path(program).name
+        folder.mkdir()
+        run_env = dict(os.environ, QT_QPA_PLATFORM="xcb", **(env or {}))
+        self.phone_log = folder / "out.log"
+        window = Phone(self.spawn([str(program)], self.phone_log, run_env), folder)
+        self.phones.append(window)
+        return window
 
     def report(self):
         """What was on screen and in the phone's log, for a failed test."""
@@ -542,7 +576,8 @@ class Rig:
 def run(test, program, limit):
     """Runs one test function with a fresh Rig; prints PASS or FAIL and
     returns the exit code. Everything started is stopped within limit
-    seconds, even when the test hangs or is told to end."""
+    seconds, even when the test hangs or is told to end. A test that needs
+    fewer servers names them in its attribute `servers`."""
     def stop(signum, _):
         raise Failure(f"the test did not finish within {limit} s" if signum == signal.SIGALRM
                       else "the test was stopped")
@@ -552,7 +587,7 @@ def run(test, program, limit):
     started = time.monotonic()
     rig = Rig(program)
     try:
-        rig.start()
+        rig.start(getattr(test, "servers", None))
         test(rig)
         print(f"PASS: {test.__name__} ({time.monotonic() - started:.1f} s)")
         return 0

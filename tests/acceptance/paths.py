@@ -5,6 +5,7 @@ accessibility tree, the provider's log, the far ends, the speaker, files).
     /usr/bin/python3 -B paths.py TEST PATH/TO/softphone
 """
 import configparser
+import os
 import re
 import subprocess
 import sys
@@ -12,6 +13,7 @@ import time
 
 import a11y
 
+import website
 from harness import (CALLEE, CALLER, PHONE_PASSWORD, PHONE_USER, READY, Speaker, check, run,
                      wait_until)
 from xinput import click, click_at, double_click, key, move, move_to, type_text
@@ -324,13 +326,72 @@ def tooltip_rolls_out_under_call_key(rig):
           f"the tip did not roll out from the left: its visible widths were {seen}"
           f" of {widths[-1][1] if widths else '?'} pixels")
 
+def feedback_page_shows(rig):
+    site = rig.website()
+    phone = rig.phone(env={"QTWEBENGINE_CHROMIUM_FLAGS": site.browser_flags()})
+    check(not phone.mapped("libQt6WebEngine"),
+          "the phone loaded the browser at start-up, before the feedback button was clicked")
+    phone.click("Feedback")
+    page = phone.wait_node(website.TITLE, role="document web", timeout=40)
+    check(page, f"the feedback page {website.TITLE!r} did not show after a click on Feedback;"
+                f" the web site saw {site.requests}")
+    check(phone.find("Give Your FeedBack"),
+          "the feedback page is not in a window captioned 'Give Your FeedBack'")
+    if site.tls:
+        check(f"CONNECT {site.host}:443" in site.requests,
+              f"the feedback page did not come over HTTPS from {site.host}: {site.requests}")
+    check(site.fetches() == 1, f"the feedback page was fetched {site.fetches()} times, not once")
+
+
+def home_page_and_user_guide_open(rig):
+    # The desktop's handler is ours: it writes down what it is given.
+    handler, opened = rig.work / "handler", rig.work / "opened.txt"
+    handler.mkdir()
+    (handler / "xdg-open").write_text(f'#!/bin/sh\nprintf "%s\\n" "$*" >> "{opened}"\n')
+    (handler / "xdg-open").chmod(0o755)
+    phone = rig.phone(env={"PATH": f"{handler}:{os.environ['PATH']}"})
+
+    def lines():
+        return opened.read_text().splitlines() if opened.exists() else []
+
+    site = os.environ["SOFTPHONE_WEB_SITE"]
+    for n, (button, address) in enumerate((("Home page", f"{site}/"),
+                                           ("User guide", f"{site}/sip-softphone-user_guide.pdf"))):
+        phone.click(button)
+        check(wait_until(lambda: len(lines()) > n, 10), f"{button} handed nothing to the desktop")
+        check(lines()[n] == address, f"{button} handed {lines()[n]!r} to the desktop, not {address!r}")
+
+
+def layout_tool_writes_positions(rig):
+    # A German user: the decimal comma. The box shows lines; the text read
+    # from it ends each with CR LF, which tst_layoutdump compares byte by byte.
+    tool = rig.tool(os.environ["SOFTPHONE_LAYOUT_TOOL"], env={"LC_NUMERIC": "de_DE.UTF-8"})
+
+    def text():
+        return tool.control("txtZerbal", role="text").text or ""
+
+    first = "\tWith Picture1\n\t\t.Left=0\n\t\t.Top=0\n\t\t.Height=389\n\t\t.Width=292\n\tEnd With\n"
+    fraction = "\tWith Picture40\n\t\t.Left=256\n\t\t.Top=9,333333\n\t\t.Height=12\n"
+    tool.click("Command1", role="push button")
+    check(a11y.wait_for(lambda: text().startswith(first), 5),
+          f"Command1 did not write the first control's block: the box begins {text()[:80]!r}")
+    once = text()
+    check(fraction in once, f"Picture40's fractional place is not written {fraction!r}")
+    check("Zerbal" not in once, "the dump names its own button or box")
+    tool.click("Command1", role="push button")
+    check(a11y.wait_for(lambda: text() == once + once, 5),
+          f"a second click did not append the same dump: {len(text())} characters, not {2 * len(once)}")
+
+
+layout_tool_writes_positions.servers = ("a11y-session",)
 
 TESTS = {f.__name__: f for f in (
     return_in_number_box_dials, letters_in_number_box_are_refused, keypad_and_green_key_dial,
     answered_call_stops_ringing, red_key_refuses_incoming_call, red_key_hangs_up,
     cancelled_second_call_leaves_first, keypad_sends_dtmf_in_call, phone_book_entry_is_called,
     recent_call_is_called_again, first_start_login_by_keyboard, hidden_in_the_tray_and_back,
-    call_notification_answers, tooltip_rolls_out_under_call_key)}
+    call_notification_answers, tooltip_rolls_out_under_call_key, feedback_page_shows,
+    home_page_and_user_guide_open, layout_tool_writes_positions)}
 
 if __name__ == "__main__":
     if len(sys.argv) != 3 or sys.argv[1] not in TESTS:

@@ -5,6 +5,7 @@
 #include "account/ProfileStore.h"
 #include "tests/doubles/FixedScreenMetrics.h"
 #include "tests/doubles/RecordingMessageBox.h"
+#include "tests/doubles/RecordingUrlOpener.h"
 #include "account/frmAlias.h"
 #include "account/frmLogin.h"
 #include "phonebook/frmPhoneBook.h"
@@ -50,6 +51,7 @@ class TestFrmSoftphone : public QObject {
     platform::MemorySettingsStore settings;
     platform::RecordingMessageBox messages;
     platform::FixedScreenMetrics screen{15, 15};
+    platform::RecordingUrlOpener urls;
     std::shared_ptr<FakeRTCClient> client;
     int clientsMade = 0;
     int loginShown = 0;
@@ -63,6 +65,7 @@ class TestFrmSoftphone : public QObject {
         s.settings = &settings;
         s.messages = &messages;
         s.screen = &screen;
+        s.urls = &urls;
         s.phone.createClient = [this]() -> std::shared_ptr<IRTCClient> {
             ++clientsMade;
             return client;
@@ -89,6 +92,7 @@ private slots:
     {
         settings = platform::MemorySettingsStore{};
         messages = platform::RecordingMessageBox{};
+        urls = platform::RecordingUrlOpener{};
         client = std::make_shared<FakeRTCClient>();
         clientsMade = loginShown = 0;
         loginAction = nullptr;
@@ -505,6 +509,18 @@ private slots:
         form->AliasWindow()->close();
         // The profile is not touched by the alias.
         QCOMPARE(settings.GetSetting("User", "Parameters", "Validation"), QString("1001"));
+    }
+
+    void homePageAndUserGuideGoToTheDesktopUnchanged()
+    {
+        storeAccount("h", "1001", "pw", "1001");
+        auto form = makeForm();
+        form->Form_Load();
+        form->show();
+        QTest::mouseClick(form->Control("Picture4"), Qt::LeftButton);
+        QTest::mouseClick(form->Control("Picture7"), Qt::LeftButton);
+        const QString site = QStringLiteral(SOFTPHONE_WEB_SITE_ROOT);
+        QCOMPARE(urls.opened, (QList<QUrl>{QUrl(site + "/"), QUrl(site + "/sip-softphone-user_guide.pdf")}));
     }
 
     void reLoginWritesItsWordAndRegistersAgain()

@@ -1,0 +1,64 @@
+#include "feedback/FeedbackWindow.h"
+
+#include "feedback/IFeedbackBrowser.h"
+#include "platform/IScreenMetrics.h"
+
+#include <QCoreApplication>
+#include <QPluginLoader>
+
+#include <unistd.h>
+
+namespace {
+// The window's client area as designed, in twips.
+constexpr double kClientWidthTwips = 4935;
+constexpr double kClientHeightTwips = 7455;
+
+// Chromium started as root inside its sandbox ends the whole program, call
+// and all; only the user can decide to run it without.
+bool BrowserWouldEndProgram()
+{
+    return ::geteuid() == 0 && qEnvironmentVariable("QTWEBENGINE_DISABLE_SANDBOX") != QLatin1String("1")
+           && !qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").contains(QLatin1String("--no-sandbox"));
+}
+} // namespace
+
+FeedbackWindow::FeedbackWindow(QUrl page, const platform::IScreenMetrics *screen, QString modulePath)
+    : page_(std::move(page)), screen_(screen), modulePath_(std::move(modulePath))
+{
+}
+
+// The module stays loaded: Chromium cannot be started twice in a process.
+FeedbackWindow::~FeedbackWindow() = default;
+
+void FeedbackWindow::PrepareApplication()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+QString FeedbackWindow::DefaultModulePath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/softphone-feedback.so");
+}
+
+QWidget *FeedbackWindow::Window(QWidget *owner)
+{
+    if (window_)
+        return window_;
+    if (BrowserWouldEndProgram()) {
+        qWarning("The feedback window is not shown to root: its browser needs QTWEBENGINE_DISABLE_SANDBOX=1 then");
+        return nullptr;
+    }
+    if (!loader_)
+        loader_ = std::make_unique<QPluginLoader>(modulePath_);
+    auto *browser = qobject_cast<IFeedbackBrowser *>(loader_->instance());
+    if (!browser) {
+        qWarning("The feedback window cannot be shown: %s", qPrintable(loader_->errorString()));
+        return nullptr;
+    }
+    const double twipsX = screen_ ? screen_->TwipsPerPixelX() : 15.0;
+    const double twipsY = screen_ ? screen_->TwipsPerPixelY() : 15.0;
+    const QSize client(platform::TwipsToPixels(kClientWidthTwips, twipsX),
+                       platform::TwipsToPixels(kClientHeightTwips, twipsY));
+    window_ = browser->CreateFeedbackWindow(page_, client, owner);
+    return window_;
+}
