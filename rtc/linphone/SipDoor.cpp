@@ -232,11 +232,15 @@ bool stackReads(const char *data, std::size_t size, bool request)
                  || belle_sip_header_address_get_absolute_uri(BELLE_SIP_HEADER_ADDRESS(from)))
              && (belle_sip_header_address_get_uri(BELLE_SIP_HEADER_ADDRESS(to))
                  || belle_sip_header_address_get_absolute_uri(BELLE_SIP_HEADER_ADDRESS(to)));
-        // Requests to a phone are addressed to a sip: or sips: URI; the
-        // stack's own URI check reads that URI unchecked.
+        // Without RFC 3261's branch the stack matches transactions by the
+        // From and To URIs, which it then reads as SIP URIs unchecked.
+        const char *branch = ok ? belle_sip_header_via_get_branch(via) : nullptr;
+        if (ok && !(branch && std::strncmp(branch, "z9hG4bK", 7) == 0))
+            ok = belle_sip_header_address_get_uri(BELLE_SIP_HEADER_ADDRESS(from))
+                 && belle_sip_header_address_get_uri(BELLE_SIP_HEADER_ADDRESS(to));
+        // Requests to a phone are addressed to a sip: or sips: URI.
         if (ok && request)
-            ok = belle_sip_request_get_uri(BELLE_SIP_REQUEST(msg))
-                 && belle_sip_request_check_uris_components(BELLE_SIP_REQUEST(msg));
+            ok = belle_sip_request_get_uri(BELLE_SIP_REQUEST(msg)) != nullptr;
     }
     belle_sip_object_unref(msg);
     belle_sip_object_unref(pool);
@@ -311,6 +315,9 @@ struct Guarded {
     bool anyone = false;
     std::vector<Peer> peers;       // the addresses the engine sent to, newest last
     std::vector<std::string> calls; // the Call-IDs it sent, newest last
+    bool keepaliveNext = false;     // the read after an empty peek gets one
+    std::vector<std::string> offered;                            // Call-IDs of calls let in
+    std::vector<std::chrono::steady_clock::time_point> offers;   // when, within the last window
 };
 
 constexpr std::size_t kMaxPeers = 16;
@@ -383,10 +390,12 @@ bool mayForbid()
 // The stack peeks at its socket when it is readable to learn the source,
 // and takes a failed peek for a broken socket: it closes it, opens another
 // and drops every channel, with the transactions still on them (a crash a
-// moment later). When the door has taken everything there was, the peek
-// names the first peer the engine spoke to (the provider, whose channel
-// exists); the read that follows finds nothing and the stack waits on.
-ssize_t emptyPeek(const Guarded &g, void *buf, size_t len, sockaddr *from, socklen_t *fromLen)
+// moment later); a failed read after a good peek it takes for a broken
+// channel. So when the door has taken everything there was, the peek and
+// the read that follows both get a CR LF (a keep-alive's answer, which the
+// stack ignores) from the first peer the engine spoke to (the provider,
+// whose channel exists).
+ssize_t keepalive(const Guarded &g, void *buf, size_t len, sockaddr *from, socklen_t *fromLen)
 {
     const Peer &peer = g.peers.front();
     if (from && fromLen) {
@@ -398,18 +407,51 @@ ssize_t emptyPeek(const Guarded &g, void *buf, size_t len, sockaddr *from, sockl
     return static_cast<ssize_t>(std::min<std::size_t>(len, 2));
 }
 
+// A person takes one call at a time, and every call offered costs the engine
+// a session with its media ports: new calls come in at most kOffersPerWindow
+// in kOfferWindow. A retransmission or a request in a dialog is no new call;
+// an INVITE held back now is let in when its caller sends it again.
+constexpr std::size_t kOffersPerWindow = 4;
+constexpr std::chrono::seconds kOfferWindow{10};
+
+bool mayOfferCall(Guarded &g, const Outline &o)
+{
+    if (!o.request || o.method != "INVITE")
+        return true;
+    const string_view callId = o.values[CallId][0];
+    const auto known = [&](const std::vector<std::string> &list) {
+        return std::find(list.begin(), list.end(), callId) != list.end();
+    };
+    if (known(g.offered) || known(g.calls) || o.values[To][0].find(";tag=") != string_view::npos)
+        return true;
+    const auto now = std::chrono::steady_clock::now();
+    g.offers.erase(std::remove_if(g.offers.begin(), g.offers.end(), [&](auto t) { return now - t >= kOfferWindow; }),
+                   g.offers.end());
+    if (g.offers.size() >= kOffersPerWindow)
+        return false;
+    g.offers.push_back(now);
+    remember(g.offered, std::string(callId), kMaxCalls, std::equal_to<>());
+    return true;
+}
+
 // Reads past every datagram the engine must not see; then the caller's own
 // read finds a good one, or nothing (EAGAIN) on the non-blocking socket.
 ssize_t receiveGuarded(Guarded &g, int fd, void *buf, size_t len, int flags, sockaddr *from, socklen_t *fromLen)
 {
     static thread_local std::vector<char> scratch(SipDoor::kMaxDatagram + 1);
+    if (g.keepaliveNext && !(flags & MSG_PEEK) && !g.peers.empty()) {
+        g.keepaliveNext = false;
+        return keepalive(g, buf, len, from, fromLen);
+    }
     for (;;) {
         sockaddr_storage source{};
         socklen_t sourceLen = sizeof source;
         const ssize_t n = realRecvFrom()(fd, scratch.data(), scratch.size(), MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT,
                                          reinterpret_cast<sockaddr *>(&source), &sourceLen);
-        if (n < 0 && (flags & MSG_PEEK) && (errno == EAGAIN || errno == EWOULDBLOCK) && !g.peers.empty())
-            return emptyPeek(g, buf, len, from, fromLen);
+        if (n < 0 && (flags & MSG_PEEK) && (errno == EAGAIN || errno == EWOULDBLOCK) && !g.peers.empty()) {
+            g.keepaliveNext = true;
+            return keepalive(g, buf, len, from, fromLen);
+        }
         if (n < 0)
             return n;
         const auto *src = reinterpret_cast<const sockaddr *>(&source);
@@ -426,8 +468,14 @@ ssize_t receiveGuarded(Guarded &g, int fd, void *buf, size_t len, int flags, soc
         const bool ourCall = wellFormed && verdict != SipDoor::Verdict::Keepalive
                              && std::find(g.calls.begin(), g.calls.end(), o.values[CallId][0]) != g.calls.end();
         const bool welcome = known || ourCall || (g.anyone && verdict == SipDoor::Verdict::Request);
-        if (wellFormed && welcome)
+        if (wellFormed && welcome && mayOfferCall(g, o))
             return realRecvFrom()(fd, buf, len, flags, from, fromLen);
+        if (wellFormed && welcome) { // a call held back
+            g_refused.fetch_add(1, std::memory_order_relaxed);
+            char discard;
+            realRecvFrom()(fd, &discard, 1, MSG_DONTWAIT, nullptr, nullptr);
+            continue;
+        }
         if (verdict == SipDoor::Verdict::Request && mayForbid()) {
             const QByteArray answer = SipDoor::Forbidden(scratch.data(), size);
             if (!answer.isEmpty())

@@ -71,6 +71,13 @@ private slots:
             << QByteArray(ok).replace("127.0.0.1:5060;branch", "127.0.0.1:50:60;branch") << V::Unreadable;
         QTest::newRow("request URI not sip:")
             << QByteArray(ok).replace("OPTIONS sip:", "OPTIONS stip:") << V::Unreadable;
+        QTest::newRow("tel: To without RFC 3261 branch")
+            << QByteArray(ok).replace("<sip:1001@127.0.0.1>", "<tel:1001>").replace(";branch=z9hG4bK1", ";branch=1")
+            << V::Unreadable;
+        QTest::newRow("tel: To with RFC 3261 branch")
+            << QByteArray(ok).replace("<sip:1001@127.0.0.1>", "<tel:1001>") << V::Request;
+        QTest::newRow("From with a port")
+            << QByteArray(ok).replace("<sip:eve@127.0.0.1>", "<sip:eve@127.0.0.1:5099>") << V::Request;
         QTest::newRow("BYE without Max-Forwards")
             << without(QByteArray(ok).replace("OPTIONS", "BYE"), "Max-Forwards: 70") << V::Unreadable;
         QTest::newRow("From without URI") << QByteArray(ok).replace("<sip:eve@127.0.0.1>", "eve") << V::Malformed;
