@@ -154,6 +154,10 @@ HRESULT Engine::initialize()
     core->setUserAgent("Softphone", SOFTPHONE_VERSION);
     core->enableVideoCapture(false);
     core->enableVideoDisplay(false);
+    // One call and one more ringing beside it is all the window shows; the
+    // engine answers any further offer "486 Busy Here" before it builds a
+    // session with media ports for it, so a flood of INVITEs costs nothing.
+    core->setMaxCalls(2);
     core->enableLimeX3Dh(false);
     core->enableFriendListSubscription(false);
     core->disableChat(linphone::Reason::NotImplemented);

@@ -316,6 +316,8 @@ struct Guarded {
     std::vector<Peer> peers;       // the addresses the engine sent to, newest last
     std::vector<std::string> calls; // the Call-IDs it sent, newest last
     bool keepaliveNext = false;     // the read after an empty peek gets one
+    std::string lastLetIn;          // the datagram last let in: the stack
+                                    // peeks, then reads the same one
     std::vector<std::string> offered;                            // Call-IDs of calls let in
     std::vector<std::chrono::steady_clock::time_point> offers;   // when, within the last window
 };
@@ -407,11 +409,12 @@ ssize_t keepalive(const Guarded &g, void *buf, size_t len, sockaddr *from, sockl
     return static_cast<ssize_t>(std::min<std::size_t>(len, 2));
 }
 
-// A person takes one call at a time, and every call offered costs the engine
-// a session with its media ports: new calls come in at most kOffersPerWindow
-// in kOfferWindow. A retransmission or a request in a dialog is no new call;
-// an INVITE held back now is let in when its caller sends it again.
-constexpr std::size_t kOffersPerWindow = 4;
+// Every call offered costs the engine a session with its media ports, even
+// one it ends at once: new calls come in at most kOffersPerWindow in
+// kOfferWindow, far more than a person takes. A retransmission or a request
+// in a dialog is no new call; an INVITE held back now is let in when its
+// caller sends it again.
+constexpr std::size_t kOffersPerWindow = 10;
 constexpr std::chrono::seconds kOfferWindow{10};
 
 bool mayOfferCall(Guarded &g, const Outline &o)
@@ -461,16 +464,24 @@ ssize_t receiveGuarded(Guarded &g, int fd, void *buf, size_t len, int flags, soc
         const std::size_t size = static_cast<std::size_t>(n);
         Outline o;
         const SipDoor::Verdict verdict =
-            size > SipDoor::kMaxDatagram ? SipDoor::Verdict::TooLarge : judge(scratch.data(), size, &o);
+            size > SipDoor::kMaxDatagram ? SipDoor::Verdict::TooLarge : outline(scratch.data(), size, &o);
         const bool wellFormed = SipDoor::Admits(verdict);
         // A far end that sends its in-dialog requests straight to us (a
         // provider that does not stay in the path) is known by the call.
         const bool ourCall = wellFormed && verdict != SipDoor::Verdict::Keepalive
                              && std::find(g.calls.begin(), g.calls.end(), o.values[CallId][0]) != g.calls.end();
         const bool welcome = known || ourCall || (g.anyone && verdict == SipDoor::Verdict::Request);
-        if (wellFormed && welcome && mayOfferCall(g, o))
+        // The stack's parser, the costly part, only for what would go in,
+        // and once.
+        const string_view datagram(scratch.data(), size);
+        const bool readable = wellFormed && welcome
+                              && (verdict == SipDoor::Verdict::Keepalive || datagram == g.lastLetIn
+                                  || stackReads(scratch.data(), size, verdict == SipDoor::Verdict::Request));
+        if (readable && mayOfferCall(g, o)) {
+            g.lastLetIn.assign(datagram);
             return realRecvFrom()(fd, buf, len, flags, from, fromLen);
-        if (wellFormed && welcome) { // a call held back
+        }
+        if (wellFormed && welcome) { // unreadable to the stack, or a call held back
             g_refused.fetch_add(1, std::memory_order_relaxed);
             char discard;
             realRecvFrom()(fd, &discard, 1, MSG_DONTWAIT, nullptr, nullptr);

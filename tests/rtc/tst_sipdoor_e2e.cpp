@@ -159,7 +159,7 @@ class TestSipDoorEndToEnd : public QObject {
         QStringList list;
         for (const RecordedEvent &e : alice_->events.events)
             if (e.type == RTCE_REGISTRATION_STATE_CHANGE)
-                list << QStringLiteral("%1/%2").arg(e.state).arg(e.code);
+                list << QStringLiteral("%1/%2 %3").arg(e.state).arg(e.code).arg(e.text);
         return list.join(QLatin1Char(' '));
     }
 
@@ -167,7 +167,7 @@ class TestSipDoorEndToEnd : public QObject {
     // that a forged INVITE may have started.
     void aliceStillWorks()
     {
-        QVERIFY2(alice_->registered(), qPrintable(states()));
+        QVERIFY2(alice_->registered(), qPrintable(states() + "\nprovider:\n" + provider_->log().right(3000)));
         QVERIFY(!provider_->contacts("alice").isEmpty());
         const auto seen = alice_->events.events.size();
         std::shared_ptr<IRTCSession> out;
