@@ -12,9 +12,11 @@
 
 #include <memory>
 
+class AudioControls;
 class CallNotice;
 class HoverButtons;
 class TrayControl;
+class VolumeControls;
 class clsTooltip;
 class frmAlias;
 namespace platform {
@@ -60,6 +62,8 @@ public:
     bool IsHoverLit() const;
     // The alias dialog while it is open.
     frmAlias *AliasWindow() const;
+    // The sliders, mute areas and the tuning wizard.
+    AudioControls &Audio();
 
     // Control by name ("Picture6", "lblMsg", "picmic_1"); null when absent.
     QWidget *Control(const QString &name) const { return controls_.Control(name); }
@@ -100,6 +104,7 @@ private:
     TrayControl *tray_ = nullptr;
     CallNotice *notice_ = nullptr;
     std::unique_ptr<clsTooltip> tooltips_;
+    VolumeControls *volume_ = nullptr;
     QPointer<frmAlias> alias_;
     bool exiting_ = false;
     bool unloaded_ = false;
