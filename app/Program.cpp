@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "platform/AlsaMixer.h"
 #include "resources/Artwork.h"
 #include "rtc/linphone/LinphoneClient.h"
 
@@ -37,5 +38,6 @@ PhoneServices Program::Wire(const QString &dataFolder, platform::IMessageBox *me
     services.phone.createClient = [engine]() -> std::shared_ptr<rtc::IRTCClient> {
         return std::make_shared<rtc::LinphoneClient>(engine);
     };
+    services.mixer = [] { return std::make_unique<platform::AlsaMixer>(); };
     return services;
 }

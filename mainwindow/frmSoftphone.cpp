@@ -1,6 +1,7 @@
 #include "mainwindow/frmSoftphone.h"
 
 #include "account/ProfileStore.h"
+#include "audio/clsVolume.h"
 #include "account/frmAlias.h"
 #include "account/frmLogin.h"
 #include "call/NumberKeys.h"
@@ -153,9 +154,11 @@ void frmSoftphone::Form_Load()
         modShape::MakeRoundedForm(this, *services_.screen);
     // 7.
     phone_.SetStatusText(QStringLiteral("Not logged in..."));
-    // 8. The tooltips; the mixer joins here.
+    // 8. The tooltips and the mixer.
     tooltips_ = std::make_unique<clsTooltip>();
     controls_.AddTooltips(*tooltips_);
+    if (services_.mixer)
+        mixer_ = std::make_unique<clsVolume>(services_.mixer(), services_.messages);
     // 9. The outline of the skin replaces the rounded one.
     SkinnedWindow::ApplySkin(this, QImage(Artwork::skinPath(QStringLiteral("main"))));
 
@@ -356,7 +359,7 @@ void frmSoftphone::Form_Unload()
     if (unloaded_)
         return;
     unloaded_ = true;
-    // The mixer is released here as it joins.
+    mixer_.reset();
     tooltips_.reset();
     tray_->RemoveIcon();
     phone_.Shutdown();

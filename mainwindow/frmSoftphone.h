@@ -18,6 +18,7 @@ class HoverButtons;
 class TrayControl;
 class VolumeControls;
 class clsTooltip;
+class clsVolume;
 class frmAlias;
 namespace platform {
 class ISingleInstance;
@@ -105,6 +106,7 @@ private:
     CallNotice *notice_ = nullptr;
     std::unique_ptr<clsTooltip> tooltips_;
     VolumeControls *volume_ = nullptr;
+    std::unique_ptr<clsVolume> mixer_; // from load to unload
     QPointer<frmAlias> alias_;
     bool exiting_ = false;
     bool unloaded_ = false;
