@@ -35,6 +35,8 @@ PhoneServices Program::Wire(const QString &dataFolder, platform::IMessageBox *me
     services.feedback = &feedback;
     services.phone.sound = &sound;
     services.phone.dataFolder = dataFolder;
+    platform::IMessageBox *box = services.messages;
+    engine.notice = [box](const QString &text) { box->Show(text, QString(), platform::MsgIcon::Information); };
     services.phone.createClient = [engine]() -> std::shared_ptr<rtc::IRTCClient> {
         return std::make_shared<rtc::LinphoneClient>(engine);
     };
