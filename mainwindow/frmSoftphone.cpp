@@ -13,7 +13,6 @@
 #include "mainwindow/HoverButtons.h"
 #include "mainwindow/NumberBox.h"
 #include "mainwindow/TrayControl.h"
-#include "mainwindow/VolumeControls.h"
 #include "phonebook/frmPhoneBook.h"
 #include "platform/ISingleInstance.h"
 #include "resources/Artwork.h"
@@ -121,14 +120,12 @@ void frmSoftphone::connectControls()
             hover_->Add(Picture(place.name), QPixmap(Artwork::buttonPath(lit)), QPixmap(Artwork::buttonPath(normal)),
                         place.name != QLatin1String("Picture2") && place.name != QLatin1String("Picture3"));
     }
-
     volume_ = new VolumeControls(controls_, phone_.state, services_.screen, this);
     connect(&volume_->audio(), &AudioControls::Message, this, &frmSoftphone::ShowMessage);
     connect(Picture(QStringLiteral("Picture13")), &PictureBox::Click, this, [this] {
         hover_->ReleaseCapture();
         volume_->audio().Picture13_Click(windowHandle());
     });
-
     if (services_.screen)
         modMoveForm::SetScreenMetrics(services_.screen);
     modMoveForm::WireDrag(Control(QStringLiteral("Picture1")), this);
@@ -289,11 +286,6 @@ void frmSoftphone::Picture9_Click()
 frmAlias *frmSoftphone::AliasWindow() const
 {
     return alias_;
-}
-
-AudioControls &frmSoftphone::Audio()
-{
-    return volume_->audio();
 }
 
 void frmSoftphone::ShowModeless(QWidget *window)

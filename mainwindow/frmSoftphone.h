@@ -3,6 +3,7 @@
 #include "mainwindow/MainControls.h"
 #include "mainwindow/PhoneServices.h"
 #include "mainwindow/PictureBox.h"
+#include "mainwindow/VolumeControls.h"
 
 #include <QComboBox>
 #include <QHash>
@@ -12,11 +13,9 @@
 
 #include <memory>
 
-class AudioControls;
 class CallNotice;
 class HoverButtons;
 class TrayControl;
-class VolumeControls;
 class clsTooltip;
 class clsVolume;
 class frmAlias;
@@ -64,7 +63,7 @@ public:
     // The alias dialog while it is open.
     frmAlias *AliasWindow() const;
     // The sliders, mute areas and the tuning wizard.
-    AudioControls &Audio();
+    AudioControls &Audio() { return volume_->audio(); }
 
     // Control by name ("Picture6", "lblMsg", "picmic_1"); null when absent.
     QWidget *Control(const QString &name) const { return controls_.Control(name); }
