@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "platform/AlsaMixer.h"
 #include "resources/Artwork.h"
 #include "rtc/linphone/LinphoneClient.h"
 
@@ -34,8 +35,11 @@ PhoneServices Program::Wire(const QString &dataFolder, platform::IMessageBox *me
     services.feedback = &feedback;
     services.phone.sound = &sound;
     services.phone.dataFolder = dataFolder;
+    platform::IMessageBox *box = services.messages;
+    engine.notice = [box](const QString &text) { box->Show(text, QString(), platform::MsgIcon::Information); };
     services.phone.createClient = [engine]() -> std::shared_ptr<rtc::IRTCClient> {
         return std::make_shared<rtc::LinphoneClient>(engine);
     };
+    services.mixer = [] { return std::make_unique<platform::AlsaMixer>(); };
     return services;
 }

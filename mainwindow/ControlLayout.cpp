@@ -43,6 +43,9 @@ const std::vector<ControlPlace> &MainWindowPlaces()
         {"lblMsg", 74, 58, 20, 121},
         {"lblBalance", 162, 58, 17, 57},
         {"Label3", 54, 128, 13, 9},
+        // The speaker's mute area: its icon and the place beside it where
+        // the muted indicator shows.
+        {"Label2", 38, 103, 16, 27},
         {"Image1", 38, 103, 16, 16},
         {"Image2", 38, 119, 16, 16},
         {"Image3", 39, 67, 11, 15},
@@ -93,7 +96,7 @@ QString AccessibleName(const QString &name)
         {"picmicrophonemuted", "Microphone muted"}, {"picspeakermuted", "Speaker muted"},
         {"picmic_1", "Microphone volume"}, {"lbmic_1", "Microphone volume track"},
         {"PicSpeaker_0", "Speaker volume"}, {"lbspeaker_0", "Speaker volume track"},
-        {"Label3", "Mute microphone"}, {"Image1", "Speaker"}, {"Image2", "Microphone"}, {"Image3", "Line"},
+        {"Label3", "Mute microphone"}, {"Label2", "Mute speaker"}, {"Image1", "Speaker"}, {"Image2", "Microphone"}, {"Image3", "Line"},
         {"cmbPhoneNo", "Number"},
     };
     return names.value(name);

@@ -2,12 +2,14 @@
 #include "call/Phone.h"
 #include "platform/IDesktopNotifier.h"
 #include "platform/IMessageBox.h"
+#include "platform/IMixer.h"
 #include "platform/IScreenMetrics.h"
 #include "platform/ISettingsStore.h"
 #include "platform/ITrayIcon.h"
 #include "platform/IUrlOpener.h"
 
 #include <functional>
+#include <memory>
 
 class FeedbackWindow;
 class QDialog;
@@ -31,4 +33,7 @@ struct PhoneServices {
     // Shows a window modally and returns its result; empty means exec().
     // Tests answer the windows here instead of blocking on them.
     std::function<int(QDialog &)> runModal;
+    // The sound card's mixer, opened as the window loads; empty: none is
+    // looked for.
+    std::function<std::unique_ptr<platform::IMixer>()> mixer;
 };

@@ -1,6 +1,7 @@
 #include "mainwindow/frmSoftphone.h"
 
 #include "account/ProfileStore.h"
+#include "audio/clsVolume.h"
 #include "account/frmAlias.h"
 #include "account/frmLogin.h"
 #include "call/NumberKeys.h"
@@ -119,6 +120,12 @@ void frmSoftphone::connectControls()
             hover_->Add(Picture(place.name), QPixmap(Artwork::buttonPath(lit)), QPixmap(Artwork::buttonPath(normal)),
                         place.name != QLatin1String("Picture2") && place.name != QLatin1String("Picture3"));
     }
+    volume_ = new VolumeControls(controls_, phone_.state, services_.screen, this);
+    connect(&volume_->audio(), &AudioControls::Message, this, &frmSoftphone::ShowMessage);
+    connect(Picture(QStringLiteral("Picture13")), &PictureBox::Click, this, [this] {
+        hover_->ReleaseCapture();
+        volume_->audio().Picture13_Click(windowHandle());
+    });
     if (services_.screen)
         modMoveForm::SetScreenMetrics(services_.screen);
     modMoveForm::WireDrag(Control(QStringLiteral("Picture1")), this);
@@ -144,9 +151,11 @@ void frmSoftphone::Form_Load()
         modShape::MakeRoundedForm(this, *services_.screen);
     // 7.
     phone_.SetStatusText(QStringLiteral("Not logged in..."));
-    // 8. The tooltips; the mixer joins here.
+    // 8. The tooltips and the mixer.
     tooltips_ = std::make_unique<clsTooltip>();
     controls_.AddTooltips(*tooltips_);
+    if (services_.mixer)
+        mixer_ = std::make_unique<clsVolume>(services_.mixer(), services_.messages);
     // 9. The outline of the skin replaces the rounded one.
     SkinnedWindow::ApplySkin(this, QImage(Artwork::skinPath(QStringLiteral("main"))));
 
@@ -342,7 +351,7 @@ void frmSoftphone::Form_Unload()
     if (unloaded_)
         return;
     unloaded_ = true;
-    // The mixer is released here as it joins.
+    mixer_.reset();
     tooltips_.reset();
     tray_->RemoveIcon();
     phone_.Shutdown();

@@ -3,6 +3,7 @@
 #include "mainwindow/MainControls.h"
 #include "mainwindow/PhoneServices.h"
 #include "mainwindow/PictureBox.h"
+#include "mainwindow/VolumeControls.h"
 
 #include <QComboBox>
 #include <QHash>
@@ -16,6 +17,7 @@ class CallNotice;
 class HoverButtons;
 class TrayControl;
 class clsTooltip;
+class clsVolume;
 class frmAlias;
 namespace platform {
 class ISingleInstance;
@@ -60,6 +62,8 @@ public:
     bool IsHoverLit() const;
     // The alias dialog while it is open.
     frmAlias *AliasWindow() const;
+    // The sliders, mute areas and the tuning wizard.
+    AudioControls &Audio() { return volume_->audio(); }
 
     // Control by name ("Picture6", "lblMsg", "picmic_1"); null when absent.
     QWidget *Control(const QString &name) const { return controls_.Control(name); }
@@ -100,6 +104,8 @@ private:
     TrayControl *tray_ = nullptr;
     CallNotice *notice_ = nullptr;
     std::unique_ptr<clsTooltip> tooltips_;
+    VolumeControls *volume_ = nullptr;
+    std::unique_ptr<clsVolume> mixer_; // from load to unload
     QPointer<frmAlias> alias_;
     bool exiting_ = false;
     bool unloaded_ = false;

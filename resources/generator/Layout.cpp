@@ -50,6 +50,7 @@ const std::vector<Place> &mainWidgets()
         {"Image2", micIcon},
         {"Image3", {39, 67, 15, 11}},
         {"Label3", {54, 128, 9, 13}},
+        {"Label2", {38, 103, 27, 16}},
     };
     return places;
 }

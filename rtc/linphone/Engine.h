@@ -7,6 +7,7 @@
 #include <linphone++/linphone.hh>
 
 #include <QTimer>
+#include <QWindow>
 #include <memory>
 #include <vector>
 
@@ -60,6 +61,20 @@ public:
     HRESULT putMuted(RTC_AUDIO_DEVICE device, bool muted);
     HRESULT getMuted(RTC_AUDIO_DEVICE device, bool *muted) const;
     void onRingEnded();
+
+    // The tuning wizard's view of the devices. Kinds: capture, playback, ring.
+    enum DeviceKind { Capture, Playback, Ring };
+    struct Device {
+        QString id, name;
+    };
+    // The engine's devices able to do it, looked up afresh.
+    std::vector<Device> devices(DeviceKind kind);
+    QString currentDevice(DeviceKind kind) const;
+    // Uses the device from now on and remembers it for the next start.
+    void chooseDevice(DeviceKind kind, const Device &device);
+    HRESULT invokeTuningWizard(QWindow *parent);
+    const std::shared_ptr<linphone::Core> &core() const { return core_; }
+    QString folder() const;
     // A ring still sounding stops once no call is left ringing: answered,
     // refused or given up by its caller.
     void stopRingWhenNoCallRings();
@@ -84,6 +99,7 @@ private:
 
     // EngineAudio.cpp
     void chooseAudioDevices();
+    QString audioSettingsFile() const;
     void applyCallAudio(const std::shared_ptr<linphone::Call> &call);
 
     LinphoneClientOptions options_;

@@ -3,8 +3,13 @@
 
 #include "rtc/linphone/CoreEvents.h"
 #include "rtc/linphone/LinphoneSession.h"
+#include "rtc/linphone/TuningWizard.h"
 
+#include <QDir>
 #include <QFile>
+#include <QSettings>
+#include <QApplication>
+#include <QWidget>
 #include <cmath>
 
 namespace rtc::lp {
@@ -46,21 +51,112 @@ float volumeToDb(long volume)
 
 } // namespace
 
+namespace {
+const char *settingsKey(Engine::DeviceKind kind)
+{
+    return kind == Engine::Capture ? "capture" : kind == Engine::Playback ? "playback" : "ring";
+}
+} // namespace
+
+QString Engine::folder() const { return QDir(options_.folder).absolutePath(); }
+
+// The devices chosen in the tuning wizard, beside the engine's own files
+// (its configuration stays in memory).
+QString Engine::audioSettingsFile() const { return folder() + QStringLiteral("/audio.ini"); }
+
 void Engine::chooseAudioDevices()
 {
     const auto devices = core_->getExtendedAudioDevices();
     using C = linphone::AudioDevice::Capabilities;
-    if (auto out = pick(devices, C::CapabilityPlay, options_.playbackDevice)) {
+    QSettings remembered(audioSettingsFile(), QSettings::IniFormat);
+    const auto choose = [&](DeviceKind kind, const QString &given, C capability) {
+        QString wanted = given;
+        const QString key = QLatin1String(settingsKey(kind));
+        const QString rememberedId = remembered.value(key + QStringLiteral("/id")).toString();
+        if (wanted.isEmpty())
+            wanted = rememberedId;
+        auto device = pick(devices, capability, wanted);
+        if (!device && !wanted.isEmpty()) {
+            // Gone since it was chosen: the default stands in and the choice
+            // is kept for when it comes back.
+            device = pick(devices, capability, QString());
+            if (wanted == rememberedId && options_.notice) {
+                const QString what = kind == Capture ? QStringLiteral("microphone")
+                                     : kind == Playback ? QStringLiteral("speaker")
+                                                        : QStringLiteral("ringing device");
+                options_.notice(QStringLiteral("The %1 chosen in the Audio Wizard (%2) is not there: the default "
+                                               "%1 is used.")
+                                    .arg(what, remembered.value(key + QStringLiteral("/name")).toString()));
+            }
+        }
+        return device;
+    };
+    if (auto out = choose(Playback, options_.playbackDevice, C::CapabilityPlay)) {
         core_->setDefaultOutputAudioDevice(out);
         core_->setPlaybackDevice(out->getId());
     }
-    if (auto in = pick(devices, C::CapabilityRecord, options_.captureDevice)) {
+    if (auto in = choose(Capture, options_.captureDevice, C::CapabilityRecord)) {
         core_->setDefaultInputAudioDevice(in);
         core_->setCaptureDevice(in->getId());
     }
     const QString ring = options_.ringDevice.isEmpty() ? options_.playbackDevice : options_.ringDevice;
-    if (auto ringer = pick(devices, C::CapabilityPlay, ring))
+    if (auto ringer = choose(Ring, ring, C::CapabilityPlay))
         core_->setRingerDevice(ringer->getId());
+}
+
+std::vector<Engine::Device> Engine::devices(DeviceKind kind)
+{
+    std::vector<Device> out;
+    if (!core_)
+        return out;
+    core_->reloadSoundDevices();
+    using C = linphone::AudioDevice::Capabilities;
+    const C capability = kind == Capture ? C::CapabilityRecord : C::CapabilityPlay;
+    for (const auto &d : core_->getExtendedAudioDevices())
+        if (d->hasCapability(capability))
+            out.push_back({QString::fromStdString(d->getId()), QString::fromStdString(d->getDeviceName())});
+    return out;
+}
+
+QString Engine::currentDevice(DeviceKind kind) const
+{
+    if (!core_)
+        return QString();
+    return QString::fromStdString(kind == Capture    ? core_->getCaptureDevice()
+                                  : kind == Playback ? core_->getPlaybackDevice()
+                                                     : core_->getRingerDevice());
+}
+
+void Engine::chooseDevice(DeviceKind kind, const Device &device)
+{
+    if (!core_)
+        return;
+    const std::string id = device.id.toStdString();
+    for (const auto &d : core_->getExtendedAudioDevices()) {
+        if (d->getId() != id)
+            continue;
+        if (kind == Capture) {
+            core_->setDefaultInputAudioDevice(d);
+            core_->setCaptureDevice(id);
+        } else if (kind == Playback) {
+            core_->setDefaultOutputAudioDevice(d);
+            core_->setPlaybackDevice(id);
+        } else {
+            core_->setRingerDevice(id);
+            // The next ring opens a player on the new device.
+            if (ringPlayer_) {
+                ringPlayer_->close();
+                ringPlayer_->removeListener(ringListener_);
+                ringPlayer_.reset();
+            }
+        }
+    }
+    QSettings remembered(audioSettingsFile(), QSettings::IniFormat);
+    const QString key = QLatin1String(settingsKey(kind));
+    remembered.setValue(key + QStringLiteral("/id"), device.id);
+    remembered.setValue(key + QStringLiteral("/name"), device.name);
+    remembered.sync();
+    QFile::setPermissions(audioSettingsFile(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
 void Engine::applyCallAudio(const std::shared_ptr<linphone::Call> &call)
@@ -188,6 +284,25 @@ HRESULT Engine::getMuted(RTC_AUDIO_DEVICE device, bool *muted) const
         *muted = micMuted_;
     else
         return E_INVALIDARG;
+    return S_OK;
+}
+
+} // namespace rtc::lp
+
+namespace rtc::lp {
+
+HRESULT Engine::invokeTuningWizard(QWindow *parent)
+{
+    if (!core_)
+        return RTC_E_CLIENT_NOT_INITIALIZED;
+    if (devices(Capture).empty() || devices(Playback).empty())
+        return RTC_E_NO_DEVICE;
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return E_UNEXPECTED; // no windows in this process
+    // Modal to the window handed in, as its child.
+    QWidget *owner = parent ? QWidget::find(parent->winId()) : nullptr;
+    TuningWizard wizard(*this, owner);
+    wizard.exec();
     return S_OK;
 }
 

@@ -153,10 +153,10 @@ HRESULT LinphoneClient::get_AudioMuted(RTC_AUDIO_DEVICE device, bool *muted) con
     return engine_->getMuted(device, muted);
 }
 
-HRESULT LinphoneClient::InvokeTuningWizard(QWindow * /*parent*/)
+HRESULT LinphoneClient::InvokeTuningWizard(QWindow *parent)
 {
     REQUIRE_RUNNING();
-    return E_NOTIMPL;
+    return engine_->invokeTuningWizard(parent);
 }
 
 HRESULT LinphoneClient::CreateProfile(const QString &xml, std::shared_ptr<IRTCProfile> *profile)

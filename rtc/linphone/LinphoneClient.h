@@ -32,6 +32,9 @@ struct LinphoneClientOptions {
     // Called with each DTMF tone the far end sends (RFC 2833). The RTC
     // interface has no event for received tones.
     std::function<void(char tone)> dtmfReceived;
+    // Tells the user something the engine decided by itself (a remembered
+    // audio device that is gone). Called on the engine's thread.
+    std::function<void(const QString &text)> notice;
     // Requests from anyone, not only from the provider and the calls the
     // phone is in, may reach the engine (well formed still).
     bool directCalls = false;

@@ -11,6 +11,7 @@ ports, lives in one temporary folder, and is stopped by PID, pass or fail.
 """
 import array
 import json
+import math
 import re
 import os
 import random
@@ -306,6 +307,21 @@ class NotificationService:
         subprocess.run(["dbus-send", "--session", "--type=method_call", "--dest=org.freedesktop.Notifications",
                         "/org/freedesktop/Notifications", "org.softphone.TestNotifications.Press",
                         f"uint32:{nid}", f"string:{key}"], check=True, capture_output=True)
+class Microphone:
+    """Plays a 1 kHz tone into the microphone for a third of every second
+    (the "mic" source hears the mic_feed sink), until the test ends. Short
+    tones keep the engine's echo canceller from learning them away."""
+
+    def __init__(self, rig, seconds=60):
+        rate = Speaker.RATE
+        tone = array.array("h", (int(10000 * math.sin(2 * math.pi * 1000 * i / rate))
+                                 for i in range(rate // 3)))
+        second = tone + array.array("h", bytes(2 * (rate - len(tone))))
+        path = rig.work / "microphone.raw"
+        path.write_bytes(second.tobytes() * seconds)
+        self.proc = rig.spawn(["pacat", "--playback", "--device=mic_feed", "--raw", "--format=s16le",
+                               f"--rate={rate}", "--channels=1", str(path)],
+                              rig.work / "pacat.out", rig.pulse_env())
 
 
 class Phone:
@@ -511,6 +527,9 @@ class Rig:
         site = WebSite(self.work, os.environ["SOFTPHONE_WEB_SITE"], home)
         self.on_stop(site.stop)
         return site
+
+    def microphone(self):
+        return Microphone(self)
 
     # -- the program -----------------------------------------------------
     def phone(self, account=True, files=None, env=None):

@@ -16,7 +16,7 @@ import a11y
 import website
 from harness import (CALLEE, CALLER, PHONE_PASSWORD, PHONE_USER, READY, Speaker, check, run,
                      wait_until)
-from xinput import click, click_at, double_click, key, move, move_to, type_text
+from xinput import click, click_at, double_click, drag, key, move, move_to, type_text
 
 
 def return_in_number_box_dials(rig):
@@ -325,6 +325,48 @@ def tooltip_rolls_out_under_call_key(rig):
     check(widths and any(0 < w < widths[-1][1] for w in seen) and seen[-1] == widths[-1][1] and seen == sorted(seen),
           f"the tip did not roll out from the left: its visible widths were {seen}"
           f" of {widths[-1][1] if widths else '?'} pixels")
+def speaker_slider_and_mute_in_a_call(rig):
+    rig.callee()
+    phone = rig.phone()
+    speaker = rig.speaker()
+    phone.dial(CALLEE)
+    rig.microphone()
+
+    def loudest(seconds):
+        """The loudest 100 ms the speaker plays in the next seconds."""
+        start = speaker.position()
+        time.sleep(seconds)
+        return max(Speaker.levels(speaker.samples(), start, speaker.position()), default=0)
+
+    echo = loudest(3)
+    check(echo > 300, f"the tone played into the microphone does not come back from the echo"
+                      f" number: the speaker's loudest is rms {echo:.0f}")
+    track = phone.control("Speaker volume track")
+    drag(phone.control("Speaker volume"), -150)
+    check(a11y.wait_for(lambda: phone.control("Speaker volume").extents[0] == track.extents[0], 3),
+          f"the speaker's thumb, dragged far left, stands at {phone.control('Speaker volume').extents}"
+          f", not at the track's left end {track.extents}")
+    time.sleep(0.5)
+    quiet = loudest(2.5)
+    check(quiet < echo / 20, f"with the speaker's thumb at the left stop the speaker still plays"
+                             f" rms {quiet:.0f} (the echo was rms {echo:.0f})")
+    drag(phone.control("Speaker volume"), 150)
+    time.sleep(0.5)
+    back = loudest(2.5)
+    check(back > echo / 2, f"with the speaker's thumb dragged back right the echo is rms {back:.0f},"
+                           f" it was rms {echo:.0f}")
+
+    check(not phone.find("Speaker muted"), "the speaker's muted sign shows before it was muted")
+    phone.click("Mute speaker")
+    text = "Speaker is ON-MUTE"
+    check(phone.wait_node(text, role="label", timeout=5),
+          f"a click on the speaker's mute area showed no message {text!r}")
+    click(phone.control("OK", role="push button"))
+    check(phone.wait_node("Speaker muted", timeout=5),
+          "after the speaker was muted its muted sign does not show")
+    time.sleep(0.5)
+    muted = loudest(2.5)
+    check(muted < echo / 20, f"with the speaker muted it still plays rms {muted:.0f}")
 
 def feedback_page_shows(rig):
     site = rig.website()
@@ -391,7 +433,7 @@ TESTS = {f.__name__: f for f in (
     cancelled_second_call_leaves_first, keypad_sends_dtmf_in_call, phone_book_entry_is_called,
     recent_call_is_called_again, first_start_login_by_keyboard, hidden_in_the_tray_and_back,
     call_notification_answers, tooltip_rolls_out_under_call_key, feedback_page_shows,
-    home_page_and_user_guide_open, layout_tool_writes_positions)}
+    home_page_and_user_guide_open, layout_tool_writes_positions, speaker_slider_and_mute_in_a_call)}
 
 if __name__ == "__main__":
     if len(sys.argv) != 3 or sys.argv[1] not in TESTS:

@@ -40,6 +40,19 @@ def double_click(target):
     xdo("click", "--repeat", 2, "--delay", 80, 1)
 
 
+def drag(target, dx):
+    """Left button down on a node's middle, the pointer dx pixels sideways,
+    button up."""
+    move(target)
+    time.sleep(0.05)
+    x, y = target.centre
+    xdo("mousedown", 1)
+    time.sleep(0.05)
+    xdo("mousemove", "--sync", x + dx, y)
+    time.sleep(0.05)
+    xdo("mouseup", 1)
+
+
 def type_text(text):
     xdo("type", "--delay", 20, text)
 

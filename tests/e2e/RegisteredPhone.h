@@ -23,7 +23,9 @@ struct RegisteredPhone {
 
     // Stores the account, then loads and shows the window; registering
     // happens from there on.
-    RegisteredPhone(const LocalProvider &provider, platform::ISoundOutput *sound)
+    // engineFolder: the engine's files, kept from an earlier phone; empty
+    // gives a fresh folder.
+    RegisteredPhone(const LocalProvider &provider, platform::ISoundOutput *sound, const QString &engineFolder = {})
     {
         ProfileStore::SaveProfile(settings, Account{provider.hostPort(), QStringLiteral("1001"),
                                                     QStringLiteral("1001pw"), QStringLiteral("1001")});
@@ -33,11 +35,12 @@ struct RegisteredPhone {
         s.screen = &screen;
         s.phone.dataFolder = data.path();
         s.phone.sound = sound;
-        const QString folder = engine.path();
-        s.phone.createClient = [folder]() -> std::shared_ptr<rtc::IRTCClient> {
+        const QString folder = engineFolder.isEmpty() ? engine.path() : engineFolder;
+        s.phone.createClient = [this, folder]() -> std::shared_ptr<rtc::IRTCClient> {
             rtc::LinphoneClientOptions o;
             o.folder = folder;
             o.bindAddress = QStringLiteral("127.0.0.1");
+            o.notice = [this](const QString &text) { messages.Show(text, QString(), platform::MsgIcon::Information, platform::MsgButtons::OKOnly, nullptr); };
             return std::make_shared<rtc::LinphoneClient>(o);
         };
         window = std::make_unique<frmSoftphone>(s);

@@ -7,6 +7,7 @@
 #include "platform/QtSoundOutput.h"
 #include "tests/e2e/RegisteredPhone.h"
 #include "tests/support/SippPeer.h"
+#include "call/AudioControls.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -287,6 +288,63 @@ private slots:
         for (qsizetype at = 0; at + win <= quiet.size(); at += win)
             QVERIFY2(goertzelPower(quiet.mid(at, win), 1000, kRate) * 100 < echo1k,
                      qPrintable(QString("1000 Hz at %1 ms before anything was played").arg(at * 1000 / kRate)));
+    }
+
+    // The engine's gain for real, through the echo: the speaker slider's
+    // volume makes the echo quieter, the speaker's mute silences it, and a
+    // muted microphone sends the far end silence (nothing comes back).
+    void volumeAndMuteActOnTheCallsSound()
+    {
+        SippPeer callee(*provider, "uas_echo.xml");
+        callee.setRtpEcho(true);
+        QVERIFY2(callee.startCallee("2000", "echo-2000"), qPrintable(callee.error()));
+        phone->cmbPhoneNo->setEditText("2000");
+        click("Picture6");
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
+
+        SpeakerRecorder rec;
+        QString error;
+        QVERIFY2(rec.start(&error), qPrintable(error + "\n" + streams()));
+        AudioControls &audio = phone->Audio();
+        // The loudest 200 ms of the echo of one tone: its onset, before the
+        // echo canceller has learnt it.
+        const auto echoOfATone = [&](double freq) {
+            const qsizetype from = rec.position();
+            if (!playIntoMic(silence(300) + sine(freq, 1000) + silence(200), &error))
+                return -1.0;
+            QTest::qWait(700);
+            const QList<double> x = rec.since(from);
+            return x.size() < kRate ? -1.0 : rms(x.mid(loudest(x, kRate / 5), kRate / 5));
+        };
+
+        const double full = echoOfATone(1000);
+        QVERIFY2(full > 300, qPrintable(QString("echo rms %1 at full volume\n%2").arg(full).arg(streams())));
+        audio.set_spk_volume(16384); // a quarter: -12 dB
+        QCOMPARE(audio.get_spk_volume(), 16384);
+        const double quarter = echoOfATone(1200);
+        audio.set_spk_volume(65535);
+        audio.Label2_Click();
+        const double speakerMuted = echoOfATone(800);
+        audio.picspeakermuted_Click();
+        audio.Label3_Click();
+        const double micMuted = echoOfATone(1000);
+        audio.picmicrophonemuted_Click();
+        const double again = echoOfATone(1200);
+        QVERIFY(rec.stop());
+        click("Picture8");
+        QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
+
+        const QString levels = QString("echo rms: full %1, a quarter %2, speaker muted %3, microphone muted %4, "
+                                       "unmuted %5")
+                                   .arg(full).arg(quarter).arg(speakerMuted).arg(micMuted).arg(again);
+        qInfo().noquote() << levels;
+        // Quieter, not gone (the echo canceller takes some more off a quieter echo).
+        QVERIFY2(quarter > full / 100 && quarter < full / 3, qPrintable(levels));
+        QVERIFY2(speakerMuted >= 0 && speakerMuted < full / 30, qPrintable(levels));
+        QVERIFY2(micMuted >= 0 && micMuted < full / 30, qPrintable(levels));
+        QVERIFY2(again > full / 2, qPrintable(levels));
+        QCOMPARE(registered->messages.texts(),
+                 QStringList({"Speaker is ON-MUTE", "Mute Off", "Mic is ON-MUTE", "Mute Off"}));
     }
 };
 

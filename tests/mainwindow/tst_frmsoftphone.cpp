@@ -1,4 +1,5 @@
 #include "mainwindow/ControlLayout.h"
+#include "tests/doubles/FakeMixer.h"
 #include "tests/doubles/FakeRTCClient.h"
 #include "platform/ISingleInstance.h"
 #include "tests/doubles/MemorySettingsStore.h"
@@ -57,6 +58,7 @@ class TestFrmSoftphone : public QObject {
     int loginShown = 0;
     std::function<void(frmLogin &)> loginAction;
     std::function<void(QDialog &)> modalAction; // answers the other modal windows
+    std::function<std::unique_ptr<platform::IMixer>()> mixer;
 
     std::unique_ptr<frmSoftphone> makeForm(const QString &dataFolder = QString())
     {
@@ -70,6 +72,7 @@ class TestFrmSoftphone : public QObject {
             ++clientsMade;
             return client;
         };
+        s.mixer = mixer;
         s.runModal = [this](QDialog &dialog) {
             ++loginShown;
             auto *login = qobject_cast<frmLogin *>(&dialog);
@@ -97,6 +100,7 @@ private slots:
         clientsMade = loginShown = 0;
         loginAction = nullptr;
         modalAction = nullptr;
+        mixer = nullptr;
     }
 
     void anotherInstanceIsToldAndEnds()
@@ -228,6 +232,30 @@ private slots:
         QVERIFY(form->Control("Picture6")->isEnabled());
         QVERIFY(!form->Control("Picture8")->isEnabled());
         QVERIFY(!form->phone().tmrConnected->isActive());
+    }
+
+    void theMixerOpensAsTheWindowLoadsAndClosesWithIt()
+    {
+        bool opens = false, closed = false;
+        mixer = [&] {
+            auto m = std::make_unique<platform::FakeMixer>();
+            m->opens = opens;
+            m->closed = &closed;
+            return m;
+        };
+        QStringList seenAtLogin;
+        loginAction = [&](frmLogin &) { seenAtLogin = messages.texts(); };
+        makeForm()->Form_Load();
+        QCOMPARE(seenAtLogin, QStringList({"No mixer found!"})); // before the account is asked for
+        QCOMPARE(messages.texts(), QStringList({"No mixer found!"}));
+
+        opens = true;
+        closed = false;
+        auto form = makeForm();
+        form->Form_Load();
+        QVERIFY(!closed);
+        form->close();
+        QVERIFY(closed);
     }
 
     void failingClientSetUpIsReportedOnceAndLoadGoesOn()
