@@ -5,12 +5,16 @@
 //   dial NUMBER   types NUMBER into the number box and clicks the call key
 //   hangup        clicks the end key
 //   quit          closes the window as the close button does
+//   feedback      clicks the feedback button
+//   feedback-close closes the feedback window as its frame's close button does
 // Lines on stdout, each with a CLOCK_REALTIME stamp (seconds, comparable
 // with tcpdump -tt):
 //   status T TEXT        the status line changed
 //   dialled T N          the call key returned; T is the end of the last of N tone pauses
 //   message T TEXT       the phone showed a message box (answered OK)
 //   error T TEXT         a command could not be carried out
+//   feedback T           T is just before the click on the feedback button
+//   feedback-closed T    the feedback window was closed
 #include "app/Program.h"
 #include "platform/DataFolder.h"
 #include "mainwindow/frmSoftphone.h"
@@ -116,6 +120,13 @@ int main(int argc, char *argv[])
                 emitLine("dialled", lastPauseEnd, QString::number(pauses));
             } else if (line == QLatin1String("hangup")) {
                 click(form.Control(QStringLiteral("Picture8")));
+            } else if (line == QLatin1String("feedback")) {
+                emitLine("feedback", realtimeNow(), QString());
+                click(form.Control(QStringLiteral("Picture9")));
+            } else if (line == QLatin1String("feedback-close")) {
+                if (QWidget *window = form.findChild<QWidget *>(QStringLiteral("frmFeedBack")))
+                    window->close();
+                emitLine("feedback-closed", realtimeNow(), QString());
             } else if (line == QLatin1String("quit")) {
                 form.close();
             } else if (!line.isEmpty()) {

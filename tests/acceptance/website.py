@@ -10,10 +10,12 @@ browser's certificate store under $HOME only.
     ...
     site.requests    # ["GET /support/feedbackmail.html", ...]
 
-Run alone (scripts/screenshots), it serves until it is ended and prints the
-browser's switches first:
+Run alone (scripts/screenshots, bench/feedback_bench.sh), it serves until
+it is ended, prints the browser's switches first and then every request.
+With --report-paint the page tells when the browser first painted it:
+"GET /painted?first-paint=EPOCH_MS" (Chromium's own paint timing).
 
-    website.py SITE HOME WORK
+    website.py SITE HOME WORK [--report-paint]
 """
 import http.server
 import ssl
@@ -43,8 +45,16 @@ PAGE = f"""<!DOCTYPE html>
 <label>E-mail <input name="email" type="email"></label>
 <label>Your feedback <textarea name="text"></textarea></label>
 <button type="submit">Send</button>
-</form></body></html>
-""".encode()
+</form>@SCRIPT@</body></html>
+"""
+
+REPORT_PAINT = """<script>
+new PerformanceObserver(function (list) {
+  list.getEntries().forEach(function (e) {
+    fetch("/painted?" + e.name + "=" + (performance.timeOrigin + e.startTime).toFixed(3));
+  });
+}).observe({type: "paint", buffered: true});
+</script>"""
 
 
 def _openssl(*args, cwd):
@@ -52,10 +62,11 @@ def _openssl(*args, cwd):
 
 
 class WebSite:
-    def __init__(self, work, site, home):
+    def __init__(self, work, site, home, report_paint=False, on_request=None):
         address = urlsplit(site)
         self.host, self.tls = address.hostname, address.scheme == "https"
         self.requests = []
+        page = PAGE.replace("@SCRIPT@", REPORT_PAINT if report_paint else "").encode()
         self.dir = work / "website"
         self.dir.mkdir()
         context = self._certificate(home) if self.tls else None
@@ -86,8 +97,10 @@ class WebSite:
                     self.send_error(502)
                     return
                 owner.requests.append(f"GET {address.path}")
+                if on_request:
+                    on_request(f"GET {address.path}" + (f"?{address.query}" if address.query else ""))
                 found = address.path == FEEDBACK_PATH
-                body = PAGE if found else b"not here"
+                body = page if found else b"not here"
                 self.send_response(200 if found else 404)
                 self.send_header("Content-Type", "text/html; charset=utf-8")
                 self.send_header("Cache-Control", "no-store")
@@ -138,8 +151,9 @@ class WebSite:
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 4:
-        sys.exit("usage: website.py SITE HOME WORK")
-    served = WebSite(Path(sys.argv[3]), sys.argv[1], Path(sys.argv[2]))
+    if len(sys.argv) not in (4, 5) or sys.argv[4:] not in ([], ["--report-paint"]):
+        sys.exit("usage: website.py SITE HOME WORK [--report-paint]")
+    served = WebSite(Path(sys.argv[3]), sys.argv[1], Path(sys.argv[2]), report_paint=len(sys.argv) == 5,
+                     on_request=lambda line: print(line, flush=True))
     print(served.browser_flags(), flush=True)
     threading.Event().wait()
