@@ -10,7 +10,6 @@
 
 int main(int argc, char *argv[])
 {
-    FeedbackWindow::PrepareApplication();
     QApplication app(argc, argv);
     Program::Describe();
 

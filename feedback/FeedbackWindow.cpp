@@ -4,6 +4,7 @@
 #include "platform/IScreenMetrics.h"
 
 #include <QCoreApplication>
+#include <QOpenGLContext>
 #include <QPluginLoader>
 
 #include <unistd.h>
@@ -22,6 +23,28 @@ bool BrowserWouldEndProgram()
 }
 } // namespace
 
+// Qt's own (exported by Qt GUI, declared only in its private headers).
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
+
+namespace {
+// The browser draws through OpenGL contexts shared with the application's.
+// Asked for before the application is made, Qt would make that shared
+// context at start-up and load the OpenGL driver (on a machine without a
+// GPU Mesa's llvmpipe: some 55 MB) into every phone, browser or not. So it
+// is made here, once, just before the browser is loaded.
+void shareOpenGlContexts()
+{
+    if (QOpenGLContext::globalShareContext())
+        return;
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    auto *context = new QOpenGLContext(QCoreApplication::instance());
+    if (context->create())
+        qt_gl_set_global_share_context(context);
+    else
+        delete context;
+}
+} // namespace
+
 FeedbackWindow::FeedbackWindow(QUrl page, const platform::IScreenMetrics *screen, QString modulePath)
     : page_(std::move(page)), screen_(screen), modulePath_(std::move(modulePath))
 {
@@ -29,11 +52,6 @@ FeedbackWindow::FeedbackWindow(QUrl page, const platform::IScreenMetrics *screen
 
 // The module stays loaded: Chromium cannot be started twice in a process.
 FeedbackWindow::~FeedbackWindow() = default;
-
-void FeedbackWindow::PrepareApplication()
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-}
 
 QString FeedbackWindow::DefaultModulePath()
 {
@@ -48,8 +66,10 @@ QWidget *FeedbackWindow::Window(QWidget *owner)
         qWarning("The feedback window is not shown to root: its browser needs QTWEBENGINE_DISABLE_SANDBOX=1 then");
         return nullptr;
     }
-    if (!loader_)
+    if (!loader_) {
+        shareOpenGlContexts();
         loader_ = std::make_unique<QPluginLoader>(modulePath_);
+    }
     auto *browser = qobject_cast<IFeedbackBrowser *>(loader_->instance());
     if (!browser) {
         qWarning("The feedback window cannot be shown: %s", qPrintable(loader_->errorString()));

@@ -22,9 +22,6 @@ public:
     FeedbackWindow(const FeedbackWindow &) = delete;
     FeedbackWindow &operator=(const FeedbackWindow &) = delete;
 
-    // Must run before the QApplication is made: a browser loaded later
-    // shares the windows' OpenGL contexts only when asked for up front.
-    static void PrepareApplication();
     // The browser module beside the program.
     static QString DefaultModulePath();
 

@@ -142,10 +142,13 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    FeedbackWindow::PrepareApplication();
     // Chromium will not start as root inside its sandbox.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // Without a display (the offscreen platform) no OpenGL context can be
+    // made when the browser loads; asked for up front, the browser draws
+    // without one.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     TestFeedbackWindow test;
     return QTest::qExec(&test, argc, argv);
