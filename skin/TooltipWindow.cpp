@@ -351,7 +351,10 @@ void TooltipWindow::layoutTip(const QRect &tool, const QPoint &pointer, bool cen
     x = qBound(area.left(), x, qMax(area.left(), area.right() - size.width() + 1));
     y = qMax(area.top(), y);
     setGeometry(QRect(QPoint(x, y), size));
-    stemAt_ = QPoint(qBound(kBalloonRadius + kStem, anchor.x() - x, size.width() - kBalloonRadius - kStem),
+    // A tip narrower than the balloon's corners and stem keeps its stem at
+    // the first place it can go.
+    const int stemMin = kBalloonRadius + kStem;
+    stemAt_ = QPoint(qBound(stemMin, anchor.x() - x, qMax(stemMin, size.width() - kBalloonRadius - kStem)),
                      stemUp_ ? 0 : size.height());
 
     if (balloon_) {
