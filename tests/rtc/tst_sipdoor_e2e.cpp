@@ -261,7 +261,12 @@ private slots:
         QTest::qWait(2000);
         const long grown = rssKb() - before;
         qInfo("resident memory after 10,000 strangers and 60 huge datagrams: %+ld kB", grown);
+#if defined(__SANITIZE_ADDRESS__)
+        // AddressSanitizer holds freed memory back (its quarantine): the
+        // figure says nothing about the phone there.
+#else
         QVERIFY2(grown < 10 * 1024, qPrintable(QString::number(grown)));
+#endif
         aliceStillWorks();
     }
 
