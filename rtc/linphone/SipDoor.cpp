@@ -198,6 +198,10 @@ SipDoor::Verdict outline(const char *data, std::size_t size, Outline *out)
         const string_view length = v[ContentLength][0];
         if (!isDigits(length, 5) || std::stoul(std::string(length)) != bodySize)
             return V::BadLength;
+    } else if (bodySize > 0) {
+        // Allowed on UDP, but the stack takes a body by its length only: the
+        // rest stays in the source's buffer, in front of its next message.
+        return V::BadLength;
     }
     return out->request ? V::Request : V::Response;
 }
@@ -210,10 +214,21 @@ SipDoor::Verdict outline(const char *data, std::size_t size, Outline *out)
 // and URIs it accepts.
 bool stackReads(const char *data, std::size_t size, bool request)
 {
+    // The stack reads the head alone (up to the blank line) and must use up
+    // all of it: what it leaves stays in the source's buffer, in front of
+    // its next message, and a message it returns half-read it never owns
+    // (freed with the loop's pool, then unreferenced again: a crash).
+    const std::size_t headSize = string_view(data, size).find("\r\n\r\n") + 4;
+    if (headSize < 4 || headSize > size)
+        return false;
     // The parser's temporary objects go with this pool, whatever thread reads.
     belle_sip_object_pool_t *pool = belle_sip_object_pool_push();
     std::size_t headLength = 0;
-    belle_sip_message_t *msg = belle_sip_message_parse_raw(data, size, &headLength);
+    belle_sip_message_t *msg = belle_sip_message_parse_raw(data, headSize, &headLength);
+    if (msg && headLength != headSize) {
+        belle_sip_object_unref(msg);
+        msg = nullptr;
+    }
     if (!msg) {
         belle_sip_object_unref(pool);
         return false;
@@ -310,15 +325,24 @@ Peer peerOf(const sockaddr *a, socklen_t len)
     return p;
 }
 
+// A call offered to the engine: the INVITE that began it, known by its
+// Call-ID and the top Via of its transaction.
+struct Offer {
+    std::string callId;
+    std::string via;
+    bool refused = false; // the engine answered it with a failure: its caller may try again
+};
+
 struct Guarded {
     int port = 0;
     bool anyone = false;
     std::vector<Peer> peers;       // the addresses the engine sent to, newest last
     std::vector<std::string> calls; // the Call-IDs it sent, newest last
+    std::vector<std::string> invited; // the Call-IDs of the INVITEs it sent
     bool keepaliveNext = false;     // the read after an empty peek gets one
     std::string lastLetIn;          // the datagram last let in: the stack
                                     // peeks, then reads the same one
-    std::vector<std::string> offered;                            // Call-IDs of calls let in
+    std::vector<Offer> offered;                                  // the calls let in, newest last
     std::vector<std::chrono::steady_clock::time_point> offers;   // when, within the last window
 };
 
@@ -414,27 +438,50 @@ ssize_t keepalive(const Guarded &g, void *buf, size_t len, sockaddr *from, sockl
 // kOfferWindow, far more than a person takes. A retransmission or a request
 // in a dialog is no new call; an INVITE held back now is let in when its
 // caller sends it again.
+//
+// A second INVITE outside a dialog with the Call-ID of a call still being
+// set up, in another transaction, is a request that reached us twice by
+// different routes, or a forgery: it gets "482 Loop Detected". The engine
+// would start a second call with the same Call-ID, which it confuses with
+// the first (at exit it ends one of them twice, and crashes). After the
+// engine refused the first, its caller may try again (a new transaction).
 constexpr std::size_t kOffersPerWindow = 10;
 constexpr std::chrono::seconds kOfferWindow{10};
 
-bool mayOfferCall(Guarded &g, const Outline &o)
+enum class Offering { Let, HoldBack, Loop };
+
+// A stateless answer to a well-formed request; empty for ACK.
+QByteArray statelessAnswer(const char *request, std::size_t size, const char *status);
+
+Offering mayOfferCall(Guarded &g, const Outline &o)
 {
-    if (!o.request || o.method != "INVITE")
-        return true;
-    const string_view callId = o.values[CallId][0];
-    const auto known = [&](const std::vector<std::string> &list) {
-        return std::find(list.begin(), list.end(), callId) != list.end();
-    };
-    if (known(g.offered) || known(g.calls) || o.values[To][0].find(";tag=") != string_view::npos)
-        return true;
+    if (!o.request || o.method != "INVITE" || o.values[To][0].find(";tag=") != string_view::npos)
+        return Offering::Let;
+    const string_view callId = o.values[CallId][0], via = o.values[Via][0];
+    auto offer = std::find_if(g.offered.begin(), g.offered.end(), [&](const Offer &x) { return x.callId == callId; });
+    if (offer != g.offered.end()) {
+        if (offer->via == via)
+            return Offering::Let; // a retransmission: the stack answers it again
+        if (!offer->refused)
+            return Offering::Loop;
+        g.offered.erase(offer); // offered again after a refusal: a new call
+    } else if (std::find(g.invited.begin(), g.invited.end(), callId) != g.invited.end()) {
+        return Offering::Let; // one of the engine's own calls, routed back to it
+    }
     const auto now = std::chrono::steady_clock::now();
     g.offers.erase(std::remove_if(g.offers.begin(), g.offers.end(), [&](auto t) { return now - t >= kOfferWindow; }),
                    g.offers.end());
     if (g.offers.size() >= kOffersPerWindow)
-        return false;
+        return Offering::HoldBack;
     g.offers.push_back(now);
-    remember(g.offered, std::string(callId), kMaxCalls, std::equal_to<>());
-    return true;
+    // The calls the engine refused are forgotten first: one that may still
+    // be ringing or talking must stay known.
+    if (g.offered.size() >= kMaxCalls) {
+        auto old = std::find_if(g.offered.begin(), g.offered.end(), [](const Offer &x) { return x.refused; });
+        g.offered.erase(old != g.offered.end() ? old : g.offered.begin());
+    }
+    g.offered.push_back(Offer{std::string(callId), std::string(via)});
+    return Offering::Let;
 }
 
 // Reads past every datagram the engine must not see; then the caller's own
@@ -477,11 +524,16 @@ ssize_t receiveGuarded(Guarded &g, int fd, void *buf, size_t len, int flags, soc
         const bool readable = wellFormed && welcome
                               && (verdict == SipDoor::Verdict::Keepalive || datagram == g.lastLetIn
                                   || stackReads(scratch.data(), size, verdict == SipDoor::Verdict::Request));
-        if (readable && mayOfferCall(g, o)) {
+        const Offering offering = readable ? mayOfferCall(g, o) : Offering::HoldBack;
+        if (readable && offering == Offering::Let) {
             g.lastLetIn.assign(datagram);
             return realRecvFrom()(fd, buf, len, flags, from, fromLen);
         }
-        if (wellFormed && welcome) { // unreadable to the stack, or a call held back
+        if (wellFormed && welcome) { // unreadable to the stack, a call held back, or a loop
+            if (offering == Offering::Loop && mayForbid()) {
+                const QByteArray answer = statelessAnswer(scratch.data(), size, "482 Loop Detected");
+                realSendTo()(fd, answer.constData(), static_cast<size_t>(answer.size()), MSG_DONTWAIT, src, sourceLen);
+            }
             g_refused.fetch_add(1, std::memory_order_relaxed);
             char discard;
             realRecvFrom()(fd, &discard, 1, MSG_DONTWAIT, nullptr, nullptr);
@@ -508,8 +560,19 @@ void learn(Guarded &g, const void *buf, size_t len, const sockaddr *to, socklen_
         });
     Outline o;
     const auto verdict = outline(static_cast<const char *>(buf), len, &o);
-    if (verdict == SipDoor::Verdict::Request || verdict == SipDoor::Verdict::Response)
-        remember(g.calls, std::string(o.values[CallId][0]), kMaxCalls, std::equal_to<>());
+    if (verdict != SipDoor::Verdict::Request && verdict != SipDoor::Verdict::Response)
+        return;
+    const string_view callId = o.values[CallId][0], cseq = o.values[CSeq][0];
+    remember(g.calls, std::string(callId), kMaxCalls, std::equal_to<>());
+    if (o.request && o.method == "INVITE")
+        remember(g.invited, std::string(callId), kMaxCalls, std::equal_to<>());
+    // A failure answering an offered call's INVITE: its caller may try again.
+    const string_view start(static_cast<const char *>(buf), std::min<std::size_t>(len, 12));
+    if (!o.request && start.size() == 12 && start[8] >= '3' && cseq.size() > 7
+        && equalsNoCase(trim(cseq.substr(cseq.size() - 7)), "INVITE"))
+        for (Offer &offer : g.offered)
+            if (offer.callId == callId)
+                offer.refused = true;
 }
 
 } // namespace
@@ -522,11 +585,17 @@ SipDoor::Verdict SipDoor::Judge(const char *data, std::size_t size)
 
 QByteArray SipDoor::Forbidden(const char *request, std::size_t size)
 {
+    return statelessAnswer(request, size, "403 Forbidden");
+}
+
+namespace {
+QByteArray statelessAnswer(const char *request, std::size_t size, const char *status)
+{
     Outline o;
-    if (outline(request, size, &o) != Verdict::Request || o.method == "ACK")
+    if (outline(request, size, &o) != SipDoor::Verdict::Request || o.method == "ACK")
         return {};
     auto bytes = [](string_view s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); };
-    QByteArray out = "SIP/2.0 403 Forbidden\r\n";
+    QByteArray out = QByteArray("SIP/2.0 ") + status + "\r\n";
     for (string_view via : o.values[Via])
         out += "Via: " + bytes(via) + "\r\n";
     out += "From: " + bytes(o.values[From][0]) + "\r\n";
@@ -539,6 +608,7 @@ QByteArray SipDoor::Forbidden(const char *request, std::size_t size)
     out += "Content-Length: 0\r\n\r\n";
     return out;
 }
+} // namespace
 
 void SipDoor::Guard(int localPort, bool anyone)
 {
@@ -548,7 +618,10 @@ void SipDoor::Guard(int localPort, bool anyone)
             g.anyone = anyone;
             return;
         }
-    g_guarded.push_back({localPort, anyone, {}, {}});
+    Guarded g;
+    g.port = localPort;
+    g.anyone = anyone;
+    g_guarded.push_back(std::move(g));
     g_count.store(static_cast<int>(g_guarded.size()));
 }
 

@@ -16,7 +16,9 @@ namespace rtc::lp {
 // sent to (the provider) or belongs to a call the engine itself is in,
 // unless the door was told to let anyone's requests in.
 // Well-formed requests from anyone else are answered "403 Forbidden" (a few
-// a second at most); everything else that is refused is dropped unseen.
+// a second at most); a call offered again in another transaction while the
+// first is still being set up, "482 Loop Detected"; everything else that is
+// refused is dropped unseen.
 class SipDoor {
 public:
     static constexpr std::size_t kMaxDatagram = 16 * 1024;

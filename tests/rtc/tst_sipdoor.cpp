@@ -53,6 +53,9 @@ private slots:
         QTest::newRow("length says more") << kHead + "Content-Length: 5000\r\n\r\nv=0\n" << V::BadLength;
         QTest::newRow("length says less") << kHead + "Content-Length: 1\r\n\r\nv=0\n" << V::BadLength;
         QTest::newRow("length not a number") << kHead + "Content-Length: 1x\r\n\r\n" << V::BadLength;
+        // The stack leaves a body it has no length for in front of the
+        // source's next message.
+        QTest::newRow("body without length") << kHead + "\r\nv=0\n" << V::BadLength;
         QTest::newRow("64 KB of headers") << kHead + "X-Big: " + QByteArray(64 * 1024, 'a') + "\r\n\r\n" << V::TooLarge;
         QTest::newRow("headers never end") << kHead << V::Malformed;
         QTest::newRow("not SIP") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\n\r\n") << V::Malformed;
@@ -80,6 +83,11 @@ private slots:
             << QByteArray(ok).replace("<sip:eve@127.0.0.1>", "<sip:eve@127.0.0.1:5099>") << V::Request;
         QTest::newRow("BYE without Max-Forwards")
             << without(QByteArray(ok).replace("OPTIONS", "BYE"), "Max-Forwards: 70") << V::Unreadable;
+        // A head the stack reads only in part: it kept the message it never
+        // owned, and crashed on the next datagram from the same source.
+        QTest::newRow("folded line the stack reads in part")
+            << kHead + "Contact: <sip:eve@127.0.0.1:9>\r\n\tontent-Type: application/sdp\r\nContent-Length: 4\r\n\r\nv=0\n"
+            << V::Unreadable;
         QTest::newRow("From without URI") << QByteArray(ok).replace("<sip:eve@127.0.0.1>", "eve") << V::Malformed;
     }
     void judge()
