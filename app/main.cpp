@@ -1,22 +1,64 @@
-// The phone program: the real services, the single-instance check, the
-// phone window.
+// The phone program: the command line, the real services, the
+// single-instance check and the hand-over of a link, the phone window.
 #include "app/Program.h"
 #include "platform/DataFolder.h"
 #include "mainwindow/frmSoftphone.h"
+#include "platform/LinkChannel.h"
 #include "platform/LockFileInstance.h"
 #include "platform/QuitOnSignal.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+
+namespace {
+void describe(QCommandLineParser &parser)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("softphone"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SOFTPHONE_VERSION));
+    parser.setApplicationDescription(QStringLiteral("A SIP telephone for your provider's account."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("link"),
+                                 QStringLiteral("A sip: or tel: link, or a number, to put into the number box."),
+                                 QStringLiteral("[link]"));
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    // Help and version are answered without a desktop.
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "-h" || arg == "-?" || arg == "--help" || arg == "--help-all" || arg == "-v"
+            || arg == "--version") {
+            QCoreApplication core(argc, argv);
+            QCommandLineParser parser;
+            describe(parser);
+            parser.process(core); // prints and ends
+        }
+    }
+
     QApplication app(argc, argv);
+    QCommandLineParser parser;
+    describe(parser);
+    parser.process(app);
+    const QString link = parser.positionalArguments().value(0);
     Program::Describe();
 
     Program program;
     platform::LockFileInstance instance(platform::LockFileInstance::defaultLockPath(program.settings.filePath()));
-    if (!frmSoftphone::Form_Initialize(instance, program.messages))
-        return 1;
+    const QString channelName = platform::LinkChannel::NameFor(program.settings.filePath());
+    // A second start gives its link to the running phone and ends; without
+    // one it brings that phone forward and says it runs already.
+    bool handedOver = false;
+    auto handOver = [&] {
+        if (!link.isEmpty())
+            return handedOver = platform::LinkChannel::Send(channelName, link);
+        platform::LinkChannel::Send(channelName, QString());
+        return false;
+    };
+    if (!frmSoftphone::Form_Initialize(instance, program.messages, handOver))
+        return handedOver ? 0 : 1;
 
     frmSoftphone form(program.Wire(platform::ProgramDataFolder()));
     form.Form_Load();
@@ -24,6 +66,16 @@ int main(int argc, char *argv[])
         return 0;
     // Being told to end (log-out, kill) ends like the close button does.
     platform::QuitOnSignal quitOnSignal([&form] { form.close(); });
+    platform::LinkChannel channel(channelName);
+    QObject::connect(&channel, &platform::LinkChannel::Received, &form, [&form](const QString &text) {
+        if (text.isEmpty())
+            form.ComeForward();
+        else
+            form.OpenLink(text);
+    });
+    channel.Listen();
     form.show();
+    if (!link.isEmpty())
+        form.OpenLink(link);
     return app.exec();
 }

@@ -1,4 +1,5 @@
 #include "mainwindow/frmSoftphone.h"
+#include "call/DialLink.h"
 
 #include "account/ProfileStore.h"
 #include "audio/clsVolume.h"
@@ -51,10 +52,13 @@ frmSoftphone::~frmSoftphone()
     Form_Unload();
 }
 
-bool frmSoftphone::Form_Initialize(platform::ISingleInstance &instance, platform::IMessageBox &messages)
+bool frmSoftphone::Form_Initialize(platform::ISingleInstance &instance, platform::IMessageBox &messages,
+                                   const std::function<bool()> &handOver)
 {
     if (!instance.AnotherInstanceRunning())
         return true;
+    if (handOver && handOver())
+        return false;
     messages.Show(QStringLiteral("Another instance is running."), QString(), platform::MsgIcon::Critical);
     return false;
 }
@@ -355,4 +359,23 @@ void frmSoftphone::Form_Unload()
     tooltips_.reset();
     tray_->RemoveIcon();
     phone_.Shutdown();
+}
+
+void frmSoftphone::OpenLink(const QString &link)
+{
+    ComeForward();
+    const QString number = DialLink::Number(link);
+    if (number.isEmpty()) {
+        ShowMessage(QStringLiteral("Numbers 0 to 9 only, please!"), QStringLiteral("Input Error"),
+                    platform::MsgIcon::Exclamation);
+        return;
+    }
+    cmbPhoneNo->setEditText(number);
+}
+
+void frmSoftphone::ComeForward()
+{
+    tray_->mnuShow_Click();
+    raise();
+    activateWindow();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include "call/Phone.h"
 #include "mainwindow/MainControls.h"
 #include "mainwindow/PhoneServices.h"
@@ -31,9 +32,11 @@ public:
     explicit frmSoftphone(PhoneServices services, QWidget *parent = nullptr);
     ~frmSoftphone() override;
 
-    // Before the window loads: false when another instance runs (the user
-    // has been told) and this one must end.
-    static bool Form_Initialize(platform::ISingleInstance &instance, platform::IMessageBox &messages);
+    // Before the window loads: false when another instance runs and this one
+    // must end. The user is told, unless handOver (called then) gave this
+    // start's link to the running phone.
+    static bool Form_Initialize(platform::ISingleInstance &instance, platform::IMessageBox &messages,
+                                const std::function<bool()> &handOver = {});
 
     void Form_Load();
     void ExitApplication();
@@ -50,6 +53,13 @@ public:
     void Picture17_Click();
     // A keypad key: its tone, and its character at the end of the number.
     void KeypadClick(QChar key);
+    // A sip: or tel: link (or a number) from outside: its number goes into
+    // the number box, as the phone book's CALL puts one there, and the
+    // window comes forward; the user dials. One the number box would refuse
+    // is refused with its message.
+    void OpenLink(const QString &link);
+    // Out of the tray, in front, with the keyboard.
+    void ComeForward();
     void Picture2_Click();
     void Picture3_Click();
     void Picture5_Click();

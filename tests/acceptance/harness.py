@@ -559,6 +559,7 @@ class Rig:
             run_env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"  # Chromium's sandbox refuses root
         run_env.update(env or {})
         self.phone_log = folder / "phone.log"
+        self.phone_env = run_env  # a second start of the same phone uses it
         proc = self.spawn([str(folder / "softphone")], self.phone_log, run_env)
         phone = Phone(proc, folder)
         self.phones.append(phone)

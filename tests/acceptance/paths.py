@@ -427,13 +427,40 @@ def layout_tool_writes_positions(rig):
 
 layout_tool_writes_positions.servers = ("a11y-session",)
 
+
+def link_goes_to_running_phone(rig):
+    phone = rig.phone()
+
+    def second_start(link):
+        proc = rig.spawn([str(phone.folder / "softphone"), link], phone.folder / "second.log", rig.phone_env)
+        try:
+            return proc.wait(15)
+        except subprocess.TimeoutExpired:
+            return None
+
+    code = second_start("tel:+49 (30) 123-4567")
+    check(code == 0, f"a second start with a tel: link ended with {code!r}, not 0")
+    check(a11y.wait_for(lambda: phone.number() == "0049301234567", 5),
+          f"the tel: link left the running phone's number box reading {phone.number()!r}")
+    check(not phone.find("Another instance is running.", role="label"),
+          "the running phone says another instance is running")
+    code = second_start("sip:abc@127.0.0.1")
+    check(code == 0, f"a second start with a sip: link ended with {code!r}, not 0")
+    text = "Numbers 0 to 9 only, please!"
+    check(phone.wait_node(text, role="label", timeout=5),
+          f"a sip: link with letters showed no message {text!r}; the box reads {phone.number()!r}")
+    click(phone.control("OK", role="push button"))
+    check(phone.number() == "0049301234567", f"the refused link changed the number box to {phone.number()!r}")
+
+
 TESTS = {f.__name__: f for f in (
     return_in_number_box_dials, letters_in_number_box_are_refused, keypad_and_green_key_dial,
     answered_call_stops_ringing, red_key_refuses_incoming_call, red_key_hangs_up,
     cancelled_second_call_leaves_first, keypad_sends_dtmf_in_call, phone_book_entry_is_called,
     recent_call_is_called_again, first_start_login_by_keyboard, hidden_in_the_tray_and_back,
     call_notification_answers, tooltip_rolls_out_under_call_key, feedback_page_shows,
-    home_page_and_user_guide_open, layout_tool_writes_positions, speaker_slider_and_mute_in_a_call)}
+    home_page_and_user_guide_open, layout_tool_writes_positions, speaker_slider_and_mute_in_a_call,
+    link_goes_to_running_phone)}
 
 if __name__ == "__main__":
     if len(sys.argv) != 3 or sys.argv[1] not in TESTS:
