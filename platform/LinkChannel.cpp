@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <QTimer>
 
 namespace platform {
@@ -15,7 +16,11 @@ constexpr int kReadTimeoutMs = 3000;
 QString LinkChannel::NameFor(const QString &settingsFilePath)
 {
     const QByteArray hash = QCryptographicHash::hash(settingsFilePath.toUtf8(), QCryptographicHash::Sha256).toHex();
-    return QStringLiteral("softphone-") + QString::fromLatin1(hash.left(16));
+    const QString name = QStringLiteral("softphone-") + QString::fromLatin1(hash.left(16));
+    // In the user's own runtime folder (0700), not in /tmp where another
+    // user could take the name first and hear the numbers handed over.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime.isEmpty() ? name : runtime + QLatin1Char('/') + name;
 }
 
 bool LinkChannel::Send(const QString &name, const QString &text, int timeoutMs)

@@ -13,7 +13,8 @@ namespace platform {
 class LinkChannel : public QObject {
     Q_OBJECT
 public:
-    // The socket's name for the settings file at this path.
+    // The socket's path for the settings file at this path, in the user's
+    // runtime folder.
     static QString NameFor(const QString &settingsFilePath);
     // Hands text to the phone listening on name; false when none answers in
     // timeoutMs or the text is longer than kMaxText.
