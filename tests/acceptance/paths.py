@@ -224,6 +224,14 @@ def hidden_in_the_tray_and_back(rig):
 
     def hide():
         phone.click("Hide")
+        # The key clicked last holds the mouse while the pointer is on it (its
+        # hover capture). A phone still busy ending a call lets go late, and
+        # the X server gives it the click meant for Hide: a lost click is
+        # clicked again.
+        if not a11y.wait_for(lambda: not on_screen(), 2):
+            again = phone.find("Hide")
+            if again is not None and again.extents and again.extents[2] > 0:
+                click(again)
         check(a11y.wait_for(lambda: not on_screen(), 5), "the hide button left the phone window on screen")
         check(wait_until(lambda: len(tray.icons(pid)) == 1, 5),
               f"the hidden phone shows {len(tray.icons(pid))} icons in the notification area, not one")
