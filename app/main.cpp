@@ -3,6 +3,8 @@
 #include "app/Program.h"
 #include "platform/DataFolder.h"
 #include "mainwindow/frmSoftphone.h"
+#include "history/HistoryFile.h"
+#include "phonebook/PhoneBookFile.h"
 #include "platform/LinkChannel.h"
 #include "platform/LockFileInstance.h"
 #include "platform/QuitOnSignal.h"
@@ -60,7 +62,18 @@ int main(int argc, char *argv[])
     if (!frmSoftphone::Form_Initialize(instance, program.messages, handOver))
         return handedOver ? 0 : 1;
 
-    frmSoftphone form(program.Wire(platform::ProgramDataFolder()));
+    // The phone book and the call history live in the user's data folder;
+    // ones an earlier version kept beside the program move there once. The
+    // demo runs the built program with a folder of its own and leaves the
+    // user's files where they are.
+    const QString dataFolder = platform::UserDataFolder();
+    if (!qEnvironmentVariableIsSet("SOFTPHONE_DEMO")) {
+        const QStringList told = platform::MoveDataFiles(QCoreApplication::applicationDirPath(), dataFolder,
+                                                         {PhoneBookFile::kFileName, HistoryFile::kFileName});
+        for (const QString &text : told)
+            program.messages.Show(text, QString(), platform::MsgIcon::Information, platform::MsgButtons::OKOnly, nullptr);
+    }
+    frmSoftphone form(program.Wire(dataFolder));
     form.Form_Load();
     if (form.IsExiting())
         return 0;

@@ -74,7 +74,7 @@ int main(int argc, char *argv[])
     Program program;
     PrintingMessageBox messages;
     // Under the data location, not next to the driver in the build folder.
-    PhoneServices services = program.Wire(platform::ChooseDataFolder(QString()), &messages);
+    PhoneServices services = program.Wire(platform::UserDataFolder(), &messages);
     // Stamped after the real pause: its end is when the tone gap is over.
     double lastPauseEnd = 0;
     int pauses = 0;

@@ -533,10 +533,12 @@ class Rig:
 
     # -- the program -----------------------------------------------------
     def phone(self, account=True, files=None, env=None):
-        """The built program, run from a copy in its own folder (it keeps
-        its phone book and call history beside itself, and the feedback
-        window's module) with a settings store of its own. With an account
-        it is waited for until registered. env adds to its environment."""
+        """The built program, run from a copy in its own folder (with the
+        feedback window's module) with a settings store and a data folder
+        (data/Softphone) of its own. files: paths in that folder and their
+        bytes ("PhoneBook.txt" lies beside the program, where earlier
+        versions kept it). With an account it is waited for until
+        registered. env adds to its environment."""
         folder = self.work / "phone"
         (folder / "config/Softphone").mkdir(parents=True)
         shutil.copy2(self.program, folder / "softphone")
@@ -544,6 +546,7 @@ class Rig:
         if module.exists():
             shutil.copy2(module, folder / module.name)
         for name, data in (files or {}).items():
+            (folder / name).parent.mkdir(parents=True, exist_ok=True)
             (folder / name).write_bytes(data)
         if account:
             ini = folder / "config/Softphone/Softphone.ini"

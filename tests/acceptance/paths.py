@@ -148,7 +148,13 @@ def keypad_sends_dtmf_in_call(rig):
 
 
 def phone_book_entry_is_called(rig):
-    phone = rig.phone(files={"PhoneBook.txt": f"Office--{CALLEE}\r\n".encode()})
+    # A phone book an earlier version kept beside the program moves into
+    # the user's data folder.
+    book = f"Office--{CALLEE}\r\n".encode()
+    phone = rig.phone(files={"PhoneBook.txt": book})
+    moved = phone.folder / "data/Softphone/PhoneBook.txt"
+    check(not (phone.folder / "PhoneBook.txt").exists() and moved.read_bytes() == book,
+          "the phone book beside the program was not moved into the data folder")
     phone.click("Phone book")
     click(phone.control(f"Office--{CALLEE}", role="list item"))
     check(a11y.wait_for(lambda: phone.control("Phone No.", role="text").text == CALLEE, 3),
@@ -166,7 +172,7 @@ def phone_book_entry_is_called(rig):
 
 def recent_call_is_called_again(rig):
     # The call history as the phone writes it after one call.
-    phone = rig.phone(files={"recentcall.txt": f"{CALLEE}--Duration: 0:0:7\r\n".encode()})
+    phone = rig.phone(files={"data/Softphone/recentcall.txt": f"{CALLEE}--Duration: 0:0:7\r\n".encode()})
     phone.click("Recent calls")
     double_click(phone.control(f"{CALLEE}--Duration: 0:0:7", role="list item"))
     check(a11y.wait_for(lambda: not phone.find("Recent calls", role="list"), 5),

@@ -156,17 +156,17 @@ fi
 titled=""
 find_titled() { titled=$(xdotool search --all --onlyvisible --pid "$phone" --name "^$1\$" 2>/dev/null | tail -n 1); [ -n "$titled" ]; }
 closed() { ! xdotool search --all --onlyvisible --pid "$phone" --name "^$1\$" >/dev/null 2>&1; }
-printf 'Office--0201234567\r\n' > "$bindir/PhoneBook.txt"
+printf 'Office--0201234567\r\n' > "$work/data/Softphone/PhoneBook.txt"
 click_at "$main_window" 116 191
 check "the book button opens the phone book" wait_for 10 find_titled "Phone Book"
 check "phone book is 280x296" geometry_is "$titled" 280x296
 click_at "$titled" 260 18
 check "the phone book's corner picture closes it" wait_for 10 closed "Phone Book"
-check "the phone book is left as it was" cmp -s "$bindir/PhoneBook.txt" <(printf 'Office--0201234567\r\n')
+check "the phone book is left as it was" cmp -s "$work/data/Softphone/PhoneBook.txt" <(printf 'Office--0201234567\r\n')
 click_at "$main_window" 59 189
 check "the clock button opens the recent calls" wait_for 10 find_titled "Form1"
 check "recent calls is 216x228" geometry_is "$titled" 216x228
-check "an empty call history is made for it" test -f "$bindir/recentcall.txt"
+check "an empty call history is made for it" test -f "$work/data/Softphone/recentcall.txt"
 click_at "$titled" 104 172
 check "CLOSE closes the recent calls" wait_for 10 closed "Form1"
 
