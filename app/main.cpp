@@ -7,10 +7,13 @@
 #include "phonebook/PhoneBookFile.h"
 #include "platform/LinkChannel.h"
 #include "platform/LockFileInstance.h"
+#include "platform/Log.h"
 #include "platform/QuitOnSignal.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+
+#include <cstdio>
 
 namespace {
 void describe(QCommandLineParser &parser)
@@ -20,9 +23,31 @@ void describe(QCommandLineParser &parser)
     parser.setApplicationDescription(QStringLiteral("A SIP telephone for your provider's account."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption(QCommandLineOption(QStringLiteral("verbose"),
+                                        QStringLiteral("Write the log's lines to the terminal too (the log is %1).")
+                                            .arg(platform::Log::DefaultPath())));
     parser.addPositionalArgument(QStringLiteral("link"),
                                  QStringLiteral("A sip: or tel: link, or a number, to put into the number box."),
                                  QStringLiteral("[link]"));
+}
+
+// The log takes the engine's and Qt's messages from the start, Qt's own
+// start included; --verbose is looked for before Qt reads the command line.
+void startLog(int argc, char *argv[])
+{
+    platform::Log::Options options;
+    for (int i = 1; i < argc && qstrcmp(argv[i], "--") != 0; ++i)
+        if (qstrcmp(argv[i], "--verbose") == 0)
+            options.echo = true;
+    QString error;
+    if (!platform::Log::Open(platform::Log::DefaultPath(), options, &error))
+        std::fprintf(stderr, "softphone: the log cannot be written, its lines go to the terminal: %s\n",
+                     qPrintable(error));
+    platform::Log::CaptureQtMessages();
+    platform::Log::Write(platform::Log::Info, QStringLiteral("softphone"),
+                         QStringLiteral("version %1 started, process %2")
+                             .arg(QStringLiteral(SOFTPHONE_VERSION))
+                             .arg(QCoreApplication::applicationPid()));
 }
 } // namespace
 
@@ -40,6 +65,7 @@ int main(int argc, char *argv[])
         }
     }
 
+    startLog(argc, argv);
     QApplication app(argc, argv);
     QCommandLineParser parser;
     describe(parser);
@@ -90,5 +116,7 @@ int main(int argc, char *argv[])
     form.show();
     if (!link.isEmpty())
         form.OpenLink(link);
-    return app.exec();
+    const int code = app.exec();
+    platform::Log::Write(platform::Log::Info, QStringLiteral("softphone"), QStringLiteral("ended"));
+    return code;
 }

@@ -4,12 +4,11 @@
 #include "call/ProvisioningText.h"
 #include "history/HistoryFile.h"
 #include "platform/ISoundOutput.h"
+#include "platform/Log.h"
 #include "resources/Tones.h"
 #include "rtc/ResultText.h"
 
 #include <QEventLoop>
-
-#include <cstdio>
 
 namespace {
 
@@ -19,7 +18,9 @@ constexpr long kMediaTypes = rtc::RTCMT_AUDIO_SEND | rtc::RTCMT_AUDIO_RECEIVE;
 
 void logError(const char *where, const char *what, rtc::HRESULT hr)
 {
-    std::fprintf(stderr, "softphone: %s: %s failed: %s\n", where, what, qPrintable(rtc::DescribeResult(hr)));
+    platform::Log::Write(platform::Log::Error, QStringLiteral("phone"),
+                         QStringLiteral("%1: %2 failed: %3")
+                             .arg(QLatin1String(where), QLatin1String(what), rtc::DescribeResult(hr)));
 }
 
 } // namespace

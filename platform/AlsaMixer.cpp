@@ -1,11 +1,35 @@
 #include "platform/AlsaMixer.h"
 
+#include "platform/Log.h"
+
 #include <alsa/asoundlib.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
 
 namespace platform {
 
 namespace {
 snd_mixer_t *mixer(void *handle) { return static_cast<snd_mixer_t *>(handle); }
+
+// ALSA's library prints its complaints (no sound card, say) straight to the
+// terminal; they go to the log instead.
+void alsaError(const char *file, int line, const char *function, int err, const char *fmt, ...)
+{
+    char said[1024];
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(said, sizeof said, fmt, args);
+    va_end(args);
+    QString text = QStringLiteral("%1:%2:(%3) %4")
+                       .arg(QString::fromLocal8Bit(file))
+                       .arg(line)
+                       .arg(QString::fromLocal8Bit(function), QString::fromLocal8Bit(said));
+    if (err != 0)
+        text += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(err < 0 ? -err : err));
+    Log::Write(Log::Warning, QStringLiteral("alsa"), text);
+}
 } // namespace
 
 struct AlsaMixer::Element {
@@ -24,6 +48,7 @@ bool AlsaMixer::Open()
 {
     if (handle_)
         return true;
+    snd_lib_error_set_handler(alsaError);
     snd_mixer_t *h = nullptr;
     if (snd_mixer_open(&h, 0) < 0)
         return false;

@@ -4,17 +4,13 @@
 #include "rtc/linphone/LinphoneSession.h"
 #include "rtc/linphone/SipDoor.h"
 #include "platform/DataFolder.h"
-
-#include <bctoolbox/logging.h>
+#include "platform/Log.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
-#include <cstdarg>
-#include <cstdio>
-#include <mutex>
 
 namespace rtc::lp {
 
@@ -26,37 +22,39 @@ constexpr int kDtmfGapMs = 250; // a tone's 100 ms or so, and a pause
 
 std::string str(const QString &s) { return s.toStdString(); }
 
-// The media engine repeats some warnings every few milliseconds for as long
-// as their cause lasts (an echo canceller with nothing to cancel): one line
-// per message format, then a count when something else is said.
-void logToStderr(const char *domain, BctbxLogLevel level, const char *fmt, va_list args)
-{
-    static std::mutex mutex;
-    static const char *lastFmt = nullptr;
-    static unsigned long repeats = 0;
-    std::lock_guard<std::mutex> lock(mutex);
-    if (fmt == lastFmt) {
-        ++repeats;
-        return;
+// liblinphone's messages, and those of the libraries under it (the SIP
+// stack, the media streams), go to the program's log; the listener also
+// stops liblinphone's own printer. Called on whatever thread speaks.
+class EngineLog final : public linphone::LoggingServiceListener {
+public:
+    void onLogMessageWritten(const std::shared_ptr<linphone::LoggingService> &, const std::string &domain,
+                             linphone::LogLevel level, const std::string &message) override
+    {
+        platform::Log::Level to = platform::Log::Debug;
+        switch (level) {
+        case linphone::LogLevel::Debug:
+        case linphone::LogLevel::Trace: to = platform::Log::Debug; break;
+        case linphone::LogLevel::Message: to = platform::Log::Info; break;
+        case linphone::LogLevel::Warning: to = platform::Log::Warning; break;
+        case linphone::LogLevel::Error:
+        case linphone::LogLevel::Fatal: to = platform::Log::Error; break;
+        }
+        platform::Log::Write(to, domain.empty() ? QStringLiteral("liblinphone") : QString::fromStdString(domain),
+                             QString::fromStdString(message));
     }
-    if (repeats > 0)
-        std::fprintf(stderr, "  (the message above %lu more times)\n", repeats);
-    lastFmt = fmt;
-    repeats = 0;
-    std::fprintf(stderr, "%s-%s: ", domain ? domain : "liblinphone", level >= BCTBX_LOG_ERROR ? "error" : "warning");
-    std::vfprintf(stderr, fmt, args);
-    std::fputc('\n', stderr);
-}
+};
 
-// liblinphone prints from debug level up, to stdout, by default: warnings and
-// errors only, to stderr, keep runs readable.
+// Warnings and errors only: from debug level up liblinphone would print
+// every SIP message.
 void quietLiblinphone()
 {
     static bool done = false;
     if (done)
         return;
     done = true;
-    linphone::LoggingService::get()->setLogLevel(linphone::LogLevel::Warning);
+    auto service = linphone::LoggingService::get();
+    service->setLogLevel(linphone::LogLevel::Warning);
+    service->addListener(std::make_shared<EngineLog>());
 }
 
 } // namespace
@@ -147,8 +145,6 @@ HRESULT Engine::initialize()
     auto core = factory->createCoreWithConfig(config, nullptr);
     if (!core)
         return E_FAIL;
-    // Creating a Core installs liblinphone's stdout printer again.
-    bctbx_set_log_handler(logToStderr);
 
     // Peers and providers see who is calling: "Softphone/0.1 (belle-sip/...)".
     core->setUserAgent("Softphone", SOFTPHONE_VERSION);

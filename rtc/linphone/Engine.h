@@ -17,6 +17,14 @@ class CoreEvents;
 class LinphoneProfile;
 class LinphoneSession;
 
+// " (486 Busy Here)", " (Busy Here)" without a code, or nothing: how a
+// call or registration step went, for the log.
+inline QString outcome(long code, const QString &text)
+{
+    const QString said = code != 0 ? QStringLiteral("%1 %2").arg(code).arg(text).trimmed() : text.trimmed();
+    return said.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(said);
+}
+
 class Engine : public std::enable_shared_from_this<Engine> {
 public:
     explicit Engine(LinphoneClientOptions options);

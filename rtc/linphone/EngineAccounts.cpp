@@ -4,6 +4,7 @@
 
 #include "rtc/linphone/LinphoneProfile.h"
 #include "rtc/linphone/RegistrationStateChangeEvent.h"
+#include "platform/Log.h"
 
 #include <algorithm>
 
@@ -25,6 +26,33 @@ bool refusedByServer(int code, linphone::Reason reason)
     }
     return reason == linphone::Reason::Unauthorized || reason == linphone::Reason::Forbidden
         || reason == linphone::Reason::NotFound;
+}
+
+// One line in the log for each change the phone is told of.
+void logRegistration(const QString &identity, RTC_REGISTRATION_STATE state, long code, const QString &text)
+{
+    QString what;
+    platform::Log::Level level = platform::Log::Info;
+    switch (state) {
+    case RTCRS_REGISTERING: what = QStringLiteral("registering"); break;
+    case RTCRS_REGISTERED: what = QStringLiteral("registered"); break;
+    case RTCRS_UNREGISTERING: what = QStringLiteral("unregistering"); break;
+    case RTCRS_LOGGED_OFF: what = QStringLiteral("unregistered"); break;
+    case RTCRS_NOT_REGISTERED:
+        what = QStringLiteral("registration failed, to be tried again:");
+        level = platform::Log::Warning;
+        break;
+    case RTCRS_REJECTED:
+        what = QStringLiteral("registration refused:");
+        level = platform::Log::Warning;
+        break;
+    default:
+        what = QStringLiteral("registration state %1:").arg(int(state));
+        level = platform::Log::Warning;
+        break;
+    }
+    platform::Log::Write(level, QStringLiteral("registration"),
+                         QStringLiteral("%1 %2%3").arg(what, identity, outcome(code, text)));
 }
 
 } // namespace
@@ -141,6 +169,7 @@ void Engine::reportRegistration(RTC_REGISTRATION_STATE state, long code, const Q
     if (state == lastRegistrationState_ && state != RTCRS_NOT_REGISTERED && state != RTCRS_REJECTED)
         return;
     lastRegistrationState_ = state;
+    logRegistration(profile_ ? profile_->data().userUri : QString(), state, code, text);
     RegistrationStateChangeEvent event(state, code, text, profile_);
     deliver(RTCE_REGISTRATION_STATE_CHANGE, &event);
 }

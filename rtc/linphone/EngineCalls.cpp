@@ -5,6 +5,7 @@
 #include "rtc/linphone/LinphoneSession.h"
 #include "rtc/linphone/MediaEvent.h"
 #include "rtc/linphone/SessionStateChangeEvent.h"
+#include "platform/Log.h"
 
 #include <algorithm>
 
@@ -44,6 +45,28 @@ char dtmfChar(RTC_DTMF dtmf)
     }
 }
 
+// One line in the log for each step of a call: who called or was called,
+// and how it ended, with the SIP code when there is one.
+void logCall(const LinphoneSession &session, RTC_SESSION_STATE was, RTC_SESSION_STATE now, long code,
+             const QString &text)
+{
+    QString what;
+    switch (now) {
+    case RTCSS_INCOMING: what = QStringLiteral("incoming call from %1"); break;
+    case RTCSS_INPROGRESS:
+        if (was != RTCSS_IDLE)
+            return;
+        what = QStringLiteral("outgoing call to %1");
+        break;
+    case RTCSS_ANSWERING: what = QStringLiteral("answering the call from %1"); break;
+    case RTCSS_CONNECTED: what = QStringLiteral("call with %1 connected"); break;
+    case RTCSS_HOLD: what = QStringLiteral("call with %1 on hold"); break;
+    case RTCSS_DISCONNECTED: what = QStringLiteral("call with %1 ended"); break;
+    default: return;
+    }
+    platform::Log::Write(platform::Log::Info, QStringLiteral("call"), what.arg(session.peer()) + outcome(code, text));
+}
+
 } // namespace
 
 std::shared_ptr<LinphoneSession> Engine::sessionOf(const std::shared_ptr<linphone::Call> &call) const
@@ -56,9 +79,11 @@ std::shared_ptr<LinphoneSession> Engine::sessionOf(const std::shared_ptr<linphon
 
 void Engine::setSessionState(LinphoneSession *session, RTC_SESSION_STATE state, long code, const QString &text)
 {
-    if (session->state() == state)
+    const RTC_SESSION_STATE was = session->state();
+    if (was == state)
         return;
     session->setState(state);
+    logCall(*session, was, state, code, text);
     if (state != RTCSS_INCOMING)
         stopRingWhenNoCallRings();
     SessionStateChangeEvent event(state, session->shared_from_this(), code, text);
@@ -103,8 +128,11 @@ HRESULT Engine::placeCall(LinphoneSession *session, const QString &uri, const QS
     if (session->profile() && session->profile() != profile_)
         return RTC_E_INVALID_PROFILE; // the session's profile is not the enabled one
     auto address = calleeAddress(uri);
-    if (!address)
+    if (!address) {
+        platform::Log::Write(platform::Log::Warning, QStringLiteral("call"),
+                             QStringLiteral("%1 is no address to call").arg(uri));
         return RTC_E_INVALID_SIP_URL;
+    }
 
     auto params = core_->createCallParams(nullptr);
     if (!params)

@@ -65,6 +65,14 @@ std::shared_ptr<LinphoneParticipant> LinphoneSession::addParticipant(const QStri
     return p;
 }
 
+QString LinphoneSession::peer() const
+{
+    QString uri;
+    if (!participants_.empty())
+        participants_.front()->get_UserURI(&uri);
+    return uri;
+}
+
 HRESULT LinphoneSession::Answer()
 {
     auto engine = engine_.lock();

@@ -37,6 +37,8 @@ public:
     void detachCall() { call_.reset(); }
     std::shared_ptr<LinphoneParticipant> addParticipant(const QString &uri, const QString &name);
     bool hasParticipants() const { return !participants_.empty(); }
+    // The far end's address, empty before there is one.
+    QString peer() const;
     const std::shared_ptr<LinphoneProfile> &profile() const { return profile_; }
     bool mediaStarted = false;
 

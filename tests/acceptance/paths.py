@@ -117,6 +117,23 @@ def red_key_hangs_up(rig):
     check(callee.finished(10) == 0 and "BYE sip:" in callee.messages(),
           f"the red key did not hang up: the far end got no BYE; the display reads {phone.status()!r}")
 
+    # The phone's log tells the registration and the call, with the SIP
+    # codes, and never the password; the terminal gets none of the engine's
+    # messages.
+    log = phone_log(rig)
+    ended = f"call: call with sip:{CALLEE}@127.0.0.1:{rig.port} ended"
+    check(wait_until(lambda: ended in read_text(log), 5),
+          f"the log has no line {ended!r}; it reads:\n{read_text(log)[-2000:]}")
+    text = read_text(log)
+    for line in (f"registration: registered sip:{PHONE_USER}@127.0.0.1:{rig.port} (200 ",
+                 f"call: outgoing call to sip:{CALLEE}@127.0.0.1:{rig.port}",
+                 f"call: call with sip:{CALLEE}@127.0.0.1:{rig.port} connected (200 "):
+        check(line in text, f"the log has no line {line!r}; it reads:\n{text[-2000:]}")
+    check(PHONE_PASSWORD not in text, "the log holds the password")
+    terminal = read_text(rig.phone_log)
+    check(not re.search(r"liblinphone|mediastreamer|ortp|belle-sip", terminal),
+          f"the engine's messages reached the terminal:\n{terminal[-1000:]}")
+
 
 def cancelled_second_call_leaves_first(rig):
     first = rig.callee()
@@ -276,6 +293,21 @@ def hidden_in_the_tray_and_back(rig):
     check(wait_until(lambda: not rig.registered(PHONE_USER), 10),
           "after Exit the provider still has the phone registered")
     check(not tray.icons(pid), "Exit left the phone's icon in the notification area")
+
+
+def phone_log(rig):
+    """The phone's log file, by the XDG rule for the phone's environment."""
+    env = rig.phone_env
+    state = env.get("XDG_STATE_HOME") or os.path.join(env["HOME"], ".local/state")
+    return os.path.join(state, "Softphone/softphone.log")
+
+
+def read_text(path):
+    try:
+        with open(path, errors="replace") as f:
+            return f.read()
+    except OSError:
+        return ""
 
 
 def window_state(phone):

@@ -79,7 +79,7 @@ store_account() { # account password
 
 run_phone() {
   ( set +u; . "$work/pulse/env"
-    XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" SOFTPHONE_BIND_ADDRESS=127.0.0.1 \
+    XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_STATE_HOME="$work/state" SOFTPHONE_BIND_ADDRESS=127.0.0.1 \
       exec "$app" ) >>"$work/phone.log" 2>&1 &
 }
 
@@ -229,9 +229,15 @@ check "old account does not come back" still_none
 kill -TERM "$phone"
 check "ends cleanly" exited_with "$phone" 0 10
 check "no password or hash after a clean exit" no_secret_beside_the_settings 1002pw
+log=$work/state/Softphone/softphone.log
+check "the log tells each registration" grep -q "registration: registered sip:1002@127.0.0.1:$port (200 " "$log"
+check "the log is the user's only" owner_only "$log" 600
+check "no password in the log" bash -c "! cat '$log'* | grep -q -e 1001pw -e 1002pw"
+check "nothing of the engine's on the terminal" bash -c "! grep -qE 'liblinphone|mediastreamer|ortp' '$work/phone.log'"
 
 if [ "$failed" -gt 0 ]; then
   echo "--- phone log"; tail -n 40 "$work/phone.log" || true
+  echo "--- the phone's own log"; tail -n 40 "$work/state/Softphone/softphone.log" || true
 fi
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
