@@ -4,6 +4,8 @@
 #include "platform/IScreenMetrics.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QOpenGLContext>
 #include <QPluginLoader>
 
@@ -55,7 +57,18 @@ FeedbackWindow::~FeedbackWindow() = default;
 
 QString FeedbackWindow::DefaultModulePath()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/softphone-feedback.so");
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString name = QStringLiteral("softphone-feedback.so");
+    // A build tree (or a copy of the program with its module) keeps it
+    // beside the program; an installed program finds it in its library
+    // folder, wherever the whole installation was put.
+    const QString beside = programFolder + QLatin1Char('/') + name;
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString folder = QStringLiteral(SOFTPHONE_MODULE_FOLDER);
+    const QString installed = QDir::cleanPath(
+        (QDir::isAbsolutePath(folder) ? folder : programFolder + QLatin1Char('/') + folder) + QLatin1Char('/') + name);
+    return QFileInfo::exists(installed) ? installed : beside;
 }
 
 QWidget *FeedbackWindow::Window(QWidget *owner)

@@ -22,7 +22,9 @@ public:
     FeedbackWindow(const FeedbackWindow &) = delete;
     FeedbackWindow &operator=(const FeedbackWindow &) = delete;
 
-    // The browser module beside the program.
+    // The browser module beside the program when it is there (a build
+    // tree), else the one in the installation's library folder; when neither
+    // exists, the one beside the program, which the loader names as missing.
     static QString DefaultModulePath();
 
     // The window, made and loaded on first use; while it is open the same

@@ -310,4 +310,9 @@ QImage icon(int size)
     return img;
 }
 
+QString themeIconFile(int size)
+{
+    return QStringLiteral("icons/hicolor/%1x%1/apps/softphone.png").arg(size);
+}
+
 } // namespace Buttons

@@ -6,6 +6,8 @@
 
 #include <QImage>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace Check {
 
@@ -145,10 +147,22 @@ QStringList run(const QString &folder)
     if (!close.isNull() && book.size() == Layout::phoneBookSize)
         checkCorners(close, book, Layout::phoneBookClose, 0, "closePhoneBook", faults);
 
-    for (const auto &[file, side] : {std::pair{QStringLiteral("icon.png"), 64}, {QStringLiteral("icon32.png"), 32}}) {
-        const QImage icon(folder + "/" + file);
-        if (icon.size() != QSize(side, side))
+    std::vector<std::pair<QString, int>> icons = {{QStringLiteral("icon.png"), 64}, {QStringLiteral("icon32.png"), 32}};
+    for (int size : Buttons::themeIconSizes)
+        icons.push_back({Buttons::themeIconFile(size), size});
+    for (const auto &[file, side] : icons) {
+        const QImage icon = QImage(folder + "/" + file).convertToFormat(QImage::Format_ARGB32);
+        if (icon.size() != QSize(side, side)) {
             faults << QStringLiteral("%1/%2: missing or not %3x%3").arg(folder, file).arg(side);
+            continue;
+        }
+        // A round-cornered tile: see-through corners, an opaque middle.
+        const int last = side - 1, middle = side / 2;
+        if (qAlpha(icon.pixel(0, 0)) || qAlpha(icon.pixel(last, 0)) || qAlpha(icon.pixel(0, last))
+            || qAlpha(icon.pixel(last, last)))
+            faults << QStringLiteral("%1/%2: corners are not transparent").arg(folder, file);
+        if (qAlpha(icon.pixel(middle, middle)) != 255)
+            faults << QStringLiteral("%1/%2: the middle is not opaque").arg(folder, file);
     }
     faults.removeDuplicates();
     return faults;

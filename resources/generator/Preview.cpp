@@ -1,12 +1,14 @@
 #include "resources/generator/Preview.h"
 
 #include "resources/Artwork.h"
+#include "resources/generator/Buttons.h"
 #include "resources/generator/Layout.h"
 #include "resources/generator/Style.h"
 
 #include <QDir>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 
 namespace Preview {
 
@@ -166,11 +168,20 @@ bool write(const QString &res, const QString &out)
     const QImage l = login(res), b = phoneBook(res), r = recent(res);
     ok = l.save(out + "/login.png") && b.save(out + "/phonebook.png") && r.save(out + "/recent.png") && ok;
     ok = sheet({l, b, r}, 2).save(out + "/dialogs-2x.png") && ok;
-    QImage icons(64 + 32 + 48, 80, QImage::Format_RGB32);
+    // The window icons, then the desktop's at every size, side by side.
+    int width = 16;
+    for (int size : Buttons::themeIconSizes)
+        width += size + 16;
+    QImage icons(std::max(width, 64 + 32 + 48), 80 + 256 + 16, QImage::Format_RGB32);
     icons.fill(desktop);
     QPainter p(&icons);
     p.drawImage(16, 8, QImage(res + "/icon.png"));
     p.drawImage(96, 24, QImage(res + "/icon32.png"));
+    int x = 16;
+    for (int size : Buttons::themeIconSizes) {
+        p.drawImage(x, 80 + 256 - size, QImage(res + "/" + Buttons::themeIconFile(size)));
+        x += size + 16;
+    }
     p.end();
     ok = icons.save(out + "/icons.png") && ok;
     return ok;

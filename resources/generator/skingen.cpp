@@ -1,8 +1,8 @@
-// Draws the phone's artwork (skins, button pictures, window icon) and
-// checks it. The pictures are kept in the repository; run ../regenerate
+// Draws the phone's artwork (skins, button pictures, window icon, the
+// desktop's icons) and checks it. The pictures are kept in the repository; run ../regenerate
 // after changing anything here.
 //
-//   skingen write FOLDER          draw every picture into FOLDER/{skins,buttons}
+//   skingen write FOLDER          draw every picture into FOLDER/{skins,buttons,icons}
 //   skingen --check FOLDER        verify the pictures in FOLDER
 //   skingen --preview FOLDER OUT  compose previews of the windows into OUT
 //   skingen tones FOLDER          write the twelve key tones into FOLDER/tones
@@ -15,6 +15,7 @@
 #include "resources/generator/ToneWaves.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <cstdio>
@@ -55,6 +56,10 @@ int write(const QString &folder)
         ok = save(img, folder + "/buttons/" + name + ".png") && ok;
     ok = save(Buttons::icon(64), folder + "/icon.png") && ok;
     ok = save(Buttons::icon(32), folder + "/icon32.png") && ok;
+    for (int size : Buttons::themeIconSizes) {
+        const QString file = folder + "/" + Buttons::themeIconFile(size);
+        ok = QDir().mkpath(QFileInfo(file).path()) && save(Buttons::icon(size), file) && ok;
+    }
     return ok ? 0 : 1;
 }
 
