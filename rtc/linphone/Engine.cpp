@@ -12,6 +12,13 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <bctoolbox/logging.h>
+#include <linphone/core.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
 namespace rtc::lp {
 
 namespace {
@@ -23,38 +30,54 @@ constexpr int kDtmfGapMs = 250; // a tone's 100 ms or so, and a pause
 std::string str(const QString &s) { return s.toStdString(); }
 
 // liblinphone's messages, and those of the libraries under it (the SIP
-// stack, the media streams), go to the program's log; the listener also
-// stops liblinphone's own printer. Called on whatever thread speaks.
-class EngineLog final : public linphone::LoggingServiceListener {
-public:
-    void onLogMessageWritten(const std::shared_ptr<linphone::LoggingService> &, const std::string &domain,
-                             linphone::LogLevel level, const std::string &message) override
-    {
-        platform::Log::Level to = platform::Log::Debug;
-        switch (level) {
-        case linphone::LogLevel::Debug:
-        case linphone::LogLevel::Trace: to = platform::Log::Debug; break;
-        case linphone::LogLevel::Message: to = platform::Log::Info; break;
-        case linphone::LogLevel::Warning: to = platform::Log::Warning; break;
-        case linphone::LogLevel::Error:
-        case linphone::LogLevel::Fatal: to = platform::Log::Error; break;
-        }
-        platform::Log::Write(to, domain.empty() ? QStringLiteral("liblinphone") : QString::fromStdString(domain),
-                             QString::fromStdString(message));
+// stack, the media streams), go to the program's log in place of
+// liblinphone's own printer. The media streams speak from threads of their
+// own, so the line is taken straight from the logging library under them:
+// liblinphone's LoggingService listener hands each message through
+// reference-counted wrapper objects that are not safe to share between
+// threads (a call with its media running crashed in the logger now and then).
+void engineLogLine(const char *domain, BctbxLogLevel level, const char *format, va_list args)
+{
+    platform::Log::Level to = platform::Log::Debug;
+    switch (level) {
+    case BCTBX_LOG_DEBUG:
+    case BCTBX_LOG_TRACE: to = platform::Log::Debug; break;
+    case BCTBX_LOG_MESSAGE: to = platform::Log::Info; break;
+    case BCTBX_LOG_WARNING: to = platform::Log::Warning; break;
+    default: to = platform::Log::Error; break;
     }
-};
+    char line[1024];
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(line, sizeof line, format, args);
+    QString text;
+    if (length < 0) {
+        text = QString::fromUtf8(format);
+    } else if (std::size_t(length) < sizeof line) {
+        text = QString::fromUtf8(line, length);
+    } else {
+        std::string longer(std::size_t(length) + 1, '\0');
+        std::vsnprintf(longer.data(), longer.size(), format, again);
+        text = QString::fromUtf8(longer.data(), length);
+    }
+    va_end(again);
+    platform::Log::Write(to, domain && *domain ? QString::fromUtf8(domain) : QStringLiteral("liblinphone"), text);
+}
 
 // Warnings and errors only: from debug level up liblinphone would print
-// every SIP message.
+// every SIP message. liblinphone's own hook for the printer, as each core it
+// creates puts the printer set there back in place.
 void quietLiblinphone()
 {
     static bool done = false;
     if (done)
         return;
     done = true;
-    auto service = linphone::LoggingService::get();
-    service->setLogLevel(linphone::LogLevel::Warning);
-    service->addListener(std::make_shared<EngineLog>());
+    linphone::LoggingService::get()->setLogLevel(linphone::LogLevel::Warning);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    linphone_core_set_log_handler(engineLogLine);
+#pragma GCC diagnostic pop
 }
 
 } // namespace
