@@ -313,9 +313,7 @@ void Engine::releaseCore()
         static_cast<RingEvents *>(ringListener_.get())->detach();
     listener_->detach();
     core_->removeListener(listener_);
-    for (const auto &session : sessions_)
-        session->detachCall();
-    sessions_.clear();
+    legs_.clear();
     // PrepareForShutdown was the time to unregister; offline, stop() does
     // not wait for a registrar that may not answer.
     core_->setNetworkReachable(false);

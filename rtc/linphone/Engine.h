@@ -102,7 +102,17 @@ private:
 
     // EngineCalls.cpp
     std::shared_ptr<linphone::Address> calleeAddress(const QString &uri) const;
-    std::shared_ptr<LinphoneSession> sessionOf(const std::shared_ptr<linphone::Call> &call) const;
+    // A session and the liblinphone call behind it (none until placed).
+    struct Leg {
+        std::shared_ptr<LinphoneSession> session;
+        std::shared_ptr<linphone::Call> call;
+        bool mediaStarted = false;
+    };
+    // Looked up afresh after anything that tells the sink, which may start
+    // or end calls and so move the legs.
+    Leg *legOf(const std::shared_ptr<linphone::Call> &call);
+    Leg *legOf(const LinphoneSession *session);
+    void dropLeg(const LinphoneSession *session);
     void mediaEvent(RTC_MEDIA_EVENT_TYPE type);
 
     // EngineAudio.cpp
@@ -129,7 +139,7 @@ private:
     // Accounts being unregistered after a newer profile replaced them.
     std::vector<std::shared_ptr<linphone::Account>> retired_;
 
-    std::vector<std::shared_ptr<LinphoneSession>> sessions_;
+    std::vector<Leg> legs_;
     std::shared_ptr<LinphoneSession> pendingOutgoing_; // being placed, call not known yet
 
     std::shared_ptr<linphone::Player> ringPlayer_;

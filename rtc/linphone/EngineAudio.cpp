@@ -209,8 +209,8 @@ void Engine::stopRingWhenNoCallRings()
 {
     if (!ringingPhone_)
         return;
-    for (const auto &s : sessions_)
-        if (s->state() == RTCSS_INCOMING)
+    for (const auto &leg : legs_)
+        if (leg.session->state() == RTCSS_INCOMING)
             return;
     playRing(RTCRT_PHONE, false);
 }

@@ -69,12 +69,27 @@ void logCall(const LinphoneSession &session, RTC_SESSION_STATE was, RTC_SESSION_
 
 } // namespace
 
-std::shared_ptr<LinphoneSession> Engine::sessionOf(const std::shared_ptr<linphone::Call> &call) const
+Engine::Leg *Engine::legOf(const std::shared_ptr<linphone::Call> &call)
 {
-    for (const auto &s : sessions_)
-        if (s->call() == call)
-            return s;
+    for (auto &leg : legs_)
+        if (leg.call == call)
+            return &leg;
     return nullptr;
+}
+
+Engine::Leg *Engine::legOf(const LinphoneSession *session)
+{
+    for (auto &leg : legs_)
+        if (leg.session.get() == session)
+            return &leg;
+    return nullptr;
+}
+
+void Engine::dropLeg(const LinphoneSession *session)
+{
+    legs_.erase(std::remove_if(legs_.begin(), legs_.end(),
+                               [session](const Leg &leg) { return leg.session.get() == session; }),
+                legs_.end());
 }
 
 void Engine::setSessionState(LinphoneSession *session, RTC_SESSION_STATE state, long code, const QString &text)
@@ -143,26 +158,27 @@ HRESULT Engine::placeCall(LinphoneSession *session, const QString &uri, const QS
     const QString display = name.isEmpty() ? qstr(address->getUsername()) : name;
     session->addParticipant(qstr(address->asStringUriOnly()), display);
     auto self = session->shared_from_this();
-    sessions_.push_back(self);
+    legs_.push_back({self, nullptr});
     // The first call states arrive from inside invite, before it returns.
     pendingOutgoing_ = self;
     auto call = core_->inviteAddressWithParams(address, params);
     pendingOutgoing_.reset();
     if (!call) {
-        sessions_.erase(std::remove(sessions_.begin(), sessions_.end(), self), sessions_.end());
+        dropLeg(session);
         setSessionState(session, RTCSS_DISCONNECTED, 0, QStringLiteral("call could not be placed"));
         return E_FAIL;
     }
-    if (!session->call() && session->state() != RTCSS_DISCONNECTED)
-        session->attachCall(call);
+    if (auto *leg = legOf(session); leg && !leg->call && session->state() != RTCSS_DISCONNECTED)
+        leg->call = call;
     return S_OK;
 }
 
 HRESULT Engine::answer(LinphoneSession *session)
 {
-    if (session->state() != RTCSS_INCOMING || !session->call())
+    auto *leg = legOf(session);
+    if (session->state() != RTCSS_INCOMING || !leg || !leg->call)
         return RTC_E_INVALID_SESSION_STATE;
-    auto call = session->call();
+    auto call = leg->call;
     setSessionState(session, RTCSS_ANSWERING, 0, QString());
     auto params = core_->createCallParams(call);
     if (params)
@@ -174,7 +190,8 @@ HRESULT Engine::terminate(LinphoneSession *session, RTC_TERMINATE_REASON reason)
 {
     if (session->state() == RTCSS_DISCONNECTED)
         return RTC_E_INVALID_SESSION_STATE;
-    auto call = session->call();
+    auto *leg = legOf(session);
+    auto call = leg ? leg->call : nullptr;
     if (!call) { // idle outgoing session: nothing was sent
         setSessionState(session, RTCSS_DISCONNECTED, 0, QString());
         return S_OK;
@@ -189,10 +206,10 @@ HRESULT Engine::terminate(LinphoneSession *session, RTC_TERMINATE_REASON reason)
 
 std::shared_ptr<linphone::Call> Engine::connectedCall() const
 {
-    for (const auto &s : sessions_) {
-        if (s->state() == RTCSS_CONNECTED && s->call()
-            && s->call()->getState() == linphone::Call::State::StreamsRunning)
-            return s->call();
+    for (const auto &leg : legs_) {
+        if (leg.session->state() == RTCSS_CONNECTED && leg.call
+            && leg.call->getState() == linphone::Call::State::StreamsRunning)
+            return leg.call;
     }
     return nullptr;
 }
@@ -236,10 +253,14 @@ void Engine::onCallState(const std::shared_ptr<linphone::Call> &call, linphone::
                          const std::string &message)
 {
     using S = linphone::Call::State;
-    auto session = sessionOf(call);
+    std::shared_ptr<LinphoneSession> session;
+    if (auto *leg = legOf(call))
+        session = leg->session;
     if (!session && pendingOutgoing_ && call->getDir() == linphone::Call::Dir::Outgoing) {
-        session = pendingOutgoing_;
-        session->attachCall(call);
+        if (auto *leg = legOf(pendingOutgoing_.get())) {
+            leg->call = call;
+            session = pendingOutgoing_;
+        }
     }
     if (!session && (state == S::IncomingReceived || state == S::PushIncomingReceived)) {
         if (listenMode == RTCLM_NONE) {
@@ -247,7 +268,6 @@ void Engine::onCallState(const std::shared_ptr<linphone::Call> &call, linphone::
             return;
         }
         session = std::make_shared<LinphoneSession>(weak_from_this(), RTCST_PC_TO_PHONE, RTCSS_IDLE, profile_);
-        session->attachCall(call);
         auto remote = call->getRemoteAddress();
         QString name, uri;
         if (remote) {
@@ -257,7 +277,7 @@ void Engine::onCallState(const std::shared_ptr<linphone::Call> &call, linphone::
             uri = qstr(remote->asStringUriOnly());
         }
         session->addParticipant(uri, name);
-        sessions_.push_back(session);
+        legs_.push_back({session, call});
         setSessionState(session.get(), RTCSS_INCOMING, 0, qstr(message));
         return;
     }
@@ -282,8 +302,8 @@ void Engine::onCallState(const std::shared_ptr<linphone::Call> &call, linphone::
     case S::StreamsRunning:
         applyCallAudio(call);
         setSessionState(session.get(), RTCSS_CONNECTED, 200, text);
-        if (!session->mediaStarted) {
-            session->mediaStarted = true;
+        if (auto *leg = legOf(session.get()); leg && !leg->mediaStarted) {
+            leg->mediaStarted = true;
             mediaEvent(RTCMET_STARTED);
         }
         break;
@@ -294,8 +314,8 @@ void Engine::onCallState(const std::shared_ptr<linphone::Call> &call, linphone::
     case S::Error:
     case S::End:
     case S::Released: {
-        if (session->mediaStarted) {
-            session->mediaStarted = false;
+        if (auto *leg = legOf(session.get()); leg && leg->mediaStarted) {
+            leg->mediaStarted = false;
             mediaEvent(RTCMET_STOPPED);
         }
         long code = 0;
@@ -306,10 +326,8 @@ void Engine::onCallState(const std::shared_ptr<linphone::Call> &call, linphone::
                 reason = qstr(info->getPhrase());
         }
         setSessionState(session.get(), RTCSS_DISCONNECTED, code, reason);
-        if (state == S::Released) {
-            session->detachCall();
-            sessions_.erase(std::remove(sessions_.begin(), sessions_.end(), session), sessions_.end());
-        }
+        if (state == S::Released)
+            dropLeg(session.get());
         break;
     }
     default:

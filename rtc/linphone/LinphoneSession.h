@@ -5,17 +5,14 @@
 #include <memory>
 #include <vector>
 
-namespace linphone {
-class Call;
-}
-
 namespace rtc::lp {
 
 class Engine;
 class LinphoneProfile;
 
-// One call. Holds the liblinphone call once there is one; the operations go
-// through the engine, which may be gone (then they fail cleanly).
+// One call as the program sees it: its state and far end. The liblinphone
+// call behind it stays with the engine; the operations go through the
+// engine, which may be gone (then they fail cleanly).
 class LinphoneSession final : public IRTCSession, public std::enable_shared_from_this<LinphoneSession> {
 public:
     LinphoneSession(std::weak_ptr<Engine> engine, RTC_SESSION_TYPE type, RTC_SESSION_STATE state,
@@ -32,22 +29,17 @@ public:
     // For the engine.
     RTC_SESSION_STATE state() const { return state_; }
     void setState(RTC_SESSION_STATE state);
-    const std::shared_ptr<linphone::Call> &call() const { return call_; }
-    void attachCall(std::shared_ptr<linphone::Call> call) { call_ = std::move(call); }
-    void detachCall() { call_.reset(); }
     std::shared_ptr<LinphoneParticipant> addParticipant(const QString &uri, const QString &name);
     bool hasParticipants() const { return !participants_.empty(); }
     // The far end's address, empty before there is one.
     QString peer() const;
     const std::shared_ptr<LinphoneProfile> &profile() const { return profile_; }
-    bool mediaStarted = false;
 
 private:
     std::weak_ptr<Engine> engine_;
     const RTC_SESSION_TYPE type_;
     RTC_SESSION_STATE state_;
     std::shared_ptr<LinphoneProfile> profile_;
-    std::shared_ptr<linphone::Call> call_;
     std::vector<std::shared_ptr<IRTCParticipant>> participants_;
 };
 
