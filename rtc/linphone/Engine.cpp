@@ -229,10 +229,10 @@ void Engine::iterateOnce()
         releaseCore();
 }
 
-void Engine::deliver(RTC_EVENT event, std::shared_ptr<IRTCEvent> payload)
+void Engine::deliver(RTC_EVENT event, IRTCEvent *payload)
 {
-    if (post && !shutDown_)
-        post(event, std::move(payload));
+    if (sink && (eventFilter & eventFilterBit(event)))
+        sink->Event(event, payload);
 }
 
 bool Engine::registrationsSettled() const
@@ -277,8 +277,10 @@ HRESULT Engine::prepareForShutdown()
 HRESULT Engine::shutdown()
 {
     shutDown_ = true;
-    // Nothing goes to the client any more, not even the rest of an iterate()
+    // Nothing reaches the sink any more, not even the rest of an iterate()
     // that is still on the stack: its owner may be going away.
+    sink = nullptr;
+    eventFilter = 0;
     if (!core_)
         return S_OK;
     if (inIterate_) {

@@ -1,15 +1,13 @@
 #pragma once
 // The state behind LinphoneClient: one liblinphone Core driven from a Qt
 // timer on the thread that called Initialize. Everything here runs on that
-// thread; events made inside iterate() are handed to the client (post),
-// which queues them for its sink.
+// thread, events included (they are delivered from inside iterate()).
 #include "rtc/linphone/LinphoneClient.h"
 
 #include <linphone++/linphone.hh>
 
 #include <QTimer>
 #include <QWindow>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -37,10 +35,10 @@ public:
     HRESULT prepareForShutdown();
     HRESULT shutdown();
     bool running() const { return core_ != nullptr; }
-    // Hands an event to the client, which queues it for its sink.
-    void deliver(RTC_EVENT event, std::shared_ptr<IRTCEvent> payload);
-    std::function<void(RTC_EVENT, std::shared_ptr<IRTCEvent>)> post;
+    void deliver(RTC_EVENT event, IRTCEvent *payload);
 
+    long eventFilter = 0;
+    IRTCEventNotification *sink = nullptr;
     RTC_LISTEN_MODE listenMode = RTCLM_NONE;
     long preferredMediaTypes = RTCMT_AUDIO_SEND | RTCMT_AUDIO_RECEIVE;
 

@@ -170,7 +170,8 @@ void Engine::reportRegistration(RTC_REGISTRATION_STATE state, long code, const Q
         return;
     lastRegistrationState_ = state;
     logRegistration(profile_ ? profile_->data().userUri : QString(), state, code, text);
-    deliver(RTCE_REGISTRATION_STATE_CHANGE, std::make_shared<RegistrationStateChangeEvent>(state, code, text, profile_));
+    RegistrationStateChangeEvent event(state, code, text, profile_);
+    deliver(RTCE_REGISTRATION_STATE_CHANGE, &event);
 }
 
 void Engine::onRegistrationState(const std::shared_ptr<linphone::Account> &account, linphone::RegistrationState state,

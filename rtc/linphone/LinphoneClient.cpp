@@ -5,36 +5,7 @@
 #include "rtc/linphone/LinphoneSession.h"
 #include "rtc/ProvisioningParser.h"
 
-#include <QCoreApplication>
-#include <QPointer>
-
 namespace rtc {
-
-namespace lp {
-// What the client keeps on its own thread: where events go, and the queue
-// they wait in (a plain object whose event loop turn delivers them).
-struct ClientFront {
-    IRTCEventNotification *sink = nullptr;
-    long eventFilter = 0;
-    QPointer<QObject> relay;
-    int delivering = 0; // events on the stack right now
-
-    void deliver(RTC_EVENT event, const std::shared_ptr<IRTCEvent> &payload)
-    {
-        if (!sink || !(eventFilter & eventFilterBit(event)))
-            return;
-        ++delivering;
-        sink->Event(event, payload.get());
-        --delivering;
-    }
-    // The queued events, at once.
-    void flush()
-    {
-        if (relay)
-            QCoreApplication::sendPostedEvents(relay, QEvent::MetaCall);
-    }
-};
-} // namespace lp
 
 using lp::Engine;
 using lp::LinphoneProfile;
@@ -47,58 +18,22 @@ using lp::LinphoneSession;
     } while (0)
 
 LinphoneClient::LinphoneClient(LinphoneClientOptions options)
-    : front_(std::make_shared<lp::ClientFront>()), engine_(std::make_shared<Engine>(std::move(options)))
+    : engine_(std::make_shared<Engine>(std::move(options)))
 {
-    front_->relay = new QObject;
-    engine_->post = [front = std::weak_ptr<lp::ClientFront>(front_)](RTC_EVENT event,
-                                                                      std::shared_ptr<IRTCEvent> payload) {
-        auto f = front.lock();
-        if (!f || !f->relay)
-            return;
-        // The event holds the front alive until it is delivered or dropped.
-        QMetaObject::invokeMethod(
-            f->relay, [f, event, payload = std::move(payload)] { f->deliver(event, payload); },
-            Qt::QueuedConnection);
-    };
 }
 
-LinphoneClient::~LinphoneClient()
-{
-    front_->sink = nullptr;
-    engine_->post = nullptr;
-    engine_->shutdown();
-    // Events still queued go with their relay; a client dropped by its sink
-    // from inside an event lets the relay finish that event first.
-    if (QObject *relay = front_->relay) {
-        front_->relay = nullptr;
-        if (front_->delivering > 0)
-            relay->deleteLater();
-        else
-            delete relay;
-    }
-}
+LinphoneClient::~LinphoneClient() { engine_->shutdown(); }
 
 HRESULT LinphoneClient::Initialize() { return engine_->initialize(); }
 
-HRESULT LinphoneClient::PrepareForShutdown()
-{
-    const HRESULT hr = engine_->prepareForShutdown();
-    front_->flush();
-    return hr;
-}
+HRESULT LinphoneClient::PrepareForShutdown() { return engine_->prepareForShutdown(); }
 
-HRESULT LinphoneClient::Shutdown()
-{
-    // Nothing reaches the sink any more, queued events included.
-    front_->sink = nullptr;
-    front_->eventFilter = 0;
-    return engine_->shutdown();
-}
+HRESULT LinphoneClient::Shutdown() { return engine_->shutdown(); }
 
 HRESULT LinphoneClient::put_EventFilter(long filter)
 {
     REQUIRE_RUNNING();
-    front_->eventFilter = filter;
+    engine_->eventFilter = filter;
     return S_OK;
 }
 
@@ -107,14 +42,14 @@ HRESULT LinphoneClient::get_EventFilter(long *filter) const
     REQUIRE_RUNNING();
     if (!filter)
         return E_POINTER;
-    *filter = front_->eventFilter;
+    *filter = engine_->eventFilter;
     return S_OK;
 }
 
 HRESULT LinphoneClient::Advise(IRTCEventNotification *sink)
 {
     REQUIRE_RUNNING();
-    front_->sink = sink;
+    engine_->sink = sink;
     return S_OK;
 }
 

@@ -10,7 +10,6 @@ namespace rtc {
 
 namespace lp {
 class Engine;
-struct ClientFront;
 }
 
 struct LinphoneClientOptions {
@@ -42,10 +41,7 @@ struct LinphoneClientOptions {
 };
 
 // Use it from one thread (the UI thread): Initialize starts a timer there
-// that drives liblinphone. Events are queued to the sink in their order and
-// reach it from that thread's event loop, never from inside a call made on
-// the client; PrepareForShutdown hands over those still queued before it
-// returns.
+// that drives liblinphone, and events reach the sink from that timer.
 // Until put_ListenForIncomingSessions says otherwise, incoming calls are
 // refused (480) without an event. QueryProvisioning hands out this object.
 class LinphoneClient final : public IRTCClient, public IRTCClientProvisioning {
@@ -84,7 +80,6 @@ public:
     HRESULT DisableProfile(const std::shared_ptr<IRTCProfile> &profile) override;
 
 private:
-    std::shared_ptr<lp::ClientFront> front_;
     std::shared_ptr<lp::Engine> engine_;
 };
 
