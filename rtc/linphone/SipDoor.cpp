@@ -360,6 +360,10 @@ void remember(std::vector<T> &list, T item, std::size_t max, Same same)
     list.push_back(std::move(item));
 }
 constexpr int kForbiddenPerSecond = 10;
+// Refused in one read at most before the stack gets its loop back (with a
+// keep-alive, as when everything was taken): a flood is taken in turns with
+// the engine's timers and the calls carried to its thread.
+constexpr int kRefusalsPerRead = 32;
 
 std::mutex g_mutex;
 std::vector<Guarded> g_guarded;
@@ -493,7 +497,11 @@ ssize_t receiveGuarded(Guarded &g, int fd, void *buf, size_t len, int flags, soc
         g.keepaliveNext = false;
         return keepalive(g, buf, len, from, fromLen);
     }
-    for (;;) {
+    for (int refusals = 0;; ++refusals) {
+        if (refusals == kRefusalsPerRead && (flags & MSG_PEEK) && !g.peers.empty()) {
+            g.keepaliveNext = true;
+            return keepalive(g, buf, len, from, fromLen);
+        }
         sockaddr_storage source{};
         socklen_t sourceLen = sizeof source;
         const ssize_t n = realRecvFrom()(fd, scratch.data(), scratch.size(), MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT,
