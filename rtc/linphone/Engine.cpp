@@ -17,6 +17,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 namespace rtc::lp {
@@ -69,21 +70,26 @@ void engineLogLine(const char *domain, BctbxLogLevel level, const char *format, 
 // creates puts the printer set there back in place.
 void quietLiblinphone()
 {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    linphone::LoggingService::get()->setLogLevel(linphone::LogLevel::Warning);
+    static std::once_flag once;
+    std::call_once(once, [] {
+        linphone::LoggingService::get()->setLogLevel(linphone::LogLevel::Warning);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    linphone_core_set_log_handler(engineLogLine);
+        linphone_core_set_log_handler(engineLogLine);
 #pragma GCC diagnostic pop
+    });
 }
+
+// The factory is one for the process, and its folders are read when a core
+// is created: two engines (each on its own thread) take turns.
+std::mutex factoryMutex;
 
 } // namespace
 
-Engine::Engine(LinphoneClientOptions options) : options_(std::move(options))
+Engine::Engine(LinphoneClientOptions options, EngineThread *thread, Post post)
+    : options_(std::move(options)), thread_(thread), post_(std::move(post))
 {
+    Q_ASSERT(onThread());
     iterateTimer_.setInterval(kIterateIntervalMs);
     QObject::connect(&iterateTimer_, &QTimer::timeout, [this] { iterateOnce(); });
     dtmfTimer_.setSingleShot(true);
@@ -95,7 +101,11 @@ Engine::Engine(LinphoneClientOptions options) : options_(std::move(options))
     QObject::connect(&retryTimer_, &QTimer::timeout, [this] { retryRegistration(); });
 }
 
-Engine::~Engine() { shutdown(); }
+Engine::~Engine()
+{
+    Q_ASSERT(onThread());
+    shutdown();
+}
 
 std::shared_ptr<linphone::Config> Engine::makeConfig(const QString &folder)
 {
@@ -138,6 +148,7 @@ std::shared_ptr<linphone::Config> Engine::makeConfig(const QString &folder)
 
 HRESULT Engine::initialize()
 {
+    Q_ASSERT(onThread());
     if (core_)
         return RTC_E_CLIENT_ALREADY_INITIALIZED;
     if (shutDown_)
@@ -152,6 +163,7 @@ HRESULT Engine::initialize()
         || !platform::MakePrivateFolder(folder + QStringLiteral("/download")))
         return E_FAIL;
 
+    std::unique_lock factoryTurn(factoryMutex);
     auto factory = linphone::Factory::get();
     // Debian installs the sounds under /usr/share/sounds/linphone while
     // liblinphone looks in /usr/share/linphone/sounds/linphone.
@@ -166,6 +178,7 @@ HRESULT Engine::initialize()
     if (!config)
         return E_FAIL;
     auto core = factory->createCoreWithConfig(config, nullptr);
+    factoryTurn.unlock();
     if (!core)
         return E_FAIL;
 
@@ -204,18 +217,22 @@ HRESULT Engine::initialize()
         return E_FAIL;
     }
     core_ = core;
+    running_ = true;
     sipPort_ = core_->getTransportsUsed()->getUdpPort();
     if (sipPort_ > 0)
         SipDoor::Guard(sipPort_, options_.directCalls);
     chooseAudioDevices();
-    core_->setPlaybackGainDb(0);
-    core_->setMicGainDb(0);
+    for (RTC_AUDIO_DEVICE device : {RTCAD_SPEAKER, RTCAD_MICROPHONE}) {
+        applyVolume(device);
+        applyMuted(device);
+    }
     iterateTimer_.start();
     return S_OK;
 }
 
 void Engine::iterateOnce()
 {
+    Q_ASSERT(onThread());
     if (!core_)
         return;
     // A sink may drop the last reference to the client from inside an event.
@@ -229,10 +246,11 @@ void Engine::iterateOnce()
         releaseCore();
 }
 
-void Engine::deliver(RTC_EVENT event, IRTCEvent *payload)
+void Engine::deliver(RTC_EVENT event, std::shared_ptr<IRTCEvent> payload)
 {
-    if (sink && (eventFilter & eventFilterBit(event)))
-        sink->Event(event, payload);
+    Q_ASSERT(onThread());
+    if (post_ && !shutDown_)
+        post_(event, std::move(payload));
 }
 
 bool Engine::registrationsSettled() const
@@ -251,6 +269,7 @@ bool Engine::registrationsSettled() const
 
 HRESULT Engine::prepareForShutdown()
 {
+    Q_ASSERT(onThread());
     if (!core_ || releasePending_)
         return RTC_E_CLIENT_NOT_INITIALIZED;
     playRing(RTCRT_PHONE, false);
@@ -276,11 +295,10 @@ HRESULT Engine::prepareForShutdown()
 
 HRESULT Engine::shutdown()
 {
+    Q_ASSERT(onThread());
     shutDown_ = true;
-    // Nothing reaches the sink any more, not even the rest of an iterate()
+    // Nothing goes to the client any more, not even the rest of an iterate()
     // that is still on the stack: its owner may be going away.
-    sink = nullptr;
-    eventFilter = 0;
     if (!core_)
         return S_OK;
     if (inIterate_) {
@@ -321,6 +339,7 @@ void Engine::releaseCore()
     account_.reset();
     profile_.reset();
     retired_.clear();
+    running_ = false;
     core_.reset();
 }
 

@@ -1,13 +1,17 @@
 #pragma once
-// The state behind LinphoneClient: one liblinphone Core driven from a Qt
-// timer on the thread that called Initialize. Everything here runs on that
-// thread, events included (they are delivered from inside iterate()).
+// The state behind LinphoneClient: one liblinphone Core, created, driven
+// (a Qt timer) and released on the engine's own thread. Everything here runs
+// on that thread unless it says otherwise; events made inside iterate() are
+// handed to the client (post), which queues them for its sink.
+#include "rtc/linphone/EngineThread.h"
 #include "rtc/linphone/LinphoneClient.h"
 
 #include <linphone++/linphone.hh>
 
 #include <QTimer>
 #include <QWindow>
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -27,18 +31,26 @@ inline QString outcome(long code, const QString &text)
 
 class Engine : public std::enable_shared_from_this<Engine> {
 public:
-    explicit Engine(LinphoneClientOptions options);
+    using Post = std::function<void(RTC_EVENT, std::shared_ptr<IRTCEvent>)>;
+    // Built on its thread, which outlives it.
+    Engine(LinphoneClientOptions options, EngineThread *thread, Post post);
     ~Engine();
+
+    // Runs f on the engine's thread and waits for it: for the client's
+    // thread, which must not touch the core itself.
+    template <class F>
+    auto run(F &&f) { return thread_->call(std::forward<F>(f)); }
+    bool onThread() const { return thread_->here(); }
 
     // Engine.cpp: life cycle and event delivery
     HRESULT initialize();
     HRESULT prepareForShutdown();
     HRESULT shutdown();
-    bool running() const { return core_ != nullptr; }
-    void deliver(RTC_EVENT event, IRTCEvent *payload);
+    // From any thread.
+    bool running() const { return running_; }
+    // Hands an event to the client, which queues it for its sink.
+    void deliver(RTC_EVENT event, std::shared_ptr<IRTCEvent> payload);
 
-    long eventFilter = 0;
-    IRTCEventNotification *sink = nullptr;
     RTC_LISTEN_MODE listenMode = RTCLM_NONE;
     long preferredMediaTypes = RTCMT_AUDIO_SEND | RTCMT_AUDIO_RECEIVE;
 
@@ -64,6 +76,9 @@ public:
 
     // EngineAudio.cpp: devices, ring, volume, mute
     HRESULT playRing(RTC_RING_TYPE type, bool play);
+    // Volumes and mutes from any thread: the value is kept at once (a get
+    // right after sees it) and reaches the core on its thread soon after,
+    // so a slider never waits for a busy engine.
     HRESULT putVolume(RTC_AUDIO_DEVICE device, long volume);
     HRESULT getVolume(RTC_AUDIO_DEVICE device, long *volume) const;
     HRESULT putMuted(RTC_AUDIO_DEVICE device, bool muted);
@@ -80,8 +95,11 @@ public:
     QString currentDevice(DeviceKind kind) const;
     // Uses the device from now on and remembers it for the next start.
     void chooseDevice(DeviceKind kind, const Device &device);
+    // On the client's thread: the wizard is a window there, and reaches the
+    // engine through run().
     HRESULT invokeTuningWizard(QWindow *parent);
     const std::shared_ptr<linphone::Core> &core() const { return core_; }
+    // From any thread.
     QString folder() const;
     // A ring still sounding stops once no call is left ringing: answered,
     // refused or given up by its caller.
@@ -116,12 +134,17 @@ private:
     void mediaEvent(RTC_MEDIA_EVENT_TYPE type);
 
     // EngineAudio.cpp
+    void applyVolume(RTC_AUDIO_DEVICE device);
+    void applyMuted(RTC_AUDIO_DEVICE device);
     void chooseAudioDevices();
     QString audioSettingsFile() const;
     void applyCallAudio(const std::shared_ptr<linphone::Call> &call);
 
-    LinphoneClientOptions options_;
+    const LinphoneClientOptions options_;
+    EngineThread *const thread_;
+    const Post post_;
     std::shared_ptr<linphone::Core> core_;
+    std::atomic<bool> running_{false}; // core_ is there: what other threads may ask
     std::shared_ptr<CoreEvents> listener_;
     QTimer iterateTimer_;
     QTimer retryTimer_;
@@ -147,10 +170,11 @@ private:
     bool ringLoops_ = false;
     bool ringingPhone_ = false; // the player sounds the phone's ring
     QString ringFile_, ringbackFile_, messageFile_;
-    long speakerVolume_ = 65535;
-    long micVolume_ = 65535;
-    bool speakerMuted_ = false;
-    bool micMuted_ = false;
+    // Written from any thread (put*), applied to the core on its own.
+    std::atomic<long> speakerVolume_{65535};
+    std::atomic<long> micVolume_{65535};
+    std::atomic<bool> speakerMuted_{false};
+    std::atomic<bool> micMuted_{false};
 };
 
 } // namespace rtc::lp

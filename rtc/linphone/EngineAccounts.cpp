@@ -170,8 +170,7 @@ void Engine::reportRegistration(RTC_REGISTRATION_STATE state, long code, const Q
         return;
     lastRegistrationState_ = state;
     logRegistration(profile_ ? profile_->data().userUri : QString(), state, code, text);
-    RegistrationStateChangeEvent event(state, code, text, profile_);
-    deliver(RTCE_REGISTRATION_STATE_CHANGE, &event);
+    deliver(RTCE_REGISTRATION_STATE_CHANGE, std::make_shared<RegistrationStateChangeEvent>(state, code, text, profile_));
 }
 
 void Engine::onRegistrationState(const std::shared_ptr<linphone::Account> &account, linphone::RegistrationState state,

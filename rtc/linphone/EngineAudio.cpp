@@ -233,17 +233,29 @@ HRESULT Engine::putVolume(RTC_AUDIO_DEVICE device, long volume)
 {
     if (volume < 0 || volume > 65535)
         return E_INVALIDARG;
-    // Gains in dB apply to the current call and to every later one.
-    if (device == RTCAD_SPEAKER) {
+    if (device == RTCAD_SPEAKER)
         speakerVolume_ = volume;
-        core_->setPlaybackGainDb(volumeToDb(volume));
-    } else if (device == RTCAD_MICROPHONE) {
+    else if (device == RTCAD_MICROPHONE)
         micVolume_ = volume;
-        core_->setMicGainDb(volumeToDb(volume));
-    } else {
+    else
         return E_INVALIDARG;
-    }
+    thread_->post([engine = weak_from_this(), device] {
+        if (auto e = engine.lock())
+            e->applyVolume(device);
+    });
     return S_OK;
+}
+
+void Engine::applyVolume(RTC_AUDIO_DEVICE device)
+{
+    Q_ASSERT(onThread());
+    if (!core_)
+        return;
+    // Gains in dB apply to the current call and to every later one.
+    if (device == RTCAD_SPEAKER)
+        core_->setPlaybackGainDb(volumeToDb(speakerVolume_));
+    else
+        core_->setMicGainDb(volumeToDb(micVolume_));
 }
 
 HRESULT Engine::getVolume(RTC_AUDIO_DEVICE device, long *volume) const
@@ -261,17 +273,30 @@ HRESULT Engine::getVolume(RTC_AUDIO_DEVICE device, long *volume) const
 
 HRESULT Engine::putMuted(RTC_AUDIO_DEVICE device, bool muted)
 {
-    if (device == RTCAD_SPEAKER) {
+    if (device == RTCAD_SPEAKER)
         speakerMuted_ = muted;
-        for (const auto &call : core_->getCalls())
-            call->setSpeakerMuted(muted);
-    } else if (device == RTCAD_MICROPHONE) {
+    else if (device == RTCAD_MICROPHONE)
         micMuted_ = muted;
-        core_->enableMic(!muted);
-    } else {
+    else
         return E_INVALIDARG;
-    }
+    thread_->post([engine = weak_from_this(), device] {
+        if (auto e = engine.lock())
+            e->applyMuted(device);
+    });
     return S_OK;
+}
+
+void Engine::applyMuted(RTC_AUDIO_DEVICE device)
+{
+    Q_ASSERT(onThread());
+    if (!core_)
+        return;
+    if (device == RTCAD_SPEAKER) {
+        for (const auto &call : core_->getCalls())
+            call->setSpeakerMuted(speakerMuted_);
+    } else {
+        core_->enableMic(!micMuted_);
+    }
 }
 
 HRESULT Engine::getMuted(RTC_AUDIO_DEVICE device, bool *muted) const
@@ -293,10 +318,14 @@ namespace rtc::lp {
 
 HRESULT Engine::invokeTuningWizard(QWindow *parent)
 {
-    if (!core_)
-        return RTC_E_CLIENT_NOT_INITIALIZED;
-    if (devices(Capture).empty() || devices(Playback).empty())
-        return RTC_E_NO_DEVICE;
+    Q_ASSERT(!onThread());
+    const HRESULT ready = run([this] {
+        if (!core_)
+            return RTC_E_CLIENT_NOT_INITIALIZED;
+        return devices(Capture).empty() || devices(Playback).empty() ? RTC_E_NO_DEVICE : S_OK;
+    });
+    if (Failed(ready))
+        return ready;
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         return E_UNEXPECTED; // no windows in this process
     // Modal to the window handed in, as its child.

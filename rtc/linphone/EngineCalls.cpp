@@ -101,15 +101,14 @@ void Engine::setSessionState(LinphoneSession *session, RTC_SESSION_STATE state, 
     logCall(*session, was, state, code, text);
     if (state != RTCSS_INCOMING)
         stopRingWhenNoCallRings();
-    SessionStateChangeEvent event(state, session->shared_from_this(), code, text);
-    deliver(RTCE_SESSION_STATE_CHANGE, &event);
+    deliver(RTCE_SESSION_STATE_CHANGE,
+            std::make_shared<SessionStateChangeEvent>(state, session->shared_from_this(), code, text));
 }
 
 void Engine::mediaEvent(RTC_MEDIA_EVENT_TYPE type)
 {
     for (long media : {long(RTCMT_AUDIO_SEND), long(RTCMT_AUDIO_RECEIVE)}) {
-        MediaEvent event(media, type, RTCMER_NORMAL);
-        deliver(RTCE_MEDIA, &event);
+        deliver(RTCE_MEDIA, std::make_shared<MediaEvent>(media, type, RTCMER_NORMAL));
     }
 }
 

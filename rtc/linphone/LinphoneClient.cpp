@@ -1,11 +1,56 @@
 #include "rtc/linphone/LinphoneClient.h"
 
 #include "rtc/linphone/Engine.h"
+#include "rtc/linphone/EngineThread.h"
 #include "rtc/linphone/LinphoneProfile.h"
 #include "rtc/linphone/LinphoneSession.h"
 #include "rtc/ProvisioningParser.h"
 
+#include <QCoreApplication>
+
 namespace rtc {
+
+namespace lp {
+// What the client keeps on its own thread: where events go, and the queue
+// they wait in (a plain object whose event loop turns deliver them).
+struct ClientFront {
+    IRTCEventNotification *sink = nullptr;
+    long eventFilter = 0;
+    bool open = true;       // false once shut down: nothing more is handed over
+    QObject *relay = nullptr;
+    int delivering = 0;     // handovers on the stack right now
+
+    // Queues f for the client's thread; from any thread.
+    static void post(const std::weak_ptr<ClientFront> &front, std::function<void(ClientFront &)> f)
+    {
+        auto self = front.lock();
+        if (!self || !self->relay)
+            return;
+        // The front stays alive until the handover is done or dropped.
+        QMetaObject::invokeMethod(
+            self->relay,
+            [self, f = std::move(f)] {
+                if (!self->open)
+                    return;
+                ++self->delivering;
+                f(*self);
+                --self->delivering;
+            },
+            Qt::QueuedConnection);
+    }
+    void deliver(RTC_EVENT event, IRTCEvent *payload)
+    {
+        if (sink && (eventFilter & eventFilterBit(event)))
+            sink->Event(event, payload);
+    }
+    // Everything queued so far, at once.
+    void flush()
+    {
+        if (relay)
+            QCoreApplication::sendPostedEvents(relay, QEvent::MetaCall);
+    }
+};
+} // namespace lp
 
 using lp::Engine;
 using lp::LinphoneProfile;
@@ -17,23 +62,80 @@ using lp::LinphoneSession;
             return RTC_E_CLIENT_NOT_INITIALIZED;                                                                       \
     } while (0)
 
-LinphoneClient::LinphoneClient(LinphoneClientOptions options)
-    : engine_(std::make_shared<Engine>(std::move(options)))
+template <class F>
+HRESULT LinphoneClient::onEngine(F &&f) const
 {
+    REQUIRE_RUNNING();
+    return engine_->run([&]() -> HRESULT { return engine_->running() ? f() : RTC_E_CLIENT_NOT_INITIALIZED; });
 }
 
-LinphoneClient::~LinphoneClient() { engine_->shutdown(); }
+LinphoneClient::LinphoneClient(LinphoneClientOptions options)
+    : front_(std::make_shared<lp::ClientFront>()), thread_(std::make_unique<lp::EngineThread>())
+{
+    front_->relay = new QObject;
+    const std::weak_ptr<lp::ClientFront> front = front_;
+    // What the engine tells, it tells on its thread: each is carried here.
+    if (auto dtmf = std::move(options.dtmfReceived))
+        options.dtmfReceived = [front, dtmf](char tone) {
+            lp::ClientFront::post(front, [dtmf, tone](lp::ClientFront &) { dtmf(tone); });
+        };
+    if (auto notice = std::move(options.notice))
+        options.notice = [front, notice](const QString &text) {
+            lp::ClientFront::post(front, [notice, text](lp::ClientFront &) { notice(text); });
+        };
+    auto post = [front](RTC_EVENT event, std::shared_ptr<IRTCEvent> payload) {
+        lp::ClientFront::post(front, [event, payload = std::move(payload)](lp::ClientFront &f) {
+            f.deliver(event, payload.get());
+        });
+    };
+    engine_ = thread_->call([&] { return std::make_shared<Engine>(std::move(options), thread_.get(), post); });
+}
 
-HRESULT LinphoneClient::Initialize() { return engine_->initialize(); }
+LinphoneClient::~LinphoneClient()
+{
+    front_->sink = nullptr;
+    front_->open = false;
+    // The engine goes on its own thread, and the thread with it.
+    thread_->call([this] {
+        engine_->shutdown();
+        engine_.reset();
+    });
+    thread_.reset();
+    // Handovers still queued go with their relay; a client dropped by its
+    // sink from inside an event lets the relay finish that event first.
+    if (QObject *relay = std::exchange(front_->relay, nullptr)) {
+        if (front_->delivering > 0)
+            relay->deleteLater();
+        else
+            delete relay;
+    }
+}
 
-HRESULT LinphoneClient::PrepareForShutdown() { return engine_->prepareForShutdown(); }
+HRESULT LinphoneClient::Initialize()
+{
+    return engine_->run([this] { return engine_->initialize(); });
+}
 
-HRESULT LinphoneClient::Shutdown() { return engine_->shutdown(); }
+HRESULT LinphoneClient::PrepareForShutdown()
+{
+    const HRESULT hr = engine_->run([this] { return engine_->prepareForShutdown(); });
+    front_->flush();
+    return hr;
+}
+
+HRESULT LinphoneClient::Shutdown()
+{
+    // Nothing reaches the sink any more, queued events included.
+    front_->sink = nullptr;
+    front_->eventFilter = 0;
+    front_->open = false;
+    return engine_->run([this] { return engine_->shutdown(); });
+}
 
 HRESULT LinphoneClient::put_EventFilter(long filter)
 {
     REQUIRE_RUNNING();
-    engine_->eventFilter = filter;
+    front_->eventFilter = filter;
     return S_OK;
 }
 
@@ -42,14 +144,14 @@ HRESULT LinphoneClient::get_EventFilter(long *filter) const
     REQUIRE_RUNNING();
     if (!filter)
         return E_POINTER;
-    *filter = engine_->eventFilter;
+    *filter = front_->eventFilter;
     return S_OK;
 }
 
 HRESULT LinphoneClient::Advise(IRTCEventNotification *sink)
 {
     REQUIRE_RUNNING();
-    engine_->sink = sink;
+    front_->sink = sink;
     return S_OK;
 }
 
@@ -58,8 +160,10 @@ HRESULT LinphoneClient::put_ListenForIncomingSessions(RTC_LISTEN_MODE mode)
     REQUIRE_RUNNING();
     if (mode != RTCLM_NONE && mode != RTCLM_DYNAMIC && mode != RTCLM_BOTH)
         return E_INVALIDARG;
-    engine_->listenMode = mode;
-    return S_OK;
+    return onEngine([&] {
+        engine_->listenMode = mode;
+        return S_OK;
+    });
 }
 
 HRESULT LinphoneClient::get_ListenForIncomingSessions(RTC_LISTEN_MODE *mode) const
@@ -67,8 +171,10 @@ HRESULT LinphoneClient::get_ListenForIncomingSessions(RTC_LISTEN_MODE *mode) con
     REQUIRE_RUNNING();
     if (!mode)
         return E_POINTER;
-    *mode = engine_->listenMode;
-    return S_OK;
+    return onEngine([&] {
+        *mode = engine_->listenMode;
+        return S_OK;
+    });
 }
 
 HRESULT LinphoneClient::SetPreferredMediaTypes(long mediaTypes, bool /*persistent: nothing outlives the process*/)
@@ -77,8 +183,10 @@ HRESULT LinphoneClient::SetPreferredMediaTypes(long mediaTypes, bool /*persisten
     // Audio only: video bits are refused rather than silently ignored.
     if (mediaTypes & ~long(RTCMT_AUDIO_SEND | RTCMT_AUDIO_RECEIVE))
         return E_INVALIDARG;
-    engine_->preferredMediaTypes = mediaTypes;
-    return S_OK;
+    return onEngine([&] {
+        engine_->preferredMediaTypes = mediaTypes;
+        return S_OK;
+    });
 }
 
 HRESULT LinphoneClient::get_PreferredMediaTypes(long *mediaTypes) const
@@ -86,8 +194,10 @@ HRESULT LinphoneClient::get_PreferredMediaTypes(long *mediaTypes) const
     REQUIRE_RUNNING();
     if (!mediaTypes)
         return E_POINTER;
-    *mediaTypes = engine_->preferredMediaTypes;
-    return S_OK;
+    return onEngine([&] {
+        *mediaTypes = engine_->preferredMediaTypes;
+        return S_OK;
+    });
 }
 
 HRESULT LinphoneClient::QueryProvisioning(IRTCClientProvisioning **provisioning)
@@ -119,14 +229,12 @@ HRESULT LinphoneClient::CreateSession(RTC_SESSION_TYPE type, const QString & /*l
 
 HRESULT LinphoneClient::PlayRing(RTC_RING_TYPE type, bool play)
 {
-    REQUIRE_RUNNING();
-    return engine_->playRing(type, play);
+    return onEngine([&] { return engine_->playRing(type, play); });
 }
 
 HRESULT LinphoneClient::SendDTMF(RTC_DTMF dtmf)
 {
-    REQUIRE_RUNNING();
-    return engine_->sendDtmf(dtmf);
+    return onEngine([&] { return engine_->sendDtmf(dtmf); });
 }
 
 HRESULT LinphoneClient::put_Volume(RTC_AUDIO_DEVICE device, long volume)
@@ -182,7 +290,7 @@ HRESULT LinphoneClient::EnableProfile(const std::shared_ptr<IRTCProfile> &profil
     auto ours = std::dynamic_pointer_cast<LinphoneProfile>(profile);
     if (!ours)
         return E_INVALIDARG;
-    return engine_->enableProfile(ours);
+    return onEngine([&] { return engine_->enableProfile(ours); });
 }
 
 HRESULT LinphoneClient::DisableProfile(const std::shared_ptr<IRTCProfile> &profile)
@@ -191,7 +299,7 @@ HRESULT LinphoneClient::DisableProfile(const std::shared_ptr<IRTCProfile> &profi
     auto ours = std::dynamic_pointer_cast<LinphoneProfile>(profile);
     if (!ours)
         return E_INVALIDARG;
-    return engine_->disableProfile(ours);
+    return onEngine([&] { return engine_->disableProfile(ours); });
 }
 
 } // namespace rtc

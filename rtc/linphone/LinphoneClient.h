@@ -10,6 +10,8 @@ namespace rtc {
 
 namespace lp {
 class Engine;
+class EngineThread;
+struct ClientFront;
 }
 
 struct LinphoneClientOptions {
@@ -33,15 +35,21 @@ struct LinphoneClientOptions {
     // interface has no event for received tones.
     std::function<void(char tone)> dtmfReceived;
     // Tells the user something the engine decided by itself (a remembered
-    // audio device that is gone). Called on the engine's thread.
+    // audio device that is gone). Called on the client's thread, like
+    // dtmfReceived, in order with the events.
     std::function<void(const QString &text)> notice;
     // Requests from anyone, not only from the provider and the calls the
     // phone is in, may reach the engine (well formed still).
     bool directCalls = false;
 };
 
-// Use it from one thread (the UI thread): Initialize starts a timer there
-// that drives liblinphone, and events reach the sink from that timer.
+// Use it from one thread (the UI thread). liblinphone runs on a thread of
+// the client's own, so a busy engine never holds up the window: the calls
+// that need the engine wait for it there; volumes, mutes and session
+// states are answered at once. Events are queued to the sink in their
+// order and reach it from this thread's event loop, never from inside a
+// call made on the client; PrepareForShutdown hands over those still
+// queued before it returns.
 // Until put_ListenForIncomingSessions says otherwise, incoming calls are
 // refused (480) without an event. QueryProvisioning hands out this object.
 class LinphoneClient final : public IRTCClient, public IRTCClientProvisioning {
@@ -80,6 +88,12 @@ public:
     HRESULT DisableProfile(const std::shared_ptr<IRTCProfile> &profile) override;
 
 private:
+    // Runs f on the engine's thread if the engine is running there.
+    template <class F>
+    HRESULT onEngine(F &&f) const;
+
+    std::shared_ptr<lp::ClientFront> front_;
+    std::unique_ptr<lp::EngineThread> thread_;
     std::shared_ptr<lp::Engine> engine_;
 };
 

@@ -78,7 +78,7 @@ HRESULT LinphoneSession::Answer()
     auto engine = engine_.lock();
     if (!engine || !engine->running())
         return RTC_E_CLIENT_NOT_INITIALIZED;
-    return engine->answer(this);
+    return engine->run([&] { return engine->running() ? engine->answer(this) : RTC_E_CLIENT_NOT_INITIALIZED; });
 }
 
 HRESULT LinphoneSession::Terminate(RTC_TERMINATE_REASON reason)
@@ -86,7 +86,9 @@ HRESULT LinphoneSession::Terminate(RTC_TERMINATE_REASON reason)
     auto engine = engine_.lock();
     if (!engine || !engine->running())
         return state_ == RTCSS_DISCONNECTED ? RTC_E_INVALID_SESSION_STATE : RTC_E_CLIENT_NOT_INITIALIZED;
-    return engine->terminate(this, reason);
+    return engine->run([&] {
+        return engine->running() ? engine->terminate(this, reason) : RTC_E_CLIENT_NOT_INITIALIZED;
+    });
 }
 
 HRESULT LinphoneSession::AddParticipant(const QString &uri, const QString &name,
@@ -100,7 +102,9 @@ HRESULT LinphoneSession::AddParticipant(const QString &uri, const QString &name,
     // One far end per phone call, and only before the call is placed.
     if (state_ != RTCSS_IDLE || !participants_.empty())
         return RTC_E_INVALID_SESSION_STATE;
-    const HRESULT hr = engine->placeCall(this, uri.trimmed(), name);
+    const HRESULT hr = engine->run([&] {
+        return engine->running() ? engine->placeCall(this, uri.trimmed(), name) : RTC_E_CLIENT_NOT_INITIALIZED;
+    });
     if (Succeeded(hr) && participant)
         *participant = participants_.back();
     return hr;

@@ -2,6 +2,7 @@
 #include "rtc/IRTCSession.h"
 #include "rtc/linphone/LinphoneParticipant.h"
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -12,7 +13,11 @@ class LinphoneProfile;
 
 // One call as the program sees it: its state and far end. The liblinphone
 // call behind it stays with the engine; the operations go through the
-// engine, which may be gone (then they fail cleanly).
+// engine (and run on its thread), which may be gone: then they fail
+// cleanly. The engine changes the state on its thread; the program reads
+// it on its own, and may find it ahead of the last event it was told.
+// The far end is set on the engine's thread before the program sees the
+// session (or while it waits for AddParticipant).
 class LinphoneSession final : public IRTCSession, public std::enable_shared_from_this<LinphoneSession> {
 public:
     LinphoneSession(std::weak_ptr<Engine> engine, RTC_SESSION_TYPE type, RTC_SESSION_STATE state,
@@ -38,7 +43,7 @@ public:
 private:
     std::weak_ptr<Engine> engine_;
     const RTC_SESSION_TYPE type_;
-    RTC_SESSION_STATE state_;
+    std::atomic<RTC_SESSION_STATE> state_;
     std::shared_ptr<LinphoneProfile> profile_;
     std::vector<std::shared_ptr<IRTCParticipant>> participants_;
 };

@@ -55,8 +55,12 @@ TuningWizard::TuningWizard(Engine &engine, QWidget *parent) : QDialog(parent), e
     setWindowTitle(QStringLiteral("Audio Wizard"));
     setWindowModality(Qt::WindowModal);
     setMinimumWidth(360); // room for the devices' names
-    mics_ = engine_.devices(Engine::Capture);
-    speakers_ = engine_.devices(Engine::Playback);
+    engine_.run([this] {
+        mics_ = engine_.devices(Engine::Capture);
+        speakers_ = engine_.devices(Engine::Playback);
+        for (Engine::DeviceKind kind : {Engine::Capture, Engine::Playback, Engine::Ring})
+            current_[kind] = engine_.currentDevice(kind);
+    });
     engine_.getVolume(RTCAD_MICROPHONE, &micVolume_);
     engine_.getVolume(RTCAD_SPEAKER, &speakerVolume_);
     testSound_ = engine_.folder() + QStringLiteral("/wizard-test.wav");
@@ -107,16 +111,18 @@ TuningWizard::TuningWizard(Engine &engine, QWidget *parent) : QDialog(parent), e
     connect(&meterTimer_, &QTimer::timeout, this, [this] {
         // The recorder's level is linear, 0 to 1; shown on a dB scale from
         // -60 dB so speech moves it well away from both ends.
-        const float v = meter_ ? meter_->getCaptureVolume() : 0.0f;
+        const float v = engine_.run([this] { return meter_ ? meter_->getCaptureVolume() : 0.0f; });
         const double db = v > 0 ? 20 * std::log10(v) : -60.0;
         level_->setValue(qBound(0, int((db + 60) * 100 / 60), 100));
     });
     recordTimer_.setSingleShot(true);
     recordTimer_.setInterval(kRecordMs);
     connect(&recordTimer_, &QTimer::timeout, this, [this] {
-        if (recorder_)
-            recorder_->close();
-        recorder_.reset();
+        engine_.run([this] {
+            if (recorder_)
+                recorder_->close();
+            recorder_.reset();
+        });
         lblState_->setText(QStringLiteral("Playing back..."));
         playOnSpeaker(recording_);
         cmdRecord_->setEnabled(true);
@@ -137,7 +143,7 @@ QComboBox *TuningWizard::deviceBox(const QString &name, const std::vector<Engine
 {
     auto *box = new QComboBox(this);
     box->setAccessibleName(name);
-    const QString current = engine_.currentDevice(kind);
+    const QString &current = current_[kind];
     for (const Engine::Device &d : devices) {
         box->addItem(d.name, d.id);
         if (d.id == current)
@@ -169,54 +175,73 @@ const Engine::Device *TuningWizard::chosen(Engine::DeviceKind kind) const
 void TuningWizard::startMeter()
 {
     meterTimer_.stop();
-    if (meter_)
-        meter_->close();
-    meter_.reset();
     const Engine::Device *mic = chosen(Engine::Capture);
-    auto core = engine_.core();
-    if (!mic || !core)
-        return;
-    auto params = core->createRecorderParams();
-    params->setFileFormat(linphone::RecorderFileFormat::Wav);
-    params->setAudioDevice(deviceById(*core, mic->id));
-    meter_ = core->createRecorder(params);
-    if (!meter_ || meter_->open((engine_.folder() + QStringLiteral("/wizard-meter.wav")).toStdString()) != 0
-        || meter_->start() != 0) {
+    const QString file = engine_.folder() + QStringLiteral("/wizard-meter.wav");
+    enum { NoMic, MicRefused, Metering };
+    const int outcome = engine_.run([&] {
+        if (meter_)
+            meter_->close();
         meter_.reset();
+        auto core = engine_.core();
+        if (!mic || !core)
+            return NoMic;
+        auto params = core->createRecorderParams();
+        params->setFileFormat(linphone::RecorderFileFormat::Wav);
+        params->setAudioDevice(deviceById(*core, mic->id));
+        meter_ = core->createRecorder(params);
+        if (!meter_ || meter_->open(file.toStdString()) != 0 || meter_->start() != 0) {
+            meter_.reset();
+            return MicRefused;
+        }
+        return Metering;
+    });
+    if (outcome == MicRefused)
         lblState_->setText(QStringLiteral("The microphone cannot be opened."));
-        return;
-    }
-    meterTimer_.start();
+    else if (outcome == Metering)
+        meterTimer_.start();
 }
 
 void TuningWizard::playOnSpeaker(const QString &file)
 {
     const Engine::Device *speaker = chosen(Engine::Playback);
-    auto core = engine_.core();
-    if (!speaker || !core)
-        return;
-    if (player_)
-        player_->close();
-    player_ = core->createLocalPlayer(speaker->id.toStdString(), "", nullptr);
-    if (!player_ || player_->open(file.toStdString()) != 0 || player_->start() != 0) {
-        player_.reset();
+    const bool played = engine_.run([&] {
+        auto core = engine_.core();
+        if (!speaker || !core)
+            return true;
+        if (player_)
+            player_->close();
+        player_ = core->createLocalPlayer(speaker->id.toStdString(), "", nullptr);
+        if (!player_ || player_->open(file.toStdString()) != 0 || player_->start() != 0) {
+            player_.reset();
+            return false;
+        }
+        return true;
+    });
+    if (!played)
         lblState_->setText(QStringLiteral("The speaker cannot play."));
-    }
 }
 
 void TuningWizard::recordThreeSeconds()
 {
     const Engine::Device *mic = chosen(Engine::Capture);
-    auto core = engine_.core();
-    if (!mic || !core)
+    if (!mic)
         return;
-    auto params = core->createRecorderParams();
-    params->setFileFormat(linphone::RecorderFileFormat::Wav);
-    params->setAudioDevice(deviceById(*core, mic->id));
     QFile::remove(recording_);
-    recorder_ = core->createRecorder(params);
-    if (!recorder_ || recorder_->open(recording_.toStdString()) != 0 || recorder_->start() != 0) {
-        recorder_.reset();
+    const bool recording = engine_.run([&] {
+        auto core = engine_.core();
+        if (!core)
+            return false;
+        auto params = core->createRecorderParams();
+        params->setFileFormat(linphone::RecorderFileFormat::Wav);
+        params->setAudioDevice(deviceById(*core, mic->id));
+        recorder_ = core->createRecorder(params);
+        if (!recorder_ || recorder_->open(recording_.toStdString()) != 0 || recorder_->start() != 0) {
+            recorder_.reset();
+            return false;
+        }
+        return true;
+    });
+    if (!recording) {
         lblState_->setText(QStringLiteral("The microphone cannot be opened."));
         return;
     }
@@ -229,15 +254,17 @@ void TuningWizard::stopSound()
 {
     meterTimer_.stop();
     recordTimer_.stop();
-    for (auto *r : {&meter_, &recorder_})
-        if (*r) {
-            (*r)->close();
-            r->reset();
+    engine_.run([this] {
+        for (auto *r : {&meter_, &recorder_})
+            if (*r) {
+                (*r)->close();
+                r->reset();
+            }
+        if (player_) {
+            player_->close();
+            player_.reset();
         }
-    if (player_) {
-        player_->close();
-        player_.reset();
-    }
+    });
 }
 
 void TuningWizard::done(int result)
@@ -246,7 +273,7 @@ void TuningWizard::done(int result)
     if (result == QDialog::Accepted) {
         for (Engine::DeviceKind kind : {Engine::Capture, Engine::Playback, Engine::Ring})
             if (const Engine::Device *d = chosen(kind))
-                engine_.chooseDevice(kind, *d);
+                engine_.run([&] { engine_.chooseDevice(kind, *d); });
     } else {
         engine_.putVolume(RTCAD_MICROPHONE, micVolume_);
         engine_.putVolume(RTCAD_SPEAKER, speakerVolume_);

@@ -3,7 +3,9 @@
 // device among the engine's own, a live microphone level, a test sound and
 // a three-second recording played back on the chosen speaker, and the
 // volume of each. OK keeps the choices (for the next start too); Cancel
-// puts back what was there.
+// puts back what was there. A window on the client's thread: everything it
+// does with the core runs on the engine's thread (Engine::run), where its
+// recorders and player are made and let go.
 #include "rtc/linphone/Engine.h"
 
 #include <QDialog>
@@ -37,6 +39,7 @@ private:
 
     Engine &engine_;
     std::vector<Engine::Device> mics_, speakers_;
+    QString current_[3]; // the device in use, by kind
     QComboBox *cmbMicrophone_ = nullptr, *cmbSpeaker_ = nullptr, *cmbRinger_ = nullptr;
     QProgressBar *level_ = nullptr;
     QPushButton *cmdTest_ = nullptr, *cmdRecord_ = nullptr;

@@ -11,7 +11,13 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -314,15 +320,87 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(lp::SipDoor::Refused() > refused, kWaitMs);
         mallory.send(from, port_, invite("z9hG4bKfirst")); // a retransmission is no loop
         QVERIFY(answered("180 "));
-        QCOMPARE(calls(), before + 1);
+        QTRY_COMPARE_WITH_TIMEOUT(calls(), before + 1, kWaitMs);
         mallory.send(from, port_, invite("z9hG4bKfirst", "CANCEL"));
         QVERIFY(answered("487 "));
         // Refused, the call may be offered again.
         mallory.send(from, port_, invite("z9hG4bKthird").replace("CSeq: 1 ", "CSeq: 2 "));
         QVERIFY(answered("180 "));
-        QCOMPARE(calls(), before + 2);
+        QTRY_COMPARE_WITH_TIMEOUT(calls(), before + 2, kWaitMs);
         mallory.send(from, port_, invite("z9hG4bKthird", "CANCEL").replace("CSeq: 1 ", "CSeq: 2 "));
         QVERIFY(answered("487 "));
+        aliceStillWorks();
+    }
+
+    // Requests well formed enough to be read in full, the costliest kind to
+    // refuse, sent as fast as the engine takes them: the window's thread
+    // goes on turning its 20 ms timer while the engine digests them. Each
+    // tick reads the volume and mute, as the window does, and asks the
+    // engine itself something, as a click does: it waits for its turn
+    // between two of the engine's reads, not for the end of the flood.
+    void aFloodDoesNotHoldUpTheWindow()
+    {
+        lp::SipDoor::Guard(port_, true); // anyone may knock: each one is read
+        auto closeAgain = qScopeGuard([this] { lp::SipDoor::Guard(port_, false); });
+        QByteArray unreadable = request("INVITE", port_, "Call-ID: flood@eve\r\n");
+        unreadable.replace(">;tag=1", ">;ta@g=1");
+        constexpr long kRequests = 1000, kOutstanding = 100; // 100 fit the socket's buffer
+
+        QElapsedTimer clock;
+        qint64 last = 0, longest = 0;
+        QTimer ticker;
+        ticker.setTimerType(Qt::PreciseTimer);
+        ticker.setInterval(20);
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            long volume = 0;
+            bool muted = false;
+            RTC_LISTEN_MODE mode = RTCLM_NONE;
+            alice_->client->get_Volume(RTCAD_SPEAKER, &volume);
+            alice_->client->get_AudioMuted(RTCAD_MICROPHONE, &muted);
+            alice_->client->get_ListenForIncomingSessions(&mode);
+            const qint64 now = clock.elapsed();
+            longest = qMax(longest, now - last);
+            last = now;
+        });
+
+        const long before = lp::SipDoor::Refused();
+        std::atomic<bool> stop{false};
+        // A connected socket written with send(): sendto is the door's own.
+        std::thread sender([&] {
+            const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            to.sin_port = htons(quint16(port_));
+            to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            ::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to);
+            for (long sent = 0; sent < kRequests && !stop;) {
+                if (sent - (lp::SipDoor::Refused() - before) >= kOutstanding) {
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                    continue;
+                }
+                if (::send(fd, unreadable.constData(), size_t(unreadable.size()), 0) > 0)
+                    ++sent;
+            }
+            ::close(fd);
+        });
+        auto joinSender = qScopeGuard([&] {
+            stop = true;
+            sender.join();
+        });
+        clock.start();
+        ticker.start();
+        QTRY_VERIFY_WITH_TIMEOUT(lp::SipDoor::Refused() >= before + kRequests, 60000);
+        const qint64 took = clock.elapsed();
+        ticker.stop();
+        qInfo("%ld requests refused in %lld ms; the longest gap between two ticks: %lld ms", kRequests, took,
+              qMax(longest, took - last));
+        // Were the engine on this thread, one gap would be about as long as
+        // the whole flood.
+        QVERIFY2(qMax(longest, took - last) < took / 2, qPrintable(QString::number(longest)));
+
+        Stranger eve;
+        eve.send(port_, request("OPTIONS", port_, "Call-ID: after-flood@eve\r\n").replace(":9;branch", ":9;rport;branch"));
+        QVERIFY(eve.receive(kWaitMs).startsWith("SIP/2.0 200 "));
         aliceStillWorks();
     }
 
