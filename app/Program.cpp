@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QStandardPaths>
+#include <utility>
 
 void Program::Describe()
 {
@@ -37,7 +38,13 @@ PhoneServices Program::Wire(const QString &dataFolder, platform::IMessageBox *me
     services.phone.dataFolder = dataFolder;
     platform::IMessageBox *box = services.messages;
     engine.notice = [box](const QString &text) { box->Show(text, QString(), platform::MsgIcon::Information); };
-    services.phone.createClient = [engine]() -> std::shared_ptr<rtc::IRTCClient> {
+    // The engine starts now, beside the window being built; the phone gets
+    // that one first, and fresh ones after it.
+    auto early = std::make_shared<std::shared_ptr<rtc::LinphoneClient>>(std::make_shared<rtc::LinphoneClient>(engine));
+    (*early)->Begin();
+    services.phone.createClient = [engine, early]() -> std::shared_ptr<rtc::IRTCClient> {
+        if (auto client = std::exchange(*early, nullptr))
+            return client;
         return std::make_shared<rtc::LinphoneClient>(engine);
     };
     services.mixer = [] { return std::make_unique<platform::AlsaMixer>(); };

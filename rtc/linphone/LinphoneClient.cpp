@@ -111,8 +111,21 @@ LinphoneClient::~LinphoneClient()
     }
 }
 
+void LinphoneClient::Begin()
+{
+    if (start_ != Start::NotBegun)
+        return;
+    start_ = Start::Begun;
+    thread_->post([this] { begun_ = engine_->initialize(); });
+}
+
 HRESULT LinphoneClient::Initialize()
 {
+    if (start_ == Start::Begun) {
+        start_ = Start::Taken;
+        // Runs after the begun one, which was posted first.
+        return engine_->run([this] { return begun_; });
+    }
     return engine_->run([this] { return engine_->initialize(); });
 }
 

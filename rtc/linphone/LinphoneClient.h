@@ -59,6 +59,12 @@ public:
     LinphoneClient(const LinphoneClient &) = delete;
     LinphoneClient &operator=(const LinphoneClient &) = delete;
 
+    // Starts what Initialize does on the engine's thread and returns at
+    // once, so that the costly part (the engine's libraries, its files, its
+    // sockets) overlaps the program's own start. Initialize then waits for
+    // it and answers as it would have. Optional, once, before Initialize.
+    void Begin();
+
     // IRTCClient
     HRESULT Initialize() override;
     HRESULT PrepareForShutdown() override;
@@ -95,6 +101,8 @@ private:
     std::shared_ptr<lp::ClientFront> front_;
     std::unique_ptr<lp::EngineThread> thread_;
     std::shared_ptr<lp::Engine> engine_;
+    enum class Start { NotBegun, Begun, Taken } start_ = Start::NotBegun;
+    HRESULT begun_ = E_UNEXPECTED; // what the begun Initialize said; the engine's thread writes it
 };
 
 } // namespace rtc
