@@ -340,6 +340,7 @@ void Engine::releaseCore()
     profile_.reset();
     retired_.clear();
     running_ = false;
+    talking_ = false;
     core_.reset();
 }
 

@@ -64,6 +64,7 @@ public:
     HRESULT placeCall(LinphoneSession *session, const QString &uri, const QString &name);
     HRESULT answer(LinphoneSession *session);
     HRESULT terminate(LinphoneSession *session, RTC_TERMINATE_REASON reason);
+    // From any thread: checked at once, sent on the engine's thread.
     HRESULT sendDtmf(RTC_DTMF dtmf);
     void sendQueuedDtmf();
     std::shared_ptr<linphone::Call> connectedCall() const;
@@ -145,6 +146,7 @@ private:
     const Post post_;
     std::shared_ptr<linphone::Core> core_;
     std::atomic<bool> running_{false}; // core_ is there: what other threads may ask
+    std::atomic<bool> talking_{false}; // a call is connected with its media running
     std::shared_ptr<CoreEvents> listener_;
     QTimer iterateTimer_;
     QTimer retryTimer_;

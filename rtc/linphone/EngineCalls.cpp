@@ -94,6 +94,14 @@ void Engine::dropLeg(const LinphoneSession *session)
 
 void Engine::setSessionState(LinphoneSession *session, RTC_SESSION_STATE state, long code, const QString &text)
 {
+    // Published before the session's state, which the program may read at once.
+    bool talking = false;
+    for (const auto &leg : legs_) {
+        const RTC_SESSION_STATE s = leg.session.get() == session ? state : leg.session->state();
+        talking = talking
+                  || (s == RTCSS_CONNECTED && leg.call && leg.call->getState() == linphone::Call::State::StreamsRunning);
+    }
+    talking_ = talking;
     const RTC_SESSION_STATE was = session->state();
     if (was == state)
         return;
@@ -218,13 +226,18 @@ HRESULT Engine::sendDtmf(RTC_DTMF dtmf)
     const char tone = dtmfChar(dtmf);
     if (!tone)
         return E_INVALIDARG;
-    if (!connectedCall())
+    if (!talking_)
         return RTC_E_INVALID_SESSION_STATE;
     // A tone still going out swallows the next one: keys pressed quickly
     // are queued and sent one after the other.
-    dtmfQueue_.append(tone);
-    if (!dtmfTimer_.isActive())
-        sendQueuedDtmf();
+    thread_->post([engine = weak_from_this(), tone] {
+        auto e = engine.lock();
+        if (!e)
+            return;
+        e->dtmfQueue_.append(tone);
+        if (!e->dtmfTimer_.isActive())
+            e->sendQueuedDtmf();
+    });
     return S_OK;
 }
 

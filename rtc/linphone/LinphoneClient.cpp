@@ -247,7 +247,8 @@ HRESULT LinphoneClient::PlayRing(RTC_RING_TYPE type, bool play)
 
 HRESULT LinphoneClient::SendDTMF(RTC_DTMF dtmf)
 {
-    return onEngine([&] { return engine_->sendDtmf(dtmf); });
+    REQUIRE_RUNNING();
+    return engine_->sendDtmf(dtmf);
 }
 
 HRESULT LinphoneClient::put_Volume(RTC_AUDIO_DEVICE device, long volume)

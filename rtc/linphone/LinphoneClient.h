@@ -45,11 +45,11 @@ struct LinphoneClientOptions {
 
 // Use it from one thread (the UI thread). liblinphone runs on a thread of
 // the client's own, so a busy engine never holds up the window: the calls
-// that need the engine wait for it there; volumes, mutes and session
-// states are answered at once. Events are queued to the sink in their
-// order and reach it from this thread's event loop, never from inside a
-// call made on the client; PrepareForShutdown hands over those still
-// queued before it returns.
+// that need the engine wait for it there; volumes, mutes, key tones and
+// session states are answered at once. Events are queued to the sink in
+// their order and reach it from this thread's event loop, never from
+// inside a call made on the client; PrepareForShutdown hands over those
+// still queued before it returns.
 // Until put_ListenForIncomingSessions says otherwise, incoming calls are
 // refused (480) without an event. QueryProvisioning hands out this object.
 class LinphoneClient final : public IRTCClient, public IRTCClientProvisioning {
