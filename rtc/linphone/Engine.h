@@ -8,6 +8,7 @@
 
 #include <linphone++/linphone.hh>
 
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
 #include <atomic>
@@ -108,6 +109,7 @@ public:
 
 private:
     void iterateOnce();
+    void onSipReadable();
     void releaseCore();
     std::shared_ptr<linphone::Config> makeConfig(const QString &folder);
     bool registrationsSettled() const;
@@ -157,6 +159,8 @@ private:
     bool inIterate_ = false;
     bool releasePending_ = false;
     int sipPort_ = 0; // the UDP port behind the door
+    std::unique_ptr<QSocketNotifier> sipReadable_; // turns the engine when a datagram arrives
+    int sipTurns_ = 0;                             // turns it asked for since the last tick
 
     std::shared_ptr<linphone::Account> account_;
     std::shared_ptr<LinphoneProfile> profile_;

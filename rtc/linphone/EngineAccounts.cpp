@@ -114,6 +114,8 @@ HRESULT Engine::enableProfile(const std::shared_ptr<LinphoneProfile> &profile)
     account_ = account;
     profile_ = profile;
     lastRegistrationState_ = -1;
+    // The REGISTER goes out on the engine's next turn: now, not at the next tick.
+    QTimer::singleShot(0, &iterateTimer_, [this] { iterateOnce(); });
     return S_OK;
 }
 
