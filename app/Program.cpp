@@ -22,6 +22,8 @@ PhoneServices Program::Wire(const QString &dataFolder, platform::IMessageBox *me
     engine.folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
                     + QStringLiteral("/Softphone/engine");
     engine.bindAddress = qEnvironmentVariable("SOFTPHONE_BIND_ADDRESS");
+    if (qEnvironmentVariableIsSet("SOFTPHONE_ECHO_CANCELLATION"))
+        engine.echoCancellation = qEnvironmentVariableIntValue("SOFTPHONE_ECHO_CANCELLATION") != 0 ? 1 : 0;
     // Calls straight from other phones, not through the provider, only when
     // the user asks for them.
     engine.directCalls = qEnvironmentVariableIntValue("SOFTPHONE_DIRECT_CALLS") == 1;

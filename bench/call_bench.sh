@@ -7,12 +7,12 @@
 # talk runs also CPU and memory of the caller over a connected call.
 # Medians and ratios go to stdout and to bench/results/calls-DATE.md.
 #
-#   bench/call_bench.sh [--runs N] [--talk SECS] [--talk-calls K] [--driver PATH] [--keep]
+#   bench/call_bench.sh [--runs N] [--talk SECS] [--talk-calls K] [--ec on|off] [--driver PATH] [--keep]
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 top=$(cd "$here/.." && pwd)
-runs=5 talk=60 talk_calls=3 settle=2 keep=0
+runs=5 talk=60 talk_calls=3 settle=2 keep=0 ec=on
 driver=${SOFTPHONE_CALL_DRIVER:-$top/build/bench/bench/call_bench_driver}
 number=2000 echo_pass=echo-2000    # the echo peer's account (tests/fixtures/users)
 ours_user=1001 ours_pass=1001pw lc_user=1002 lc_pass=1002pw
@@ -24,6 +24,7 @@ while [ $# -gt 0 ]; do
     --talk) talk=${2:?}; shift 2 ;;
     --talk-calls) talk_calls=${2:?}; shift 2 ;;
     --driver) driver=${2:?}; shift 2 ;;
+    --ec) ec=${2:?}; shift 2 ;;
     --keep) keep=1; shift ;;
     *) sed -n '2,10p' "$0" >&2; exit 2 ;;
   esac
@@ -31,6 +32,9 @@ done
 for n in "$runs" "$talk" "$talk_calls"; do
   [[ "$n" =~ ^[1-9][0-9]*$ ]] || die "--runs, --talk and --talk-calls take positive integers"
 done
+[ "$ec" = on ] || [ "$ec" = off ] || die "--ec takes on or off"
+# Both callers get the same echo canceller setting, said out loud.
+ec_flag=1; [ "$ec" = off ] && ec_flag=0
 [ "$talk_calls" -le "$runs" ] || die "--talk-calls ($talk_calls) cannot exceed --runs ($runs)"
 [ -x "$driver" ] || die "no call driver at $driver (cmake -S . -B build/bench -G Ninja -DSOFTPHONE_TESTS=ON && ninja -C build/bench call_bench_driver, or pass --driver PATH)"
 driver=$(cd "$(dirname "$driver")" && pwd)/$(basename "$driver")
@@ -171,7 +175,7 @@ start_ours() {
   mkfifo "$d/in"
   ( set +u; . "$work/pulse/env"
     export HOME="$d/home" XDG_CONFIG_HOME="$d/config" XDG_DATA_HOME="$d/data" XDG_CACHE_HOME="$d/home/.cache"
-    export SOFTPHONE_BIND_ADDRESS=127.0.0.1 DISPLAY="$display"
+    export SOFTPHONE_BIND_ADDRESS=127.0.0.1 DISPLAY="$display" SOFTPHONE_ECHO_CANCELLATION=$ec_flag
     # read-write: the driver never sees end of input between commands
     exec "$driver" <> "$d/in" ) > "$d/phone.out" 2> "$d/phone.log" &
   pid=$!
@@ -193,7 +197,7 @@ run_one() {
   else
     lc_dir="$d/lc"
     ( set +u; . "$work/pulse/env"
-      export PATH="$work/bin:$PATH" BENCH_T0="$d/t0"
+      export PATH="$work/bin:$PATH" BENCH_T0="$d/t0" BENCH_LINPHONEC_EC=$ec_flag
       exec "$top/tests/fixtures/linphonec_register.sh" start "$d/lc" "$port" "$lc_user" "$lc_pass" --wait-secs 30
     ) > "$d/fixture.log" 2>&1 || die "linphonec run $n: not registered (see $d/fixture.log)"
     pid=$(cat "$d/lc/pid")
@@ -297,7 +301,7 @@ out=$(results_file "$here/results" calls)  # keeps earlier runs
   echo "Ours: \`$driver\` (the phone window with the program's own wiring, driven over stdin;"
   echo "main at $(git -C "$top" rev-parse --short HEAD 2>/dev/null || echo '?')$(git -C "$top" diff --quiet HEAD -- . 2>/dev/null || echo ', with uncommitted changes'))."
   echo "Versions: $(dpkg-query -W -f='${Package} ${Version}, ' 'liblinphone1*' linphone-cli kamailio sip-tester 2>/dev/null | sed 's/, $//')."
-  echo "linphonec debug log $([ "${BENCH_LINPHONEC_LOG:-0}" = 1 ] && echo on || echo off). Callee: SIPp \`uas_echo.xml -rtp_echo\` as $number, through Kamailio on 127.0.0.1."
+  echo "Echo cancellation $ec for both callers. linphonec debug log $([ "${BENCH_LINPHONEC_LOG:-0}" = 1 ] && echo on || echo off). Callee: SIPp \`uas_echo.xml -rtp_echo\` as $number, through Kamailio on 127.0.0.1."
   echo "$runs runs each, alternating which program goes first; ours dials \`$number\` (${#number} key tones), linphonec \`call sip:$number@127.0.0.1:PORT\`;"
   echo "$talk_calls call(s) each held for a ${talk} s measuring window (starting 1 s after the ACK), the others hung up 1 s after the ACK."
   echo "Machine: $(machine); load average $load_before before, $load_after after."

@@ -80,7 +80,8 @@ results_file() { # DIR PREFIX
 # Writes the linphonec wrapper to DIR/linphonec: put DIR first in PATH and
 # the fixture's linphonec stamps $BENCH_T0 and execs the real one. Its
 # debug log (-d 6) is dropped unless BENCH_LINPHONEC_LOG=1: ours logs
-# warnings only.
+# warnings only. BENCH_LINPHONEC_EC=0|1 adds [sound] echocancellation to the
+# config the fixture wrote (-c FILE).
 write_linphonec_wrapper() {
   mkdir -p "$1"
   cat > "$1/linphonec" <<'SH'
@@ -88,6 +89,9 @@ write_linphonec_wrapper() {
 args=()
 while [ $# -gt 0 ]; do
   if [ "$1" = -d ] && [ "${BENCH_LINPHONEC_LOG:-0}" != 1 ]; then shift 2; continue; fi
+  if [ "$1" = -c ] && [ -n "${BENCH_LINPHONEC_EC:-}" ]; then
+    printf '[sound]\nechocancellation=%s\n' "$BENCH_LINPHONEC_EC" >> "$2"
+  fi
   args+=("$1"); shift
 done
 printf '%s\n' "$EPOCHREALTIME" > "$BENCH_T0"

@@ -172,6 +172,8 @@ std::shared_ptr<linphone::Config> Engine::makeConfig(const QString &folder)
     config->setInt("video", "display", 0);
     config->setInt("video", "automatically_initiate", 0);
     config->setInt("video", "automatically_accept", 0);
+    if (options_.echoCancellation >= 0)
+        config->setInt("sound", "echocancellation", options_.echoCancellation);
     config->setString("net", "stun_server", "");
     config->setInt("net", "firewall_policy", 0);
     config->setInt("net", "enable_ipv6", 0);

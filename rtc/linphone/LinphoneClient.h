@@ -28,6 +28,8 @@ struct LinphoneClientOptions {
     QString playbackDevice;
     QString captureDevice;
     QString ringDevice;
+    // The echo canceller: 1 on, 0 off, -1 liblinphone's default (on).
+    int echoCancellation = -1;
     // Seconds between registration attempts after a failure that was not a
     // refusal by the server (no answer, network, 5xx).
     int registrationRetrySeconds = 10;
