@@ -177,6 +177,15 @@ void flushRepeats(State &s)
                : QStringLiteral("(the line above %1 more times)").arg(n));
 }
 
+// The file as it stands, its repeats written out, closed.
+void closeFile(State &s)
+{
+    flushRepeats(s);
+    if (s.fd >= 0)
+        ::close(s.fd);
+    s.fd = -1;
+}
+
 void qtMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     Log::Level level = Log::Debug;
@@ -221,10 +230,7 @@ bool Log::Open(const QString &path, const Options &options, QString *error)
 {
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    flushRepeats(s);
-    if (s.fd >= 0)
-        ::close(s.fd);
-    s.fd = -1;
+    closeFile(s);
     const QFileInfo file(path);
     if (!MakePrivateFolder(file.absolutePath())) {
         if (error)
@@ -257,10 +263,7 @@ void Log::Close()
 {
     State &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    flushRepeats(s);
-    if (s.fd >= 0)
-        ::close(s.fd);
-    s.fd = -1;
+    closeFile(s);
     s.lastSource.clear();
     s.lastText.clear();
 }
