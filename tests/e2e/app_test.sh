@@ -8,22 +8,7 @@ set -euo pipefail
 app=$1
 top=${SOFTPHONE_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 work=$(mktemp -d /tmp/softphone-app.XXXXXX)
-pids=()
-passed=0
-failed=0
-
-cleanup() {
-  # Bounded: a phone stuck on its way out is killed, never waited for.
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do
-    for _ in $(seq 50); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$p" 2>/dev/null || true
-  done
-  "$top/scripts/provider" stop "$work/provider" >/dev/null 2>&1 || true
-  "$top/scripts/pulse" stop "$work/pulse" >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$top/tests/support/shell.sh"
 
 # The phone keeps its phone book and call history beside itself: run a copy
 # here, so nothing is written into the build folder.
@@ -31,20 +16,6 @@ bindir=$work/bin
 mkdir -p "$bindir"
 cp "$1" "$bindir/softphone"
 app=$bindir/softphone
-
-check() { # name, command...
-  local name=$1; shift
-  if "$@"; then passed=$((passed + 1)); echo "PASS: $name"
-  else failed=$((failed + 1)); echo "FAIL: $name"; fi
-}
-
-wait_for() { # seconds, command...
-  local deadline=$(( $(date +%s) + $1 )); shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$(date +%s)" -ge "$deadline" ] && return 1
-    sleep 0.2
-  done
-}
 
 exited_with() { # pid, code, seconds
   local deadline=$(( $(date +%s) + $3 ))

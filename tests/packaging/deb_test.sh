@@ -10,15 +10,7 @@ set -euo pipefail
 top=${SOFTPHONE_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 pkg=$1/deb
 work=$(mktemp -d /tmp/softphone-deb.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-
-check() { # name, command...
-  local name=$1; shift
-  if "$@"; then passed=$((passed + 1)); echo "PASS: $name"
-  else failed=$((failed + 1)); echo "FAIL: $name"; fi
-}
+. "$top/tests/support/shell.sh"
 
 step() { # log, command...
   local log=$1; shift

@@ -10,35 +10,7 @@
 set -euo pipefail
 top=${SOFTPHONE_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
 work=$(mktemp -d /tmp/softphone-install.XXXXXX)
-pids=()
-passed=0
-failed=0
-
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do
-    for _ in $(seq 50); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$p" 2>/dev/null || true
-  done
-  "$top/scripts/provider" stop "$work/provider" >/dev/null 2>&1 || true
-  "$top/scripts/pulse" stop "$work/pulse" >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-check() { # name, command...
-  local name=$1; shift
-  if "$@"; then passed=$((passed + 1)); echo "PASS: $name"
-  else failed=$((failed + 1)); echo "FAIL: $name"; fi
-}
-
-wait_for() { # seconds, command...
-  local deadline=$(( $(date +%s) + $1 )); shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$(date +%s)" -ge "$deadline" ] && return 1
-    sleep 0.2
-  done
-}
+. "$top/tests/support/shell.sh"
 
 if [ "$1" = --tree ]; then
   prefix=$2 libdir=$3
