@@ -139,6 +139,8 @@ private:
     // EngineAudio.cpp
     void applyVolume(RTC_AUDIO_DEVICE device);
     void applyMuted(RTC_AUDIO_DEVICE device);
+    // Puts the value kept for the device into the core, on its thread.
+    void applyLater(RTC_AUDIO_DEVICE device, void (Engine::*apply)(RTC_AUDIO_DEVICE));
     void chooseAudioDevices();
     QString audioSettingsFile() const;
     void applyCallAudio(const std::shared_ptr<linphone::Call> &call);

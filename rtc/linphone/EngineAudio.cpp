@@ -229,20 +229,30 @@ void Engine::onRingEnded()
     }
 }
 
+namespace {
+// Where the speaker's or the microphone's value is kept; none for another device.
+template <class Value>
+Value *kept(RTC_AUDIO_DEVICE device, Value &speaker, Value &microphone)
+{
+    return device == RTCAD_SPEAKER ? &speaker : device == RTCAD_MICROPHONE ? &microphone : nullptr;
+}
+} // namespace
+
+void Engine::applyLater(RTC_AUDIO_DEVICE device, void (Engine::*apply)(RTC_AUDIO_DEVICE))
+{
+    thread_->post([engine = weak_from_this(), device, apply] {
+        if (auto e = engine.lock())
+            (e.get()->*apply)(device);
+    });
+}
+
 HRESULT Engine::putVolume(RTC_AUDIO_DEVICE device, long volume)
 {
-    if (volume < 0 || volume > 65535)
+    auto *value = kept(device, speakerVolume_, micVolume_);
+    if (!value || volume < 0 || volume > 65535)
         return E_INVALIDARG;
-    if (device == RTCAD_SPEAKER)
-        speakerVolume_ = volume;
-    else if (device == RTCAD_MICROPHONE)
-        micVolume_ = volume;
-    else
-        return E_INVALIDARG;
-    thread_->post([engine = weak_from_this(), device] {
-        if (auto e = engine.lock())
-            e->applyVolume(device);
-    });
+    *value = volume;
+    applyLater(device, &Engine::applyVolume);
     return S_OK;
 }
 
@@ -262,27 +272,20 @@ HRESULT Engine::getVolume(RTC_AUDIO_DEVICE device, long *volume) const
 {
     if (!volume)
         return E_POINTER;
-    if (device == RTCAD_SPEAKER)
-        *volume = speakerVolume_;
-    else if (device == RTCAD_MICROPHONE)
-        *volume = micVolume_;
-    else
+    const auto *value = kept(device, speakerVolume_, micVolume_);
+    if (!value)
         return E_INVALIDARG;
+    *volume = *value;
     return S_OK;
 }
 
 HRESULT Engine::putMuted(RTC_AUDIO_DEVICE device, bool muted)
 {
-    if (device == RTCAD_SPEAKER)
-        speakerMuted_ = muted;
-    else if (device == RTCAD_MICROPHONE)
-        micMuted_ = muted;
-    else
+    auto *value = kept(device, speakerMuted_, micMuted_);
+    if (!value)
         return E_INVALIDARG;
-    thread_->post([engine = weak_from_this(), device] {
-        if (auto e = engine.lock())
-            e->applyMuted(device);
-    });
+    *value = muted;
+    applyLater(device, &Engine::applyMuted);
     return S_OK;
 }
 
@@ -303,12 +306,10 @@ HRESULT Engine::getMuted(RTC_AUDIO_DEVICE device, bool *muted) const
 {
     if (!muted)
         return E_POINTER;
-    if (device == RTCAD_SPEAKER)
-        *muted = speakerMuted_;
-    else if (device == RTCAD_MICROPHONE)
-        *muted = micMuted_;
-    else
+    const auto *value = kept(device, speakerMuted_, micMuted_);
+    if (!value)
         return E_INVALIDARG;
+    *muted = *value;
     return S_OK;
 }
 
