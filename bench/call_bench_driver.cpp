@@ -16,6 +16,7 @@
 //   feedback T           T is just before the click on the feedback button
 //   feedback-closed T    the feedback window was closed
 #include "app/Program.h"
+#include "bench/DriverOutput.h"
 #include "platform/DataFolder.h"
 #include "mainwindow/frmSoftphone.h"
 #include "platform/QuitOnSignal.h"
@@ -29,29 +30,6 @@
 #include <unistd.h>
 
 namespace {
-
-double realtimeNow()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-void emitLine(const char *kind, double t, const QString &text)
-{
-    std::printf("%s %.6f %s\n", kind, t, text.toUtf8().constData());
-    std::fflush(stdout);
-}
-
-// A message box would wait for a person; the bench has none, so say it and go on.
-struct PrintingMessageBox : platform::IMessageBox {
-    platform::MsgResult Show(const QString &text, const QString &title, platform::MsgIcon, platform::MsgButtons,
-                             QWidget *) override
-    {
-        emitLine("message", realtimeNow(), title + QStringLiteral(": ") + text);
-        return platform::MsgResult::OK;
-    }
-};
 
 // Press and release in the middle of a control, as a mouse would.
 void click(QWidget *w)

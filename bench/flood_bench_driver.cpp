@@ -17,6 +17,7 @@
 //   message T TEXT                 the phone showed a message box (answered OK)
 //   error T TEXT                   a command it does not know
 #include "app/Program.h"
+#include "bench/DriverOutput.h"
 #include "mainwindow/frmSoftphone.h"
 #include "platform/DataFolder.h"
 #include "platform/Log.h"
@@ -36,29 +37,6 @@
 namespace {
 
 constexpr int kTickMs = 20; // the engine's own timer beats at this rate
-
-double realtimeNow()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-void emitLine(const char *kind, double t, const QString &text)
-{
-    std::printf("%s %.6f %s\n", kind, t, text.toUtf8().constData());
-    std::fflush(stdout);
-}
-
-// A message box would wait for a person; the bench has none, so say it and go on.
-struct PrintingMessageBox : platform::IMessageBox {
-    platform::MsgResult Show(const QString &text, const QString &title, platform::MsgIcon, platform::MsgButtons,
-                             QWidget *) override
-    {
-        emitLine("message", realtimeNow(), title + QStringLiteral(": ") + text);
-        return platform::MsgResult::OK;
-    }
-};
 
 } // namespace
 
