@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+#include <dlfcn.h>
+
 using namespace rtc;
 
 namespace {
@@ -49,6 +51,21 @@ private slots:
         QCOMPARE(prov->EnableProfile(profile, RTCRF_REGISTER_ALL), S_OK);
         QTRY_VERIFY_WITH_TIMEOUT(c.registered(), kRegisterMs);
         QCOMPARE(provider.contacts("alice").size(), 1);
+    }
+
+    // The SRTP library's crypto (NSS) stays up once a core is made, rather
+    // than being started and unloaded again for every cipher it tests.
+    void cryptoStaysLoadedOnceACoreIsMade()
+    {
+        TestClient c;
+        START_CLIENT(c);
+        void *nss = dlopen("libnss3.so", RTLD_NOW | RTLD_NOLOAD);
+        if (!nss)
+            QSKIP("the SRTP library here does not use NSS");
+        dlclose(nss);
+        void *token = dlopen("libsoftokn3.so", RTLD_NOW | RTLD_NOLOAD);
+        QVERIFY2(token, "NSS's token library was unloaded after the core was made");
+        dlclose(token);
     }
 
     void clientMayBeDestroyedFromItsOwnEvent()
