@@ -16,7 +16,8 @@ void Program::Describe()
     QGuiApplication::setWindowIcon(QIcon(Artwork::iconPath()));
 }
 
-PhoneServices Program::Wire(const QString &dataFolder, platform::IMessageBox *messagesTo)
+namespace {
+rtc::LinphoneClientOptions engineOptions()
 {
     rtc::LinphoneClientOptions engine;
     engine.folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
@@ -27,7 +28,33 @@ PhoneServices Program::Wire(const QString &dataFolder, platform::IMessageBox *me
     // Calls straight from other phones, not through the provider, only when
     // the user asks for them.
     engine.directCalls = qEnvironmentVariableIntValue("SOFTPHONE_DIRECT_CALLS") == 1;
+    return engine;
+}
 
+void show(platform::IMessageBox *box, const QString &text)
+{
+    box->Show(text, QString(), platform::MsgIcon::Information);
+}
+} // namespace
+
+Program::EngineStart Program::StartEngine()
+{
+    EngineStart start;
+    start.notices = std::make_shared<EngineStart::Notices>();
+    rtc::LinphoneClientOptions engine = engineOptions();
+    engine.notice = [notices = start.notices](const QString &text) {
+        if (notices->box)
+            show(notices->box, text);
+        else
+            notices->waiting << text;
+    };
+    start.early = std::make_shared<std::shared_ptr<rtc::LinphoneClient>>(std::make_shared<rtc::LinphoneClient>(engine));
+    (*start.early)->Begin();
+    return start;
+}
+
+PhoneServices Program::Wire(const QString &dataFolder, platform::IMessageBox *messagesTo, EngineStart engine)
+{
     PhoneServices services;
     services.settings = &settings;
     services.messages = messagesTo ? messagesTo : &messages;
@@ -38,16 +65,26 @@ PhoneServices Program::Wire(const QString &dataFolder, platform::IMessageBox *me
     services.feedback = &feedback;
     services.phone.sound = &sound;
     services.phone.dataFolder = dataFolder;
+    // The engine starts now, beside the window being built, unless it was
+    // begun earlier; the phone gets that one first, and fresh ones after it.
+    if (!engine.early)
+        engine = StartEngine();
     platform::IMessageBox *box = services.messages;
-    engine.notice = [box](const QString &text) { box->Show(text, QString(), platform::MsgIcon::Information); };
-    // The engine starts now, beside the window being built; the phone gets
-    // that one first, and fresh ones after it.
-    auto early = std::make_shared<std::shared_ptr<rtc::LinphoneClient>>(std::make_shared<rtc::LinphoneClient>(engine));
-    (*early)->Begin();
-    services.phone.createClient = [engine, early]() -> std::shared_ptr<rtc::IRTCClient> {
+    engine.notices->box = box;
+    if (!engine.notices->waiting.isEmpty())
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [box, waiting = std::exchange(engine.notices->waiting, {})] {
+                for (const QString &text : waiting)
+                    show(box, text);
+            },
+            Qt::QueuedConnection);
+    rtc::LinphoneClientOptions options = engineOptions();
+    options.notice = [box](const QString &text) { show(box, text); };
+    services.phone.createClient = [options, early = engine.early]() -> std::shared_ptr<rtc::IRTCClient> {
         if (auto client = std::exchange(*early, nullptr))
             return client;
-        return std::make_shared<rtc::LinphoneClient>(engine);
+        return std::make_shared<rtc::LinphoneClient>(options);
     };
     services.mixer = [] { return std::make_unique<platform::AlsaMixer>(); };
     return services;

@@ -10,6 +10,14 @@
 #include "platform/DBusNotifier.h"
 #include "platform/QtUrlOpener.h"
 
+#include <QStringList>
+
+#include <memory>
+
+namespace rtc {
+class LinphoneClient;
+}
+
 // The program's real services, wired for the phone window: the settings
 // file, message boxes, the screen, the speaker, the notification area, the
 // desktop's notifications, the desktop's web handler, the feedback window
@@ -21,8 +29,23 @@ public:
     // name) and gives it its icon. Needs the QApplication.
     static void Describe();
 
+    // The engine of the phone about to run, begun at once: its core is made
+    // on the engine's thread while the caller goes on. What the engine tells
+    // the user before the window's message box is there waits for it.
+    struct EngineStart {
+        std::shared_ptr<std::shared_ptr<rtc::LinphoneClient>> early;
+        struct Notices {
+            platform::IMessageBox *box = nullptr;
+            QStringList waiting;
+        };
+        std::shared_ptr<Notices> notices;
+    };
+    static EngineStart StartEngine();
+
     // The window's services on these; messages go to `messages` when given.
-    PhoneServices Wire(const QString &dataFolder, platform::IMessageBox *messages = nullptr);
+    // The phone gets the engine begun in `engine`, or one begun now.
+    PhoneServices Wire(const QString &dataFolder, platform::IMessageBox *messages = nullptr,
+                       EngineStart engine = {});
 
     platform::IniSettingsStore settings;
     platform::QtMessageBox messages;

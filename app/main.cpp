@@ -9,11 +9,13 @@
 #include "platform/LockFileInstance.h"
 #include "platform/Log.h"
 #include "platform/QuitOnSignal.h"
+#include "rtc/linphone/LinphoneClient.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 void describe(QCommandLineParser &parser)
@@ -49,6 +51,14 @@ void startLog(int argc, char *argv[])
                              .arg(QStringLiteral(SOFTPHONE_VERSION))
                              .arg(QCoreApplication::applicationPid()));
 }
+
+// Whether the command line holds only options the phone knows.
+bool commandLineAccepted()
+{
+    QCommandLineParser parser;
+    describe(parser);
+    return parser.parse(QCoreApplication::arguments());
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -66,7 +76,19 @@ int main(int argc, char *argv[])
     }
 
     startLog(argc, argv);
+    // The engine's libraries get ready beside Qt's start.
+    rtc::LinphoneClient::PrepareProcess();
     QApplication app(argc, argv);
+    // The phone that is going to run starts its engine before anything
+    // else: the core is made on the engine's thread while the window is
+    // built. Not for a second start, which only hands over its link, nor for
+    // a command line about to be refused.
+    platform::LockFileInstance instance(
+        platform::LockFileInstance::defaultLockPath(platform::IniSettingsStore::defaultFilePath()));
+    Program::EngineStart engine;
+    if (commandLineAccepted() && !instance.AnotherInstanceRunning())
+        engine = Program::StartEngine();
+
     QCommandLineParser parser;
     describe(parser);
     parser.process(app);
@@ -74,7 +96,6 @@ int main(int argc, char *argv[])
     Program::Describe();
 
     Program program;
-    platform::LockFileInstance instance(platform::LockFileInstance::defaultLockPath(program.settings.filePath()));
     const QString channelName = platform::LinkChannel::NameFor(program.settings.filePath());
     // A second start gives its link to the running phone and ends; without
     // one it brings that phone forward and says it runs already.
@@ -99,7 +120,7 @@ int main(int argc, char *argv[])
         for (const QString &text : told)
             program.messages.Show(text, QString(), platform::MsgIcon::Information, platform::MsgButtons::OKOnly, nullptr);
     }
-    frmSoftphone form(program.Wire(dataFolder));
+    frmSoftphone form(program.Wire(dataFolder, nullptr, std::exchange(engine, {})));
     form.Form_Load();
     if (form.IsExiting())
         return 0;

@@ -18,6 +18,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <future>
 #include <mutex>
 #include <string>
 
@@ -105,29 +106,42 @@ void quietLiblinphone()
     });
 }
 
-// The SRTP library starts NSS for each cipher it allocates and shuts it
-// down with the last one. Creating a core tests a dozen ciphers, so NSS
-// was loaded, started and unloaded thirteen times: 20 of the 55 ms a core
-// took to make. One context held for the life of the process keeps it up,
-// and the ciphers' own starts only count. Nothing to do when the SRTP
-// library was built without NSS.
+// The libraries under the media streams, set up once for the process, on
+// a thread of their own when the program asks early (PrepareProcess), or
+// else by the first core made, which waits for it either way.
+// - The SRTP library starts NSS for each cipher it allocates and shuts it
+//   down with the last one. Making a core tests a dozen ciphers, so NSS was
+//   loaded, started and unloaded thirteen times: 20 of the 55 ms a core took
+//   to make. One context held for the life of the process keeps it up, and
+//   the ciphers' own starts only count. Nothing to do when the SRTP library
+//   was built without NSS.
+// - The media streams start the SRTP library, self-testing every cipher,
+//   with each core and stop it with the last one. One start held for the
+//   process does that once, and beside the window being built.
 void *heldNssContext = nullptr;
 
-void holdNssOpen()
+void prepareLibraries()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        void *library = dlopen("libnss3.so", RTLD_NOW | RTLD_NOLOAD);
-        if (!library)
-            return;
+    quietLiblinphone();
+    if (void *nss = dlopen("libnss3.so", RTLD_NOW | RTLD_NOLOAD)) {
         using InitContext = void *(*)(const char *, const char *, const char *, const char *, void *, unsigned);
         // NSS_INIT_READONLY | NSS_INIT_NOCERTDB | NSS_INIT_NOMODDB | NSS_INIT_FORCEOPEN |
         // NSS_INIT_OPTIMIZESPACE: the SRTP library's own, so its contexts join this one.
         constexpr unsigned kFlags = 0x1 | 0x2 | 0x4 | 0x8 | 0x20;
-        if (auto init = reinterpret_cast<InitContext>(dlsym(library, "NSS_InitContext")))
+        if (auto init = reinterpret_cast<InitContext>(dlsym(nss, "NSS_InitContext")))
             heldNssContext = init("", "", "", "", nullptr, kFlags);
-        dlclose(library); // the SRTP library keeps it loaded
-    });
+        dlclose(nss); // the SRTP library keeps it loaded
+    }
+    if (auto srtpInit = reinterpret_cast<int (*)()>(dlsym(RTLD_DEFAULT, "ms_srtp_init")))
+        srtpInit();
+}
+
+std::once_flag preparing;
+std::shared_future<void> prepared;
+
+void startPreparing()
+{
+    std::call_once(preparing, [] { prepared = std::async(std::launch::async, prepareLibraries).share(); });
 }
 
 // The factory is one for the process, and its folders are read when a core
@@ -135,6 +149,11 @@ void holdNssOpen()
 std::mutex factoryMutex;
 
 } // namespace
+
+void Engine::Prepare()
+{
+    startPreparing();
+}
 
 Engine::Engine(LinphoneClientOptions options, EngineThread *thread, Post post)
     : options_(std::move(options)), thread_(thread), post_(std::move(post))
@@ -215,8 +234,8 @@ HRESULT Engine::initialize()
         return E_UNEXPECTED;
     if (options_.folder.isEmpty())
         return E_INVALIDARG;
-    quietLiblinphone();
-    holdNssOpen();
+    startPreparing();
+    prepared.wait();
 
     const QString folder = QDir(options_.folder).absolutePath();
     // start() silently never registers when the data folder is missing.

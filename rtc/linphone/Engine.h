@@ -44,6 +44,8 @@ public:
     bool onThread() const { return thread_->here(); }
 
     // Engine.cpp: life cycle and event delivery
+    // Starts the process-wide set-up every core waits for; from any thread.
+    static void Prepare();
     HRESULT initialize();
     HRESULT prepareForShutdown();
     HRESULT shutdown();

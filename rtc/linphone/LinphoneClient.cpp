@@ -111,6 +111,11 @@ LinphoneClient::~LinphoneClient()
     }
 }
 
+void LinphoneClient::PrepareProcess()
+{
+    Engine::Prepare();
+}
+
 void LinphoneClient::Begin()
 {
     if (start_ != Start::NotBegun)

@@ -57,6 +57,10 @@ struct LinphoneClientOptions {
 class LinphoneClient final : public IRTCClient, public IRTCClientProvisioning {
 public:
     explicit LinphoneClient(LinphoneClientOptions options);
+    // Starts, on a thread of its own, the set-up the engine's libraries need
+    // once per process (their crypto and its self-tests), so that the first
+    // client finds it done or under way. Optional; call it early.
+    static void PrepareProcess();
     ~LinphoneClient() override;
     LinphoneClient(const LinphoneClient &) = delete;
     LinphoneClient &operator=(const LinphoneClient &) = delete;
