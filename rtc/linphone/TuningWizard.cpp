@@ -47,6 +47,19 @@ std::shared_ptr<linphone::AudioDevice> deviceById(linphone::Core &core, const QS
     return nullptr;
 }
 
+// The microphone recorded into a WAV file, started; none when it cannot be
+// opened. On the engine's thread.
+std::shared_ptr<linphone::Recorder> startRecorder(linphone::Core &core, const QString &micId, const QString &file)
+{
+    auto params = core.createRecorderParams();
+    params->setFileFormat(linphone::RecorderFileFormat::Wav);
+    params->setAudioDevice(deviceById(core, micId));
+    auto recorder = core.createRecorder(params);
+    if (!recorder || recorder->open(file.toStdString()) != 0 || recorder->start() != 0)
+        return nullptr;
+    return recorder;
+}
+
 } // namespace
 
 TuningWizard::TuningWizard(Engine &engine, QWidget *parent) : QDialog(parent), engine_(engine)
@@ -185,15 +198,8 @@ void TuningWizard::startMeter()
         auto core = engine_.core();
         if (!mic || !core)
             return NoMic;
-        auto params = core->createRecorderParams();
-        params->setFileFormat(linphone::RecorderFileFormat::Wav);
-        params->setAudioDevice(deviceById(*core, mic->id));
-        meter_ = core->createRecorder(params);
-        if (!meter_ || meter_->open(file.toStdString()) != 0 || meter_->start() != 0) {
-            meter_.reset();
-            return MicRefused;
-        }
-        return Metering;
+        meter_ = startRecorder(*core, mic->id, file);
+        return meter_ ? Metering : MicRefused;
     });
     if (outcome == MicRefused)
         lblState_->setText(QStringLiteral("The microphone cannot be opened."));
@@ -231,15 +237,8 @@ void TuningWizard::recordThreeSeconds()
         auto core = engine_.core();
         if (!core)
             return false;
-        auto params = core->createRecorderParams();
-        params->setFileFormat(linphone::RecorderFileFormat::Wav);
-        params->setAudioDevice(deviceById(*core, mic->id));
-        recorder_ = core->createRecorder(params);
-        if (!recorder_ || recorder_->open(recording_.toStdString()) != 0 || recorder_->start() != 0) {
-            recorder_.reset();
-            return false;
-        }
-        return true;
+        recorder_ = startRecorder(*core, mic->id, recording_);
+        return recorder_ != nullptr;
     });
     if (!recording) {
         lblState_->setText(QStringLiteral("The microphone cannot be opened."));
