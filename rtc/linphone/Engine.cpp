@@ -121,6 +121,7 @@ void quietLiblinphone()
 //   with each core and stop it with the last one. One start held for the
 //   process does that once, and beside the window being built.
 void *heldNssContext = nullptr;
+int (*shutdownNssContext)(void *) = nullptr;
 
 void prepareLibraries()
 {
@@ -130,7 +131,9 @@ void prepareLibraries()
         // NSS_INIT_READONLY | NSS_INIT_NOCERTDB | NSS_INIT_NOMODDB | NSS_INIT_FORCEOPEN |
         // NSS_INIT_OPTIMIZESPACE: the SRTP library's own, so its contexts join this one.
         constexpr unsigned kFlags = 0x1 | 0x2 | 0x4 | 0x8 | 0x20;
-        if (auto init = reinterpret_cast<InitContext>(dlsym(nss, "NSS_InitContext")))
+        auto init = reinterpret_cast<InitContext>(dlsym(nss, "NSS_InitContext"));
+        shutdownNssContext = reinterpret_cast<int (*)(void *)>(dlsym(nss, "NSS_ShutdownContext"));
+        if (init && shutdownNssContext)
             heldNssContext = init("", "", "", "", nullptr, kFlags);
         dlclose(nss); // the SRTP library keeps it loaded
     }
@@ -138,18 +141,12 @@ void prepareLibraries()
         srtpInit();
 }
 
-// After the first core is made: no more cipher tests to come.
+// After the first core is made: no more cipher tests to come. Under the
+// factory's turn, which the engines take one at a time.
 void releaseNss()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        void *nss = heldNssContext ? dlopen("libnss3.so", RTLD_NOW | RTLD_NOLOAD) : nullptr;
-        if (!nss)
-            return;
-        if (auto shutdown = reinterpret_cast<int (*)(void *)>(dlsym(nss, "NSS_ShutdownContext")))
-            shutdown(std::exchange(heldNssContext, nullptr));
-        dlclose(nss);
-    });
+    if (heldNssContext)
+        shutdownNssContext(std::exchange(heldNssContext, nullptr));
 }
 
 std::once_flag preparing;
@@ -278,8 +275,8 @@ HRESULT Engine::initialize()
     if (!config)
         return E_FAIL;
     auto core = factory->createCoreWithConfig(config, nullptr);
-    factoryTurn.unlock();
     releaseNss();
+    factoryTurn.unlock();
     if (!core)
         return E_FAIL;
 
