@@ -162,7 +162,8 @@ bool SippPeer::launch(const QString &remote, QStringList args)
     }
     started_ = true;
     // Ready once its SIP port is bound (a callee must be listening before the call).
-    const QDeadlineTimer deadline(5000);
+    // Generous: under a sanitizer build beside other tests sipp can take seconds.
+    const QDeadlineTimer deadline(15000);
     while (!udpBound(localPort_)) {
         if (!isRunning() || deadline.hasExpired()) {
             error_ = QStringLiteral("sipp did not come up (see %1/sipp.out)").arg(dir_.path());
