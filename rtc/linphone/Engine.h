@@ -73,6 +73,7 @@ public:
     std::shared_ptr<linphone::Call> connectedCall() const;
     void onCallState(const std::shared_ptr<linphone::Call> &call, linphone::Call::State state,
                      const std::string &message);
+    void publishCalls();
     void onDtmfReceived(int dtmf);
     // Changes the session's state and tells the sink, once per change.
     void setSessionState(LinphoneSession *session, RTC_SESSION_STATE state, long code,

@@ -4,6 +4,7 @@
 
 #include "rtc/linphone/LinphoneProfile.h"
 #include "rtc/linphone/RegistrationStateChangeEvent.h"
+#include "rtc/linphone/SipDoor.h"
 #include "platform/Log.h"
 
 #include <algorithm>
@@ -111,6 +112,9 @@ HRESULT Engine::enableProfile(const std::shared_ptr<LinphoneProfile> &profile)
     if (!account || core_->addAccount(account) != 0)
         return E_FAIL;
     core_->setDefaultAccount(account);
+    // From now on the door trusts this provider's addresses, and no other's.
+    if (sipPort_ > 0)
+        SipDoor::TrustProvider(sipPort_, {d.registrar.addr, d.proxy.addr});
     account_ = account;
     profile_ = profile;
     lastRegistrationState_ = -1;

@@ -5,6 +5,7 @@
 #include "rtc/linphone/LinphoneSession.h"
 #include "rtc/linphone/MediaEvent.h"
 #include "rtc/linphone/SessionStateChangeEvent.h"
+#include "rtc/linphone/SipDoor.h"
 #include "platform/Log.h"
 
 #include <algorithm>
@@ -261,10 +262,23 @@ void Engine::onDtmfReceived(int dtmf)
         options_.dtmfReceived(static_cast<char>(dtmf));
 }
 
+// The door lets a far end speak straight to the phone inside these calls only.
+void Engine::publishCalls()
+{
+    if (sipPort_ <= 0)
+        return;
+    std::vector<std::string> ids;
+    for (const auto &c : core_->getCalls())
+        if (auto log = c->getCallLog())
+            ids.push_back(log->getCallId());
+    SipDoor::SetCalls(sipPort_, ids);
+}
+
 void Engine::onCallState(const std::shared_ptr<linphone::Call> &call, linphone::Call::State state,
                          const std::string &message)
 {
     using S = linphone::Call::State;
+    publishCalls();
     std::shared_ptr<LinphoneSession> session;
     if (auto *leg = legOf(call))
         session = leg->session;

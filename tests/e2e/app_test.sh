@@ -68,7 +68,7 @@ click_at() { # window, x, y (in the window)
 run_phone
 phone=$!
 pids+=($phone)
-check "first start shows the login window" wait_for 10 find_window "$phone"
+check "first start shows the login window" wait_for 20 find_window "$phone"
 check "login window is 216x228" geometry_is "$window" 216x228
 click_at "$window" 144 154
 check "EXIT ends the program" exited_with "$phone" 0 10
@@ -78,7 +78,7 @@ check "nothing registered after EXIT" registered_none
 run_phone
 phone=$!
 pids+=($phone)
-check "login window again" wait_for 10 find_window "$phone"
+check "login window again" wait_for 20 find_window "$phone"
 xdotool windowfocus "$window" 2>/dev/null || true
 sleep 0.3
 xdotool type --delay 15 "127.0.0.1:$port"

@@ -1,10 +1,13 @@
-// What the door in front of the engine's SIP port lets through.
+// What the door in front of the engine's SIP port lets through, and what
+// the phone takes of the requests it lets through.
 #include "rtc/linphone/SipDoor.h"
+#include "rtc/linphone/SipPolicy.h"
 
 #include <QtTest>
 
 using rtc::lp::SipDoor;
 using V = SipDoor::Verdict;
+namespace SipPolicy = rtc::lp::SipPolicy;
 
 namespace {
 const QByteArray kHead = "OPTIONS sip:1001@127.0.0.1:5070 SIP/2.0\r\n"
@@ -18,6 +21,19 @@ const QByteArray kHead = "OPTIONS sip:1001@127.0.0.1:5070 SIP/2.0\r\n"
 QByteArray without(QByteArray message, const QByteArray &line)
 {
     return message.replace(line + "\r\n", "");
+}
+
+QByteArray repeated(const QByteArray &pattern, int n)
+{
+    QByteArray out;
+    for (int i = 0; i < n; ++i)
+        out += QByteArray(pattern).replace("#", QByteArray::number(i));
+    return out;
+}
+
+QByteArray withMethod(const QByteArray &method, const QByteArray &extra = {})
+{
+    return QByteArray(kHead).replace("OPTIONS", method) + extra + "Content-Length: 0\r\n\r\n";
 }
 } // namespace
 
@@ -89,6 +105,35 @@ private slots:
             << kHead + "Contact: <sip:eve@127.0.0.1:9>\r\n\tontent-Type: application/sdp\r\nContent-Length: 4\r\n\r\nv=0\n"
             << V::Unreadable;
         QTest::newRow("From without URI") << QByteArray(ok).replace("<sip:eve@127.0.0.1>", "eve") << V::Malformed;
+
+        // Bounds: counts cost the stack's parser more than length (a
+        // thousand Request-URI parameters took it 1.5 GB).
+        const QByteArray uri = "sip:1001@127.0.0.1:5070";
+        QTest::newRow("24 Request-URI parameters")
+            << QByteArray(ok).replace(uri, uri + repeated(";p#=1", 24)) << V::Request;
+        QTest::newRow("25 Request-URI parameters")
+            << QByteArray(ok).replace(uri, uri + repeated(";p#=1", 25)) << V::UriTooLong;
+        QTest::newRow("Request-URI of 1 KiB and more")
+            << QByteArray(ok).replace(uri, uri + ";x=" + QByteArray(1024, 'a')) << V::UriTooLong;
+        QTest::newRow("64 header fields") << kHead + repeated("X-#: 1\r\n", 57) + "Content-Length: 0\r\n\r\n" << V::Request;
+        QTest::newRow("65 header fields") << kHead + repeated("X-#: 1\r\n", 58) + "Content-Length: 0\r\n\r\n" << V::OverBounds;
+        QTest::newRow("a field of more than 4 KiB")
+            << kHead + "X-Long: " + QByteArray(4096, 'a') + "\r\nContent-Length: 0\r\n\r\n" << V::OverBounds;
+        QTest::newRow("a folded field of more than 4 KiB")
+            << kHead + "X-Long: " + QByteArray(3000, 'a') + "\r\n " + QByteArray(3000, 'a') + "\r\nContent-Length: 0\r\n\r\n"
+            << V::OverBounds;
+        QTest::newRow("25 parameters in an entry")
+            << kHead + "Contact: <sip:eve@127.0.0.1" + repeated(";p#", 25) + ">\r\nContent-Length: 0\r\n\r\n" << V::OverBounds;
+        QTest::newRow("semicolons quoted are no parameters")
+            << kHead + "Contact: \"" + repeated(";", 40) + "\" <sip:eve@127.0.0.1>\r\nContent-Length: 0\r\n\r\n" << V::Request;
+        QTest::newRow("20 parameters in each of two entries")
+            << kHead + "Contact: <sip:a@h" + repeated(";p#", 20) + ">, <sip:b@h" + repeated(";p#", 20) + ">\r\nContent-Length: 0\r\n\r\n"
+            << V::Request;
+        QTest::newRow("17 Vias in one field")
+            << QByteArray(ok).replace("branch=z9hG4bK1", "branch=z9hG4bK1" + repeated(", SIP/2.0/UDP h#", 16)) << V::OverBounds;
+        QTest::newRow("17 Route fields") << kHead + repeated("Route: <sip:h#;lr>\r\n", 17) + "Content-Length: 0\r\n\r\n" << V::OverBounds;
+        QTest::newRow("16 Record-Route entries")
+            << kHead + "Record-Route: " + repeated("<sip:h#;lr>, ", 15) + "<sip:x;lr>\r\nContent-Length: 0\r\n\r\n" << V::Request;
     }
     void judge()
     {
@@ -111,6 +156,95 @@ private slots:
         const QByteArray ack = QByteArray(request).replace("OPTIONS", "ACK");
         QVERIFY(SipDoor::Forbidden(ack.constData(), std::size_t(ack.size())).isEmpty());
         QVERIFY(SipDoor::Forbidden("junk", 4).isEmpty());
+    }
+
+    void whatThePhoneTakes_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("status"); // empty: it goes in
+        QTest::addColumn<QByteArray>("header"); // a header line the answer carries
+        const QByteArray tag = "To: <sip:1001@127.0.0.1>;tag=9";
+        auto inDialog = [&](const QByteArray &method) { return withMethod(method).replace("To: <sip:1001@127.0.0.1>", tag); };
+        QTest::newRow("INVITE") << withMethod("INVITE") << QByteArray() << QByteArray();
+        QTest::newRow("OPTIONS") << withMethod("OPTIONS") << QByteArray() << QByteArray();
+        QTest::newRow("ACK") << withMethod("ACK") << QByteArray() << QByteArray();
+        QTest::newRow("CANCEL") << withMethod("CANCEL") << QByteArray() << QByteArray();
+        QTest::newRow("re-INVITE") << inDialog("INVITE") << QByteArray() << QByteArray();
+        for (const char *m : {"BYE", "INFO", "UPDATE", "PRACK"}) {
+            QTest::newRow(m) << inDialog(m) << QByteArray() << QByteArray();
+            QTest::newRow(QByteArray(m) + " outside a dialog") << withMethod(m) << QByteArray("481") << QByteArray();
+        }
+        QTest::newRow("SUBSCRIBE") << withMethod("SUBSCRIBE", "Event: presence\r\n") << QByteArray("489") << QByteArray();
+        QTest::newRow("PUBLISH") << withMethod("PUBLISH", "Event: presence\r\n") << QByteArray("489") << QByteArray();
+        QTest::newRow("NOTIFY in a dialog") << inDialog("NOTIFY") << QByteArray("481") << QByteArray();
+        const QByteArray allow = QByteArray("Allow: ") + SipPolicy::kAllow;
+        for (const char *m : {"MESSAGE", "REFER", "REGISTER", "invite", "FOO"})
+            QTest::newRow(m) << withMethod(m) << QByteArray("405") << allow;
+        QTest::newRow("REFER in a dialog") << inDialog("REFER") << QByteArray("405") << allow;
+        QTest::newRow("INVITE with Replaces")
+            << withMethod("INVITE", "Replaces: abc;to-tag=1;from-tag=2\r\n") << QByteArray("420") << QByteArray("Unsupported: replaces");
+        QTest::newRow("INVITE with Join")
+            << withMethod("INVITE", "Join: abc;to-tag=1;from-tag=2\r\n") << QByteArray("420") << QByteArray("Unsupported: join");
+        QTest::newRow("INVITE with Refer-To (compact)") << withMethod("INVITE", "r: <sip:2000@h>\r\n") << QByteArray("403") << QByteArray();
+        QTest::newRow("INVITE with Referred-By") << withMethod("INVITE", "Referred-By: <sip:bob@h>\r\n") << QByteArray() << QByteArray();
+    }
+    void whatThePhoneTakes()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, status);
+        QFETCH(QByteArray, header);
+        rtc::lp::SipOutline o;
+        QCOMPARE(rtc::lp::Outline(request.constData(), std::size_t(request.size()), &o), V::Request);
+        const SipPolicy::Refusal refusal = SipPolicy::Judge(o);
+        QCOMPARE(QByteArray(refusal.status).left(3), status);
+        if (!refusal)
+            return;
+        const QByteArray answer = SipPolicy::Answer(o, refusal.status, refusal.headers);
+        QVERIFY(answer.startsWith("SIP/2.0 " + status + " "));
+        if (!header.isEmpty())
+            QVERIFY2(answer.contains("\r\n" + header + "\r\n"), answer.constData());
+        QCOMPARE(SipDoor::Judge(answer.constData(), std::size_t(answer.size())), V::Response);
+    }
+
+    void answersKeepTheirTagForARetransmission()
+    {
+        auto toOf = [](const QByteArray &request) {
+            rtc::lp::SipOutline o;
+            rtc::lp::Outline(request.constData(), std::size_t(request.size()), &o);
+            const QByteArray a = SipPolicy::Answer(o, "503 Service Unavailable", "Retry-After: 7\r\n");
+            if (!a.contains("\r\nRetry-After: 7\r\n"))
+                return QByteArray();
+            const qsizetype at = a.indexOf("\r\nTo: ");
+            return a.mid(at, a.indexOf("\r\n", at + 2) - at);
+        };
+        const QByteArray invite = withMethod("INVITE");
+        QVERIFY(toOf(invite).contains(";tag="));
+        QCOMPARE(toOf(invite), toOf(invite));
+        QVERIFY(toOf(invite) != toOf(QByteArray(invite).replace("z9hG4bK1", "z9hG4bK2")));
+        // A request with a tag of its own keeps it.
+        QCOMPARE(toOf(QByteArray(invite).replace("<sip:1001@127.0.0.1>", "<sip:1001@127.0.0.1>;tag=9")),
+                 QByteArray("\r\nTo: <sip:1001@127.0.0.1>;tag=9"));
+    }
+
+    void theEngineAdvertisesOnlyWhatItTakes()
+    {
+        const QByteArray own = QByteArray("Allow: ") + SipPolicy::kAllow + "\r\n";
+        const QByteArray ok = "SIP/2.0 200 OK\r\nVia: SIP/2.0/UDP h\r\nAllow: INVITE, ACK, REFER,\r\n NOTIFY, SUBSCRIBE\r\n"
+                              "Content-Length: 4\r\n\r\nv=0\n";
+        const QByteArray rewritten = SipPolicy::WithOwnAllow(ok.constData(), std::size_t(ok.size()));
+        QCOMPARE(rewritten, "SIP/2.0 200 OK\r\nVia: SIP/2.0/UDP h\r\n" + own + "Content-Length: 4\r\n\r\nv=0\n");
+        QVERIFY(SipPolicy::WithOwnAllow(rewritten.constData(), std::size_t(rewritten.size())).isEmpty());
+        const QByteArray none = "SIP/2.0 200 OK\r\nVia: SIP/2.0/UDP h\r\nContent-Length: 0\r\n\r\n";
+        QVERIFY(SipPolicy::WithOwnAllow(none.constData(), std::size_t(none.size())).isEmpty());
+        QVERIFY(SipPolicy::WithOwnAllow("\r\n\r\n", 4).isEmpty());
+    }
+
+    void hostAndPortOfAUri()
+    {
+        QCOMPARE(rtc::lp::HostPortOf("sip:Provider.Example"), std::string("provider.example"));
+        QCOMPARE(rtc::lp::HostPortOf("sip:alice@127.0.0.1:5070;transport=udp"), std::string("127.0.0.1:5070"));
+        QCOMPARE(rtc::lp::HostPortOf("sips:[::1]:5061?x=y"), std::string("[::1]:5061"));
+        QCOMPARE(rtc::lp::HostPortOf("tel:123"), std::string());
     }
 };
 

@@ -1,0 +1,116 @@
+#include "rtc/linphone/SipPolicy.h"
+
+#include <QHash>
+
+#include <cctype>
+
+namespace rtc::lp::SipPolicy {
+
+const char kAllow[] = "INVITE, ACK, CANCEL, BYE, OPTIONS, INFO, UPDATE, PRACK";
+
+namespace {
+
+using std::string_view;
+
+bool allowed(string_view method)
+{
+    // Methods are case-sensitive (RFC 3261, 7.1).
+    for (string_view m : {"INVITE", "ACK", "CANCEL", "BYE", "OPTIONS", "INFO", "UPDATE", "PRACK"})
+        if (method == m)
+            return true;
+    return false;
+}
+
+QByteArray bytes(string_view s)
+{
+    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+} // namespace
+
+Refusal Judge(const SipOutline &o)
+{
+    const string_view method = o.method;
+    if (!allowed(method)) {
+        if (method == "SUBSCRIBE" || method == "PUBLISH")
+            return {"489 Bad Event", {}};
+        if (method == "NOTIFY")
+            return {"481 Subscription Does Not Exist", {}};
+        return {"405 Method Not Allowed", QByteArray("Allow: ") + kAllow + "\r\n"};
+    }
+    if ((method == "BYE" || method == "INFO" || method == "UPDATE" || method == "PRACK") && !o.hasToTag())
+        return {"481 Call/Transaction Does Not Exist", {}};
+    if (method == "INVITE") {
+        // Taking over or joining a call by a stranger's word; the phone has
+        // no transfer either.
+        if (o.has(Replaces))
+            return {"420 Bad Extension", "Unsupported: replaces\r\n"};
+        if (o.has(Join))
+            return {"420 Bad Extension", "Unsupported: join\r\n"};
+        if (o.has(ReferTo))
+            return {"403 Forbidden", {}};
+    }
+    return {};
+}
+
+Refusal OverBounds(SipVerdict verdict)
+{
+    if (verdict == SipVerdict::UriTooLong)
+        return {"414 Request-URI Too Long", {}};
+    return {"400 Bad Request", {}};
+}
+
+QByteArray Answer(const SipOutline &o, const char *status, const QByteArray &headers)
+{
+    if (!o.request || o.method == "ACK" || o.values[To].empty() || o.values[CallId].empty() || o.values[CSeq].empty()
+        || o.values[From].empty())
+        return {};
+    QByteArray out = QByteArray("SIP/2.0 ") + status + "\r\n";
+    for (string_view via : o.values[Via])
+        out += "Via: " + bytes(via) + "\r\n";
+    out += "From: " + bytes(o.values[From][0]) + "\r\n";
+    QByteArray to = bytes(o.values[To][0]);
+    if (!o.hasToTag()) {
+        // The same tag for a retransmission of the request.
+        const size_t seed = qHash(bytes(o.callId())) ^ qHash(bytes(o.topBranch()));
+        to += ";tag=" + QByteArray::number(quint32(seed), 16);
+    }
+    out += "To: " + to + "\r\n";
+    out += "Call-ID: " + bytes(o.values[CallId][0]) + "\r\n";
+    out += "CSeq: " + bytes(o.values[CSeq][0]) + "\r\n";
+    out += headers;
+    out += "Content-Length: 0\r\n\r\n";
+    return out;
+}
+
+QByteArray WithOwnAllow(const char *data, std::size_t size)
+{
+    const QByteArray message = QByteArray::fromRawData(data, static_cast<qsizetype>(size));
+    const qsizetype headEnd = message.indexOf("\r\n\r\n");
+    if (headEnd < 0)
+        return {};
+    QByteArray out;
+    bool changed = false;
+    qsizetype pos = 0;
+    while (pos < headEnd) {
+        qsizetype end = message.indexOf("\r\n", pos);
+        // A folded field goes on over the lines that begin with a blank.
+        while (end < headEnd && (message[end + 2] == ' ' || message[end + 2] == '\t'))
+            end = message.indexOf("\r\n", end + 2);
+        const QByteArray line = message.mid(pos, end - pos);
+        const qsizetype colon = line.indexOf(':');
+        if (pos > 0 && colon > 0 && line.left(colon).trimmed().toLower() == "allow") {
+            const QByteArray own = QByteArray("Allow: ") + kAllow;
+            changed |= line.simplified() != own;
+            out += own + "\r\n";
+        } else {
+            out += line + "\r\n";
+        }
+        pos = end + 2;
+    }
+    if (!changed)
+        return {};
+    return out + message.mid(headEnd + 2);
+}
+
+} // namespace rtc::lp::SipPolicy

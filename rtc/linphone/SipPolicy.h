@@ -1,0 +1,53 @@
+#pragma once
+// What the phone takes of a request, decided from its outline alone: the
+// methods it has a use for, and the extensions it refuses. Everything the
+// phone does not use is answered here, never reaching the SIP stack, whose
+// code for it has crashed the phone (SUBSCRIBE) or made it act on a
+// stranger's word (REFER dialled any number; Replaces hung up the live
+// call).
+#include "rtc/linphone/SipOutline.h"
+
+#include <QByteArray>
+
+namespace rtc::lp {
+
+namespace SipPolicy {
+
+// The methods the phone takes, as its answers advertise them: calls
+// (INVITE, ACK, CANCEL, BYE), OPTIONS (providers ask it to tell the phone
+// is alive), and what a call needs inside its dialog: INFO (keys as SIP
+// INFO from some far ends), UPDATE (session timers, early media) and PRACK
+// (reliable provisional answers).
+extern const char kAllow[];
+
+// A final answer the phone sends without the stack: status line text and
+// any header lines it needs (each ending in CR LF).
+struct Refusal {
+    const char *status = nullptr; // none: the request may go in
+    QByteArray headers;
+    explicit operator bool() const { return status != nullptr; }
+};
+
+// The refusal for a well-formed request within the bounds, if any:
+// - a method not in kAllow: 489 for SUBSCRIBE and PUBLISH (no event
+//   package), 481 for NOTIFY (the phone has no subscription), 405 with
+//   Allow for the rest;
+// - BYE, INFO, UPDATE or PRACK outside a dialog: 481;
+// - an INVITE with Replaces or Join: 420 with Unsupported; with Refer-To: 403.
+Refusal Judge(const SipOutline &request);
+
+// The answer for a request over the bounds (414 or 400).
+Refusal OverBounds(SipVerdict verdict);
+
+// A stateless answer to a well-formed request: its Vias, From, To (with a
+// tag of its own, the same for a retransmission), Call-ID and CSeq; empty
+// for ACK, which is never answered.
+QByteArray Answer(const SipOutline &request, const char *status, const QByteArray &headers = {});
+
+// An outgoing message with its Allow header telling kAllow; empty when it
+// has none or already tells it.
+QByteArray WithOwnAllow(const char *data, std::size_t size);
+
+} // namespace SipPolicy
+
+} // namespace rtc::lp
