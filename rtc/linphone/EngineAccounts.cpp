@@ -104,8 +104,13 @@ HRESULT Engine::enableProfile(const std::shared_ptr<LinphoneProfile> &profile)
     params->enableRegister(true);
     params->enablePublish(false);
 
+    // Credentials the core already holds are not added again: adding any
+    // makes the core retry every authentication it has pending, and it
+    // keeps those of calls that have ended (a crash).
     const std::string user = identity->getUsername();
-    core_->addAuthInfo(factory->createAuthInfo(user, user, str(d.password), "", "", identity->getDomain()));
+    const auto held = core_->findAuthInfo("", user, identity->getDomain());
+    if (!held || held->getPassword() != str(d.password) || held->getDomain() != identity->getDomain())
+        core_->addAuthInfo(factory->createAuthInfo(user, user, str(d.password), "", "", identity->getDomain()));
 
     retireCurrentAccount();
     auto account = core_->createAccount(params);

@@ -382,7 +382,7 @@ Decision decide(Guarded &g, const Peer &source, const char *data, std::size_t si
     const string_view datagram(data, size);
     auto readable = [&] { return datagram == g.lastLetIn || StackReads(data, size, o.request); };
     if (!o.request)
-        return {verdict == V::Response && readable(), {}};
+        return {verdict == V::Response && SipPolicy::UsableChallenge(o) && readable(), {}};
 
     // The ACK of an INVITE the door answered is the door's.
     if (o.method == "ACK" && std::find(g.answered.begin(), g.answered.end(), transactionOf(o)) != g.answered.end())

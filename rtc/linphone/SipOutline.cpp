@@ -60,6 +60,7 @@ int headerOf(string_view name)
         {"cseq", CSeq},     {"content-length", ContentLength},        {"l", ContentLength},
         {"route", Route},   {"record-route", RecordRoute},            {"replaces", Replaces},
         {"join", Join},     {"refer-to", ReferTo},                    {"r", ReferTo},
+        {"www-authenticate", WwwAuthenticate},  {"proxy-authenticate", ProxyAuthenticate},
     };
     for (const auto &[n, h] : names)
         if (equalsNoCase(name, n))
@@ -166,6 +167,10 @@ SipVerdict Outline(const char *data, std::size_t size, SipOutline *out)
     if (size > B::kMaxDatagram)
         return V::TooLarge;
     const string_view all(data, size);
+    // An empty datagram the stack would read as its peer hanging up: it
+    // drops the channel, and every transaction on it loses its way back.
+    if (size == 0)
+        return V::Malformed;
     if (size <= 4 && all.find_first_not_of("\r\n") == string_view::npos)
         return V::Keepalive;
     const std::size_t headEnd = all.find("\r\n\r\n");

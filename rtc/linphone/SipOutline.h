@@ -38,7 +38,10 @@ enum class SipVerdict {
 };
 
 // The headers decided by, under their long and compact names.
-enum SipHeader { Via, From, To, CallId, CSeq, ContentLength, Route, RecordRoute, Replaces, Join, ReferTo, kSipHeaders };
+enum SipHeader {
+    Via, From, To, CallId, CSeq, ContentLength, Route, RecordRoute, Replaces, Join, ReferTo, WwwAuthenticate,
+    ProxyAuthenticate, kSipHeaders
+};
 
 struct SipOutline {
     bool request = false;

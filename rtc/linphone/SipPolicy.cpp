@@ -2,7 +2,9 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <cctype>
+#include <optional>
 
 namespace rtc::lp::SipPolicy {
 
@@ -51,6 +53,96 @@ Refusal Judge(const SipOutline &o)
             return {"403 Forbidden", {}};
     }
     return {};
+}
+
+namespace {
+
+bool equalsNoCase(string_view a, string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool startsNoCase(string_view s, string_view prefix)
+{
+    return s.size() >= prefix.size() && equalsNoCase(s.substr(0, prefix.size()), prefix);
+}
+
+string_view trim(string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// The value of name=value among a challenge's parameters (outside quoted
+// values), its quotes kept; none when absent.
+std::optional<string_view> parameter(string_view params, string_view name)
+{
+    bool quoted = false;
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        const char c = params[i];
+        if (quoted) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                quoted = false;
+            continue;
+        }
+        if (c == '"') {
+            quoted = true;
+            continue;
+        }
+        const bool boundary = i == 0 || params[i - 1] == ',' || params[i - 1] == ' ' || params[i - 1] == '\t';
+        if (!boundary || !startsNoCase(params.substr(i), name))
+            continue;
+        string_view rest = trim(params.substr(i + name.size()));
+        if (rest.empty() || rest.front() != '=')
+            continue;
+        rest = trim(rest.substr(1));
+        if (!rest.empty() && rest.front() == '"') {
+            const std::size_t close = rest.find('"', 1);
+            return close == string_view::npos ? string_view() : rest.substr(0, close + 1);
+        }
+        return rest.substr(0, rest.find_first_of(", \t"));
+    }
+    return std::nullopt;
+}
+
+bool isQuoted(std::optional<string_view> v)
+{
+    return v && v->size() >= 2 && v->front() == '"' && v->back() == '"';
+}
+
+} // namespace
+
+bool UsableChallenge(const SipOutline &o)
+{
+    if (o.request || (o.status != 401 && o.status != 407))
+        return true;
+    const auto &challenges = o.values[o.status == 401 ? WwwAuthenticate : ProxyAuthenticate];
+    if (challenges.empty())
+        return false;
+    for (string_view c : challenges) {
+        if (!startsNoCase(c, "Digest") || c.size() < 7 || (c[6] != ' ' && c[6] != '\t'))
+            return false;
+        const string_view params = c.substr(7);
+        if (!isQuoted(parameter(params, "realm")) || !isQuoted(parameter(params, "nonce")))
+            return false;
+        // The algorithms the engine answers; with any other it never
+        // answers, and ending that call later crashes the phone.
+        if (const auto algorithm = parameter(params, "algorithm")) {
+            string_view a = *algorithm;
+            if (isQuoted(algorithm))
+                a = a.substr(1, a.size() - 2);
+            if (!equalsNoCase(a, "MD5") && !equalsNoCase(a, "SHA-256"))
+                return false;
+        }
+    }
+    return true;
 }
 
 Refusal OverBounds(SipVerdict verdict)

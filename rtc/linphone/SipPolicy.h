@@ -39,6 +39,12 @@ Refusal Judge(const SipOutline &request);
 // The answer for a request over the bounds (414 or 400).
 Refusal OverBounds(SipVerdict verdict);
 
+// A 401 or 407 the engine can act on: every challenge Digest, with a realm
+// and a nonce. The engine's handling of any other challenge crashes the
+// phone; such an answer is dropped, and its request times out. True for
+// every other response.
+bool UsableChallenge(const SipOutline &response);
+
 // A stateless answer to a well-formed request: its Vias, From, To (with a
 // tag of its own, the same for a retransmission), Call-ID and CSeq; empty
 // for ACK, which is never answered.

@@ -59,6 +59,9 @@ private slots:
                           "CSeq: 9 REGISTER\r\nContent-Length: 0\r\n\r\n")
             << V::Response;
         QTest::newRow("keep-alive") << QByteArray("\r\n\r\n") << V::Keepalive;
+        // Read by the stack as its peer hanging up (every transaction with it
+        // lost its channel; the next retransmission crashed).
+        QTest::newRow("empty datagram") << QByteArray() << V::Malformed;
 
         // What broke the engine: no Call-ID (a crash), a length promising
         // more than comes (every later datagram glued on), huge headers.
