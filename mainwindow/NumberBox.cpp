@@ -2,9 +2,12 @@
 
 #include "call/NumberKeys.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 
 namespace {
 qsizetype foreignCharacters(const QString &text)
@@ -48,6 +51,17 @@ void NumberBox::edited(const QString &text)
 
 bool NumberBox::eventFilter(QObject *watched, QEvent *event)
 {
+    // The middle button pastes the X11 primary selection: judged before the
+    // line edit inserts it, as a paste from the menu is judged after.
+    if (event->type() == QEvent::MouseButtonRelease && watched == box_->lineEdit()
+        && static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton) {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (clipboard->supportsSelection() && foreignCharacters(clipboard->text(QClipboard::Selection)) > 0) {
+            emit Refused();
+            return true;
+        }
+        return false;
+    }
     if (event->type() != QEvent::KeyPress || (watched != box_ && watched != box_->lineEdit()))
         return false;
     const QString typed = static_cast<QKeyEvent *>(event)->text();

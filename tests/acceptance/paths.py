@@ -52,6 +52,28 @@ def letters_in_number_box_are_refused(rig):
           f"the message {text!r} is still on screen after a mouse click on its OK button")
 
 
+def middle_button_paste_is_refused(rig):
+    phone = rig.phone()
+    box = phone.control("Number", role="text")
+    text = "Numbers 0 to 9 only, please!"
+    # The X11 primary selection, as another program leaves it after a
+    # selection; pasted twice, as a person tries again.
+    selection = rig.work / "selection.txt"
+    selection.write_text("12ab")
+    rig.spawn(["xclip", "-quiet", "-selection", "primary", str(selection)], rig.work / "xclip.log")
+    time.sleep(0.5)
+    for attempt in (1, 2):
+        click(box, button=2)
+        check(phone.wait_node(text, role="label", timeout=5),
+              f"middle-button paste {attempt} of '12ab' showed no message {text!r};"
+              f" the box reads {phone.number()!r}")
+        check(not any(c.isalpha() for c in phone.number() or ""),
+              f"after middle-button paste {attempt} the box reads {phone.number()!r}")
+        click(phone.control("OK", role="push button"))
+        check(a11y.wait_for(lambda: not phone.find(text, role="label"), 5),
+              f"the message {text!r} is still on screen after a click on its OK button")
+
+
 def keypad_and_green_key_dial(rig):
     phone = rig.phone()
     number = "4812"
@@ -500,7 +522,8 @@ def link_goes_to_running_phone(rig):
 
 
 TESTS = {f.__name__: f for f in (
-    return_in_number_box_dials, letters_in_number_box_are_refused, keypad_and_green_key_dial,
+    return_in_number_box_dials, letters_in_number_box_are_refused, middle_button_paste_is_refused,
+    keypad_and_green_key_dial,
     answered_call_stops_ringing, red_key_refuses_incoming_call, red_key_hangs_up,
     cancelled_second_call_leaves_first, keypad_sends_dtmf_in_call, phone_book_entry_is_called,
     recent_call_is_called_again, first_start_login_by_keyboard, hidden_in_the_tray_and_back,

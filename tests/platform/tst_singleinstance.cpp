@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using platform::LockFileInstance;
 
 class TestSingleInstance : public QObject {
@@ -20,6 +22,23 @@ private slots:
         QVERIFY(!first.AnotherInstanceRunning()); // asking again keeps the claim
         LockFileInstance second(lock);
         QVERIFY(second.AnotherInstanceRunning());
+    }
+
+    // The lock and the folders made for it are the owner's alone, whatever
+    // the umask: a first start could leave ~/.config 0777.
+    void theLockAndItsFoldersArePrivate()
+    {
+        QTemporaryDir dir;
+        const QString lock = dir.filePath("config/Softphone/softphone.lock");
+        const mode_t saved = ::umask(0);
+        LockFileInstance first(lock);
+        const bool claimed = !first.AnotherInstanceRunning();
+        ::umask(saved);
+        QVERIFY(claimed);
+        const auto mode = [](const QString &path) { return int(QFileInfo(path).permissions() & 0x0777); };
+        QCOMPARE(mode(dir.filePath("config")), 0x0700);
+        QCOMPARE(mode(dir.filePath("config/Softphone")), 0x0700);
+        QCOMPARE(mode(lock), 0x0600);
     }
 
     void claimEndsWithTheInstance()
