@@ -30,26 +30,6 @@ bool isDigits(string_view s, std::size_t maxDigits)
     return !s.empty() && s.size() <= maxDigits && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-string_view trim(string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
-bool equalsNoCase(string_view a, string_view b)
-{
-    return a.size() == b.size()
-           && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(x) == std::tolower(y); });
-}
-
-bool startsNoCase(string_view s, string_view prefix)
-{
-    return s.size() >= prefix.size() && equalsNoCase(s.substr(0, prefix.size()), prefix);
-}
-
 constexpr int kOther = kSipHeaders;
 
 int headerOf(string_view name)
@@ -63,7 +43,7 @@ int headerOf(string_view name)
         {"www-authenticate", WwwAuthenticate},  {"proxy-authenticate", ProxyAuthenticate},
     };
     for (const auto &[n, h] : names)
-        if (equalsNoCase(name, n))
+        if (EqualsNoCase(name, n))
             return h;
     return kOther;
 }
@@ -71,7 +51,7 @@ int headerOf(string_view name)
 bool hasSipUri(string_view v)
 {
     for (std::size_t i = 0; i + 4 <= v.size(); ++i)
-        if (startsNoCase(v.substr(i), "sip:") || startsNoCase(v.substr(i), "sips:") || startsNoCase(v.substr(i), "tel:"))
+        if (StartsNoCase(v.substr(i), "sip:") || StartsNoCase(v.substr(i), "sips:") || StartsNoCase(v.substr(i), "tel:"))
             return true;
     return false;
 }
@@ -114,6 +94,27 @@ Counts count(string_view value)
 
 } // namespace
 
+bool EqualsNoCase(string_view a, string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool StartsNoCase(string_view s, string_view prefix)
+{
+    return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
+}
+
+string_view TrimBlanks(string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
 bool SipOutline::hasToTag() const
 {
     if (values[To].empty())
@@ -122,7 +123,7 @@ bool SipOutline::hasToTag() const
     const std::size_t close = to.rfind('>');
     const string_view params = to.substr(close == string_view::npos ? 0 : close);
     for (std::size_t at = params.find(';'); at != string_view::npos; at = params.find(';', at + 1))
-        if (startsNoCase(trim(params.substr(at + 1)), "tag="))
+        if (StartsNoCase(TrimBlanks(params.substr(at + 1)), "tag="))
             return true;
     return false;
 }
@@ -133,8 +134,8 @@ string_view SipOutline::topBranch() const
         return {};
     const string_view via = values[Via][0];
     for (std::size_t at = via.find(';'); at != string_view::npos; at = via.find(';', at + 1)) {
-        const string_view param = trim(via.substr(at + 1));
-        if (startsNoCase(param, "branch=")) {
+        const string_view param = TrimBlanks(via.substr(at + 1));
+        if (StartsNoCase(param, "branch=")) {
             const string_view value = param.substr(7);
             return value.substr(0, value.find_first_of(";, \t"));
         }
@@ -144,10 +145,10 @@ string_view SipOutline::topBranch() const
 
 std::string HostPortOf(string_view uri)
 {
-    uri = trim(uri);
-    if (startsNoCase(uri, "sip:"))
+    uri = TrimBlanks(uri);
+    if (StartsNoCase(uri, "sip:"))
         uri.remove_prefix(4);
-    else if (startsNoCase(uri, "sips:"))
+    else if (StartsNoCase(uri, "sips:"))
         uri.remove_prefix(5);
     else
         return {};
@@ -232,7 +233,7 @@ SipVerdict Outline(const char *data, std::size_t size, SipOutline *out)
             overBounds = true;
         const int h = headerOf(name);
         if (h != kOther) {
-            out->values[h].push_back(trim(value));
+            out->values[h].push_back(TrimBlanks(value));
             entries[h] += c.entries;
         }
     };
@@ -252,9 +253,9 @@ SipVerdict Outline(const char *data, std::size_t size, SipOutline *out)
         } else {
             take();
             const std::size_t colon = line.find(':');
-            if (colon == string_view::npos || !isToken(trim(line.substr(0, colon))))
+            if (colon == string_view::npos || !isToken(TrimBlanks(line.substr(0, colon))))
                 return V::Malformed;
-            name = trim(line.substr(0, colon));
+            name = TrimBlanks(line.substr(0, colon));
             value = line.substr(colon + 1);
             valueStart = value.data();
             fieldStart = line.data();
@@ -276,14 +277,14 @@ SipVerdict Outline(const char *data, std::size_t size, SipOutline *out)
         || !hasSipUri(v[To][0]))
         return V::Malformed;
     for (string_view via : v[Via])
-        if (!startsNoCase(via, "SIP/2.0/"))
+        if (!StartsNoCase(via, "SIP/2.0/"))
             return V::Malformed;
     // CSeq: a number below 2^31 and a method, the request's own.
     const string_view cseq = v[CSeq][0];
     const std::size_t gap = cseq.find_first_of(" \t");
     if (gap == string_view::npos || !isDigits(cseq.substr(0, gap), 10) || std::stoull(std::string(cseq.substr(0, gap))) > 0x7FFFFFFFull)
         return V::Malformed;
-    const string_view cseqMethod = trim(cseq.substr(gap));
+    const string_view cseqMethod = TrimBlanks(cseq.substr(gap));
     if (!isToken(cseqMethod) || (out->request && cseqMethod != out->method))
         return V::Malformed;
     if (!out->request)

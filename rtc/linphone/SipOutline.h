@@ -64,6 +64,12 @@ SipVerdict Outline(const char *data, std::size_t size, SipOutline *out);
 // accepts.
 bool StackReads(const char *data, std::size_t size, bool request);
 
+// SIP's names and tokens compare without regard to case; blanks are
+// spaces and tabs.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsNoCase(std::string_view s, std::string_view prefix);
+std::string_view TrimBlanks(std::string_view s);
+
 // host[:port] of a SIP URI (sip:user@host:port;params), lower case; empty
 // when it has none.
 std::string HostPortOf(std::string_view uri);

@@ -57,27 +57,6 @@ Refusal Judge(const SipOutline &o)
 
 namespace {
 
-bool equalsNoCase(string_view a, string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-bool startsNoCase(string_view s, string_view prefix)
-{
-    return s.size() >= prefix.size() && equalsNoCase(s.substr(0, prefix.size()), prefix);
-}
-
-string_view trim(string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 // The value of name=value among a challenge's parameters (outside quoted
 // values), its quotes kept; none when absent.
 std::optional<string_view> parameter(string_view params, string_view name)
@@ -97,12 +76,12 @@ std::optional<string_view> parameter(string_view params, string_view name)
             continue;
         }
         const bool boundary = i == 0 || params[i - 1] == ',' || params[i - 1] == ' ' || params[i - 1] == '\t';
-        if (!boundary || !startsNoCase(params.substr(i), name))
+        if (!boundary || !StartsNoCase(params.substr(i), name))
             continue;
-        string_view rest = trim(params.substr(i + name.size()));
+        string_view rest = TrimBlanks(params.substr(i + name.size()));
         if (rest.empty() || rest.front() != '=')
             continue;
-        rest = trim(rest.substr(1));
+        rest = TrimBlanks(rest.substr(1));
         if (!rest.empty() && rest.front() == '"') {
             const std::size_t close = rest.find('"', 1);
             return close == string_view::npos ? string_view() : rest.substr(0, close + 1);
@@ -127,7 +106,7 @@ bool UsableChallenge(const SipOutline &o)
     if (challenges.empty())
         return false;
     for (string_view c : challenges) {
-        if (!startsNoCase(c, "Digest") || c.size() < 7 || (c[6] != ' ' && c[6] != '\t'))
+        if (!StartsNoCase(c, "Digest") || c.size() < 7 || (c[6] != ' ' && c[6] != '\t'))
             return false;
         const string_view params = c.substr(7);
         if (!isQuoted(parameter(params, "realm")) || !isQuoted(parameter(params, "nonce")))
@@ -138,7 +117,7 @@ bool UsableChallenge(const SipOutline &o)
             string_view a = *algorithm;
             if (isQuoted(algorithm))
                 a = a.substr(1, a.size() - 2);
-            if (!equalsNoCase(a, "MD5") && !equalsNoCase(a, "SHA-256"))
+            if (!EqualsNoCase(a, "MD5") && !EqualsNoCase(a, "SHA-256"))
                 return false;
         }
     }

@@ -41,12 +41,17 @@ def letters_in_number_box_are_refused(rig):
     check(a11y.wait_for(lambda: "focused" in phone.control("Number", role="text").states, 3),
           "after a click on C the number box does not have the keyboard")
     type_text("abc")
+    refused_and_closed(phone, "typing 'abc' into the number box")
+
+
+def refused_and_closed(phone, what):
+    """The number box's message after what, no letter in the box, and the
+    message closed by a click on its OK button."""
     text = "Numbers 0 to 9 only, please!"
-    message = phone.wait_node(text, role="label", timeout=5)
-    check(message, f"typing 'abc' into the number box showed no message {text!r};"
-                   f" the box reads {phone.number()!r}")
+    check(phone.wait_node(text, role="label", timeout=5),
+          f"{what} showed no message {text!r}; the box reads {phone.number()!r}")
     check(not any(c.isalpha() for c in phone.number() or ""),
-          f"the refused letters are in the number box: it reads {phone.number()!r}")
+          f"the refused letters are in the number box after {what}: it reads {phone.number()!r}")
     click(phone.control("OK", role="push button"))
     check(a11y.wait_for(lambda: not phone.find(text, role="label"), 5),
           f"the message {text!r} is still on screen after a mouse click on its OK button")
@@ -55,7 +60,6 @@ def letters_in_number_box_are_refused(rig):
 def middle_button_paste_is_refused(rig):
     phone = rig.phone()
     box = phone.control("Number", role="text")
-    text = "Numbers 0 to 9 only, please!"
     # The X11 primary selection, as another program leaves it after a
     # selection; pasted twice, as a person tries again.
     selection = rig.work / "selection.txt"
@@ -64,14 +68,7 @@ def middle_button_paste_is_refused(rig):
     time.sleep(0.5)
     for attempt in (1, 2):
         click(box, button=2)
-        check(phone.wait_node(text, role="label", timeout=5),
-              f"middle-button paste {attempt} of '12ab' showed no message {text!r};"
-              f" the box reads {phone.number()!r}")
-        check(not any(c.isalpha() for c in phone.number() or ""),
-              f"after middle-button paste {attempt} the box reads {phone.number()!r}")
-        click(phone.control("OK", role="push button"))
-        check(a11y.wait_for(lambda: not phone.find(text, role="label"), 5),
-              f"the message {text!r} is still on screen after a click on its OK button")
+        refused_and_closed(phone, f"middle-button paste {attempt} of '12ab'")
 
 
 def keypad_and_green_key_dial(rig):

@@ -3,6 +3,10 @@
 #include "tests/rtc/EventRecorder.h"
 #include "rtc/linphone/LinphoneClient.h"
 
+#include <QFile>
+#include <QList>
+#include <QRegularExpression>
+#include <QTest>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
@@ -72,3 +76,53 @@ struct TestClient {
         return !s.empty() && s.back() == rtc::RTCRS_REGISTERED;
     }
 };
+
+inline long sessionState(const std::shared_ptr<rtc::IRTCSession> &s)
+{
+    rtc::RTC_SESSION_STATE state = rtc::RTCSS_IDLE;
+    s->get_State(&state);
+    return state;
+}
+
+// The sessions the recorder has heard of that are now in this state.
+inline QList<std::shared_ptr<rtc::IRTCSession>> sessionsIn(const EventRecorder &events, long state)
+{
+    QList<std::shared_ptr<rtc::IRTCSession>> out;
+    for (const RecordedEvent &e : events.events)
+        if (e.type == rtc::RTCE_SESSION_STATE_CHANGE && e.session && !out.contains(e.session)
+            && sessionState(e.session) == state)
+            out << e.session;
+    return out;
+}
+
+// This process's resident memory, in kB.
+inline long residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+// Two engines registered at the provider as alice and bob; Bob's profile,
+// null when either did not start or register within ms.
+inline std::shared_ptr<rtc::IRTCProfile> startAliceAndBob(const QString &hostPort, TestClient &alice, TestClient &bob,
+                                                          int ms = 10000)
+{
+    if (rtc::Failed(alice.start()) || rtc::Failed(bob.start())
+        || !alice.enable(provisionXml("alice", "alice-secret", hostPort, 300)))
+        return nullptr;
+    auto bobProfile = bob.enable(provisionXml("bob", "bob-secret", hostPort, 300));
+    if (!bobProfile || !QTest::qWaitFor([&] { return alice.registered() && bob.registered(); }, ms))
+        return nullptr;
+    return bobProfile;
+}
+
+// The port of a registered contact on 127.0.0.1, 0 when there is none.
+inline int loopbackPort(const QString &contact)
+{
+    return QRegularExpression(QStringLiteral("@127\\.0\\.0\\.1:(\\d+)")).match(contact).captured(1).toInt();
+}

@@ -11,13 +11,6 @@ using namespace rtc;
 namespace {
 constexpr int kWaitMs = 10000;
 
-long sessionState(const std::shared_ptr<IRTCSession> &s)
-{
-    RTC_SESSION_STATE state = RTCSS_IDLE;
-    s->get_State(&state);
-    return state;
-}
-
 std::shared_ptr<IRTCParticipant> firstParticipant(const std::shared_ptr<IRTCSession> &s)
 {
     std::shared_ptr<IRTCCollection> list;

@@ -10,13 +10,6 @@ using namespace rtc;
 
 namespace {
 constexpr int kWaitMs = 10000;
-
-long sessionState(const std::shared_ptr<IRTCSession> &s)
-{
-    RTC_SESSION_STATE state = RTCSS_IDLE;
-    s->get_State(&state);
-    return state;
-}
 } // namespace
 
 class TestLinphoneNoSound : public QObject {

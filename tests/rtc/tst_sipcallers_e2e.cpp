@@ -21,16 +21,6 @@ using namespace rtc;
 namespace {
 constexpr int kWaitMs = 10000;
 
-long rssKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return 0;
-}
 
 // The sanitizer's quarantine holds freed memory back: no figure there.
 #if defined(__SANITIZE_ADDRESS__)
@@ -50,22 +40,7 @@ class TestCallersThroughTheProvider : public QObject {
     QByteArray aliceContact_; // where the provider sends her calls
     int alicePort_ = 0;
 
-    QList<std::shared_ptr<IRTCSession>> aliceSessions(long state) const
-    {
-        QList<std::shared_ptr<IRTCSession>> out;
-        for (const RecordedEvent &e : alice_->events.events)
-            if (e.type == RTCE_SESSION_STATE_CHANGE && e.session && !out.contains(e.session)
-                && sessionState(e.session) == state)
-                out << e.session;
-        return out;
-    }
-
-    static long sessionState(const std::shared_ptr<IRTCSession> &s)
-    {
-        RTC_SESSION_STATE state = RTCSS_IDLE;
-        s->get_State(&state);
-        return state;
-    }
+    QList<std::shared_ptr<IRTCSession>> aliceSessions(long state) const { return sessionsIn(alice_->events, state); }
 
     // Every call of Alice's ended, as a person would after a test.
     void hangUpAll()
@@ -132,13 +107,10 @@ private slots:
         QVERIFY2(provider_->start(), qPrintable(provider_->error()));
         alice_ = std::make_unique<TestClient>();
         bob_ = std::make_unique<TestClient>();
-        QCOMPARE(alice_->start(), S_OK);
-        QCOMPARE(bob_->start(), S_OK);
-        QVERIFY(alice_->enable(provisionXml("alice", "alice-secret", provider_->hostPort(), 300)));
-        bobProfile_ = bob_->enable(provisionXml("bob", "bob-secret", provider_->hostPort(), 300));
-        QTRY_VERIFY_WITH_TIMEOUT(alice_->registered() && bob_->registered(), kWaitMs);
+        bobProfile_ = startAliceAndBob(provider_->hostPort(), *alice_, *bob_);
+        QVERIFY(bobProfile_);
         const QString contact = provider_->contacts("alice").value(0);
-        alicePort_ = QRegularExpression(QStringLiteral("@127\\.0\\.0\\.1:(\\d+)")).match(contact).captured(1).toInt();
+        alicePort_ = loopbackPort(contact);
         QVERIFY2(alicePort_ > 0, qPrintable(contact));
         aliceContact_ = "sip:alice@127.0.0.1:" + QByteArray::number(alicePort_);
     }
@@ -233,7 +205,7 @@ private slots:
     {
         SipCaller eve(provider_->port());
         QTest::qWait(300);
-        const long before = rssKb();
+        const long before = residentKb();
         auto parameters = [](int n) {
             QByteArray out;
             for (int i = 0; i < n; ++i)
@@ -270,7 +242,7 @@ private slots:
                 QVERIFY2(answer.status() == c.status, qPrintable(QString::fromLatin1(c.what) + ": " + answer.startLine));
             }
         QTest::qWait(500);
-        const long grown = rssKb() - before;
+        const long grown = residentKb() - before;
         qInfo("resident memory after 60 requests over the bounds: %+ld kB", grown);
         if (kMemoryTells)
             QVERIFY2(grown < 8 * 1024, qPrintable(QString::number(grown)));
@@ -291,7 +263,7 @@ private slots:
         QCOMPARE(answer.status(), 200);
 
         QTest::qWait(300);
-        const long before = rssKb();
+        const long before = residentKb();
         // The first ones wait for their answer: 403 (ten a second at most, the
         // rest nothing), never the engine's 200.
         int forbidden = 0, answered = 0;
@@ -313,7 +285,7 @@ private slots:
         QVERIFY(forbidden >= 1);
         QCOMPARE(answered, forbidden);
         QTest::qWait(1000);
-        const long grown = rssKb() - before;
+        const long grown = residentKb() - before;
         qInfo("resident memory after 10,000 sources reusing a Call-ID: %+ld kB", grown);
         if (kMemoryTells)
             QVERIFY2(grown < 10 * 1024, qPrintable(QString::number(grown)));

@@ -31,16 +31,6 @@ using namespace rtc;
 namespace {
 constexpr int kWaitMs = 10000;
 
-long rssKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return 0;
-}
 
 QByteArray request(const QByteArray &method, int port, const QByteArray &callIdLine, const QByteArray &extra = {},
                    const QByteArray &body = {}, int length = -1)
@@ -173,13 +163,10 @@ private slots:
         QVERIFY2(provider_->start(), qPrintable(provider_->error()));
         alice_ = std::make_unique<TestClient>();
         bob_ = std::make_unique<TestClient>();
-        QCOMPARE(alice_->start(), S_OK);
-        QCOMPARE(bob_->start(), S_OK);
-        QVERIFY(alice_->enable(provisionXml("alice", "alice-secret", provider_->hostPort(), 300)));
-        bobProfile_ = bob_->enable(provisionXml("bob", "bob-secret", provider_->hostPort(), 300));
-        QTRY_VERIFY_WITH_TIMEOUT(alice_->registered() && bob_->registered(), kWaitMs);
+        bobProfile_ = startAliceAndBob(provider_->hostPort(), *alice_, *bob_);
+        QVERIFY(bobProfile_);
         const QString contact = provider_->contacts("alice").value(0);
-        port_ = QRegularExpression(QStringLiteral("@127\\.0\\.0\\.1:(\\d+)")).match(contact).captured(1).toInt();
+        port_ = loopbackPort(contact);
         QVERIFY2(port_ > 0, qPrintable(contact));
     }
 
@@ -223,7 +210,7 @@ private slots:
     void trafficFromStrangersDoesNotMakeItGrow()
     {
         QTest::qWait(500);
-        const long before = rssKb();
+        const long before = residentKb();
         for (int i = 0; i < 10000; ++i) {
             Stranger s; // a fresh source port each time
             s.send(port_, request("OPTIONS", port_, "Call-ID: f" + QByteArray::number(i) + "@eve\r\n"));
@@ -234,7 +221,7 @@ private slots:
         for (int i = 0; i < 60; ++i)
             big.send(port_, request("OPTIONS", port_, "Call-ID: big@eve\r\n", "X-Big: " + QByteArray(60000, 'a') + "\r\n"));
         QTest::qWait(2000);
-        const long grown = rssKb() - before;
+        const long grown = residentKb() - before;
         qInfo("resident memory after 10,000 strangers and 60 huge datagrams: %+ld kB", grown);
 #if defined(__SANITIZE_ADDRESS__)
         // AddressSanitizer holds freed memory back (its quarantine): the

@@ -89,17 +89,7 @@ QByteArray withLength(QByteArray head, const QByteArray &body = {})
 // mutation of the clean answer.
 class ScriptedProvider {
 public:
-    ScriptedProvider()
-    {
-        fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd_, reinterpret_cast<sockaddr *>(&local), sizeof local);
-        socklen_t len = sizeof local;
-        ::getsockname(fd_, reinterpret_cast<sockaddr *>(&local), &len);
-        port_ = ntohs(local.sin_port);
-    }
+    ScriptedProvider() { fd_ = BindLoopbackUdp(&port_); }
     ~ScriptedProvider() { ::close(fd_); }
 
     int port() const { return port_; }
@@ -291,17 +281,7 @@ class TestSipFuzz : public QObject {
         provider_.send(mutate(seed, &rng_));
     }
 
-    QList<std::shared_ptr<IRTCSession>> sessions(long state) const
-    {
-        QList<std::shared_ptr<IRTCSession>> out;
-        for (const RecordedEvent &e : alice_->events.events) {
-            RTC_SESSION_STATE s = RTCSS_IDLE;
-            if (e.type == RTCE_SESSION_STATE_CHANGE && e.session && !out.contains(e.session)
-                && Succeeded(e.session->get_State(&s)) && s == state)
-                out << e.session;
-        }
-        return out;
-    }
+    QList<std::shared_ptr<IRTCSession>> sessions(long state) const { return sessionsIn(alice_->events, state); }
 
     void hangUpAll()
     {
@@ -356,6 +336,23 @@ class TestSipFuzz : public QObject {
             provider_.inDialog("OPTIONS"),
             provider_.inviteRequest(provider_.call.inviteBranch), // the INVITE again
         };
+    }
+
+    // Batches of mutated in-dialog requests while the call is in the state
+    // inCall brings about (again, whenever a mutation ended it).
+    void fuzzInCalls(bool (TestSipFuzz::*inCall)(), const char *what)
+    {
+        int rounds = 0;
+        forMs(seconds_ * 1000 / 5, [&] {
+            if (!(this->*inCall)())
+                return;
+            ++rounds;
+            const QList<QByteArray> seeds = inDialogSeeds();
+            for (int i = 0; i < 20; ++i)
+                sendMutated(seeds[rng_.bounded(int(seeds.size()))]);
+        });
+        hangUpAll();
+        qInfo("%d rounds of mutated requests in %s calls", rounds, what);
     }
 
     // Runs body again and again for ms, the provider answering in between.
@@ -431,7 +428,7 @@ private slots:
         QTest::addColumn<QByteArray>("status");
         QTest::addColumn<QByteArray>("challenge"); // the header line, or none at all
         const QByteArray nonce = "nonce=\"abc\"";
-        for (const QByteArray status : {QByteArray("401"), QByteArray("407")}) {
+        for (const QByteArray &status : {QByteArray("401"), QByteArray("407")}) {
             const QByteArray name = status == "401" ? "WWW-Authenticate: " : "Proxy-Authenticate: ";
             QTest::newRow(status + " without realm") << status << name + "Digest " + nonce;
             QTest::newRow(status + " Basic") << status << name + "Basic realm=\"x\"";
@@ -527,36 +524,9 @@ private slots:
 
     // Mutated requests inside a call that rings: CANCEL, BYE, re-INVITE,
     // UPDATE, PRACK, INFO, REFER, SUBSCRIBE, NOTIFY, the INVITE again.
-    void requestsWhileItRings()
-    {
-        int calls = 0;
-        forMs(seconds_ * 1000 / 5, [&] {
-            if (!ringing())
-                return;
-            ++calls;
-            const QList<QByteArray> seeds = inDialogSeeds();
-            for (int i = 0; i < 20; ++i)
-                sendMutated(seeds[rng_.bounded(int(seeds.size()))]);
-        });
-        hangUpAll();
-        qInfo("mutated requests in %d ringing calls", calls);
-    }
-
+    void requestsWhileItRings() { fuzzInCalls(&TestSipFuzz::ringing, "ringing"); }
     // The same inside a connected call.
-    void requestsInACall()
-    {
-        int calls = 0;
-        forMs(seconds_ * 1000 / 5, [&] {
-            if (!talking())
-                return;
-            ++calls;
-            const QList<QByteArray> seeds = inDialogSeeds();
-            for (int i = 0; i < 20; ++i)
-                sendMutated(seeds[rng_.bounded(int(seeds.size()))]);
-        });
-        hangUpAll();
-        qInfo("mutated requests in %d connected calls", calls);
-    }
+    void requestsInACall() { fuzzInCalls(&TestSipFuzz::talking, "connected"); }
 
     // Mutated requests of every method outside any call, as fast as the
     // phone takes them.

@@ -70,6 +70,23 @@ QByteArray tagOf(const QByteArray &fromOrTo)
 
 } // namespace
 
+int BindLoopbackUdp(int *port)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof local;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0
+        || ::getsockname(fd, reinterpret_cast<sockaddr *>(&local), &len) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    *port = ntohs(local.sin_port);
+    return fd;
+}
+
 QByteArray SipMessage::method() const
 {
     if (isRequest())
@@ -125,14 +142,7 @@ SipMessage SipMessage::Parse(const QByteArray &datagram)
 SipCaller::SipCaller(int providerPort, QByteArray user, QByteArray domain)
     : providerPort_(providerPort), user_(std::move(user)), domain_(std::move(domain))
 {
-    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd_, reinterpret_cast<sockaddr *>(&local), sizeof local);
-    socklen_t len = sizeof local;
-    ::getsockname(fd_, reinterpret_cast<sockaddr *>(&local), &len);
-    port_ = ntohs(local.sin_port);
+    fd_ = BindLoopbackUdp(&port_);
 }
 
 SipCaller::~SipCaller()

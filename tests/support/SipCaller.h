@@ -9,6 +9,10 @@
 #include <QList>
 #include <functional>
 
+// A UDP socket bound to 127.0.0.1 on a port of the system's choosing, which
+// goes to port; -1 when none could be made.
+int BindLoopbackUdp(int *port);
+
 struct SipMessage {
     QByteArray raw;
     QByteArray startLine;
