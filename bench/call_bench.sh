@@ -298,8 +298,7 @@ out=$(results_file "$here/results" calls)  # keeps earlier runs
 {
   echo "# Call benchmark, $date"
   echo
-  echo "Ours: \`$driver\` (the phone window with the program's own wiring, driven over stdin;"
-  echo "main at $(git -C "$top" rev-parse --short HEAD 2>/dev/null || echo '?')$(git -C "$top" diff --quiet HEAD -- . 2>/dev/null || echo ', with uncommitted changes'))."
+  echo "Ours: $(describe_build "$driver") (the phone window with the program's own wiring, driven over stdin)."
   echo "Versions: $(dpkg-query -W -f='${Package} ${Version}, ' 'liblinphone1*' linphone-cli kamailio sip-tester 2>/dev/null | sed 's/, $//')."
   echo "Echo cancellation $ec for both callers. linphonec debug log $([ "${BENCH_LINPHONEC_LOG:-0}" = 1 ] && echo on || echo off). Callee: SIPp \`uas_echo.xml -rtp_echo\` as $number, through Kamailio on 127.0.0.1."
   echo "$runs runs each, alternating which program goes first; ours dials \`$number\` (${#number} key tones), linphonec \`call sip:$number@127.0.0.1:PORT\`;"

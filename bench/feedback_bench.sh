@@ -157,7 +157,7 @@ out=$(results_file "$here/results" feedback)
 {
   echo "# Feedback window benchmark, $date"
   echo
-  echo "Driver: \`$driver\` (the program's wiring, \`bench/call_bench_driver.cpp\`) at $(git -C "$top" rev-parse --short HEAD 2>/dev/null || echo '?');"
+  echo "Driver: $(describe_build "$driver") (the program's wiring, \`bench/call_bench_driver.cpp\`);"
   echo "Qt WebEngine $(dpkg-query -W -f='${Version}' libqt6webenginecore6 2>/dev/null); site $site served on 127.0.0.1 through a proxy, test CA trusted."
   echo "$runs cold starts each, alternating; $opens opens of the feedback window per run with the module."
   echo "Machine: $(machine); load average $load_before before, $load_after after."

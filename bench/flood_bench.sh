@@ -70,16 +70,6 @@ sip_port() {
     sed -n 's/.*@127\.0\.0\.1:\([0-9][0-9]*\).*/\1/p' | head -n 1
 }
 
-# Where the driver was built from: its build folder's source tree and commit.
-built_from() {
-  local src rev dirty=""
-  src=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$(dirname "$(dirname "$driver")")/CMakeCache.txt" 2>/dev/null || true)
-  [ -n "$src" ] || { echo "an unknown source tree"; return; }
-  rev=$(git -C "$src" rev-parse --short HEAD 2>/dev/null) || { echo "$src"; return; }
-  [ -z "$(git -C "$src" status --porcelain --untracked-files=no 2>/dev/null)" ] || dirty=", with uncommitted changes"
-  echo "$src at $rev$dirty"
-}
-
 # --- shared fixtures: registrar, sound server, display ---------------------
 port=$("$top/scripts/provider" start "$work/provider")
 "$top/scripts/pulse" start "$work/pulse" >/dev/null
@@ -226,7 +216,7 @@ out=$(results_file "$here/results" flood)  # keeps earlier runs
 {
   echo "# Flood benchmark, $date"
   echo
-  echo "Ours: \`$driver\` (the phone window with the program's own wiring; built from $(built_from))."
+  echo "Ours: $(describe_build "$driver") (the phone window with the program's own wiring)."
   echo "Versions: $(dpkg-query -W -f='${Package} ${Version}, ' 'liblinphone1*' linphone-cli kamailio 2>/dev/null | sed 's/, $//')."
   echo "linphonec debug log $([ "${BENCH_LINPHONEC_LOG:-0}" = 1 ] && echo on || echo off). Kamailio, PulseAudio and Xvfb shared by all runs; everything on 127.0.0.1."
   echo "$runs runs each, alternating which program goes first; ours registers as $ours_user, linphonec as $lc_user."

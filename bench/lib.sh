@@ -99,3 +99,21 @@ exec /usr/bin/linphonec "${args[@]}"
 SH
   chmod +x "$1/linphonec"
 }
+
+# A binary as a result names it: its path inside the checkout it was built
+# from, and that checkout's commit; never a path of this machine.
+#   `build/default/softphone` at 1a2b3c4, with uncommitted changes
+describe_build() { # PATH
+  local dir src rev shown dirty=""
+  dir=$(dirname "$1")
+  while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
+  src=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$dir/CMakeCache.txt" 2>/dev/null || true)
+  [ -n "$src" ] || src=$top
+  case "$(realpath "$1")" in
+    "$(realpath "$src")"/*) shown=$(realpath --relative-to="$(realpath "$src")" "$1") ;;
+    *) shown="$(basename "$1") (built outside its checkout)" ;;
+  esac
+  rev=$(git -C "$src" rev-parse --short HEAD 2>/dev/null || echo '?')
+  [ -z "$(git -C "$src" status --porcelain --untracked-files=no 2>/dev/null)" ] || dirty=", with uncommitted changes"
+  echo "\`$shown\` at $rev$dirty"
+}

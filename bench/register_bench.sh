@@ -173,7 +173,7 @@ out=$(results_file "$here/results" registration)  # keeps earlier runs
 {
   echo "# Registration benchmark, $date"
   echo
-  echo "Ours: \`$app\` (main at $(git -C "$top" rev-parse --short HEAD 2>/dev/null || echo '?'))."
+  echo "Ours: $(describe_build "$app")."
   echo "Peer: linphonec $(dpkg-query -W -f='${Version}' linphone-cli 2>/dev/null), debug log $([ "${BENCH_LINPHONEC_LOG:-0}" = 1 ] && echo on || echo off)."
   echo "Kamailio on 127.0.0.1, max expiry $expires s; $runs runs each, alternating; idle window ${idle} s after ${settle} s settling."
   echo "Machine: $(machine); load average $load_before before, $load_after after."

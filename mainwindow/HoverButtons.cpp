@@ -1,5 +1,6 @@
 #include "mainwindow/HoverButtons.h"
 
+#include <QCursor>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QWidget>
@@ -11,10 +12,16 @@ void HoverButtons::Add(QLabel *button, const QPixmap &hover, const QPixmap &norm
     buttons_.insert(button, {hover, normal, withRelease});
     button->setMouseTracking(true); // moves arrive with no button held too
     button->installEventFilter(this);
+    // Its window learns when a modal window over it has closed.
+    button->window()->installEventFilter(this);
 }
 
 bool HoverButtons::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::WindowUnblocked && lit_ && watched == lit_->window()) {
+        settle();
+        return false;
+    }
     auto *button = qobject_cast<QLabel *>(watched);
     const auto it = buttons_.constFind(button);
     if (it == buttons_.constEnd())
@@ -63,4 +70,23 @@ void HoverButtons::ReleaseCapture()
     auto *holder = qobject_cast<QLabel *>(QWidget::mouseGrabber());
     if (holder && buttons_.contains(holder))
         holder->releaseMouse();
+}
+
+void HoverButtons::settle()
+{
+    // The pointer left while another window had it: no move reached the
+    // button to say so.
+    const auto it = buttons_.constFind(lit_);
+    if (it == buttons_.constEnd())
+        return;
+    if (lit_->isVisible() && lit_->rect().contains(lit_->mapFromGlobal(QCursor::pos()))) {
+        if (it->withRelease)
+            lit_->grabMouse();
+        return;
+    }
+    lit_->setPixmap(it->normal);
+    if (QWidget::mouseGrabber() == lit_)
+        lit_->releaseMouse();
+    hoverFlag_ = false;
+    lit_ = nullptr;
 }

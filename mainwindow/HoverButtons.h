@@ -18,13 +18,17 @@ public:
     void Add(QLabel *button, const QPixmap &hover, const QPixmap &normal, bool withRelease);
     bool IsLit() const { return hoverFlag_; }
     // Lets go of the mouse before another window opens: a button holding it
-    // would take every click meant for that window. The flag stays as it is.
+    // would take every click meant for that window. The flag stays as it is,
+    // until that window has closed: then a lit button the pointer has left
+    // goes dark, and one it is still on holds the mouse again.
     void ReleaseCapture();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void settle();
+
     struct Pictures {
         QPixmap hover, normal;
         bool withRelease;

@@ -106,8 +106,8 @@ void EndFormDrag(QWidget *form, double x, double y)
     eraseOutline();
     if (!form)
         return;
-    // The position goes through twips as the window system of the original
-    // kept it; with the factors read at the press it comes back unchanged.
+    // The position goes through twips, the unit form positions are kept in;
+    // with the factors read at the press it comes back unchanged.
     const double tx = g_drag.twipsPerPixelX > 0 ? g_drag.twipsPerPixelX : 1.0;
     const double ty = g_drag.twipsPerPixelY > 0 ? g_drag.twipsPerPixelY : 1.0;
     const double left = (g_drag.windowRect.left() + (x - g_drag.grabPoint.x())) * tx;

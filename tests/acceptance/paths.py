@@ -71,6 +71,31 @@ def middle_button_paste_is_refused(rig):
         refused_and_closed(phone, f"middle-button paste {attempt} of '12ab'")
 
 
+def lit_key_goes_dark_after_its_window(rig):
+    phone = rig.phone()
+    key_ = phone.control("Audio wizard")
+
+    def picture():
+        x, y, w, h = key_.extents
+        return subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "+repage", "rgb:-"],
+                              capture_output=True, check=True).stdout
+
+    move_to(2, 2)
+    time.sleep(0.3)
+    normal = picture()
+    move(key_)
+    check(wait_until(lambda: picture() != normal, 3), "the wizard key did not light under the pointer")
+    click(key_)
+    cancel = phone.wait_node("Cancel", role="push button", timeout=10)
+    check(cancel, "the wizard key opened no audio wizard with a Cancel button")
+    click(cancel)
+    check(a11y.wait_for(lambda: not phone.find("Cancel", role="push button"), 5),
+          "the audio wizard is still open after Cancel")
+    move_to(2, 2)  # the pointer away, past nothing of the phone's
+    check(wait_until(lambda: picture() == normal, 3),
+          "the wizard key is still lit after the wizard was cancelled, with the pointer elsewhere")
+
+
 def keypad_and_green_key_dial(rig):
     phone = rig.phone()
     number = "4812"
@@ -524,7 +549,8 @@ TESTS = {f.__name__: f for f in (
     answered_call_stops_ringing, red_key_refuses_incoming_call, red_key_hangs_up,
     cancelled_second_call_leaves_first, keypad_sends_dtmf_in_call, phone_book_entry_is_called,
     recent_call_is_called_again, first_start_login_by_keyboard, hidden_in_the_tray_and_back,
-    call_notification_answers, tooltip_rolls_out_under_call_key, feedback_page_shows,
+    lit_key_goes_dark_after_its_window, call_notification_answers, tooltip_rolls_out_under_call_key,
+    feedback_page_shows,
     home_page_and_user_guide_open, layout_tool_writes_positions, speaker_slider_and_mute_in_a_call,
     link_goes_to_running_phone)}
 
