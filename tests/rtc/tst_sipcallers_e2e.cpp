@@ -176,6 +176,8 @@ private slots:
         QCOMPARE(sessionState(session), long(RTCSS_CONNECTED));
         QVERIFY(noBye(eve, call));
         QCOMPARE(aliceSessions(RTCSS_INCOMING).size(), 1); // Carol still rings
+        hangUpAll();
+        aliceStillWorks();
     }
 
     // An INVITE that names the live call in Replaces made the phone hang it up.
@@ -197,6 +199,8 @@ private slots:
         QCOMPARE(sessionState(session), long(RTCSS_CONNECTED));
         QVERIFY(noBye(eve, call));
         QVERIFY(aliceSessions(RTCSS_INCOMING).isEmpty());
+        hangUpAll();
+        aliceStillWorks();
     }
 
     // A Request-URI with a thousand parameters grew the phone by 1.5 GB;
