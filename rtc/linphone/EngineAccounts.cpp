@@ -104,13 +104,22 @@ HRESULT Engine::enableProfile(const std::shared_ptr<LinphoneProfile> &profile)
     params->enableRegister(true);
     params->enablePublish(false);
 
-    // Credentials the core already holds are not added again: adding any
-    // makes the core retry every authentication it has pending, and it
-    // keeps those of calls that have ended (a crash).
-    const std::string user = identity->getUsername();
-    const auto held = core_->findAuthInfo("", user, identity->getDomain());
-    if (!held || held->getPassword() != str(d.password) || held->getDomain() != identity->getDomain())
-        core_->addAuthInfo(factory->createAuthInfo(user, user, str(d.password), "", "", identity->getDomain()));
+    // Credentials for this account the core already holds are changed in
+    // place, not added: adding any makes the core retry every
+    // authentication it has pending, and it keeps those of calls that have
+    // ended (a crash). A realm or hash an earlier challenge filled in goes.
+    const std::string user = identity->getUsername(), domain = identity->getDomain();
+    std::shared_ptr<linphone::AuthInfo> held;
+    for (const auto &info : core_->getAuthInfoList())
+        if (info->getUsername() == user && info->getDomain() == domain)
+            held = info;
+    if (held) {
+        held->setPassword(str(d.password));
+        held->setHa1("");
+        held->setRealm("");
+    } else {
+        core_->addAuthInfo(factory->createAuthInfo(user, user, str(d.password), "", "", domain));
+    }
 
     retireCurrentAccount();
     auto account = core_->createAccount(params);

@@ -122,6 +122,24 @@ private slots:
         QVERIFY(provider.contacts("alice").isEmpty());
     }
 
+    // The login window again, with the password typed right this time: the
+    // same engine takes the new one.
+    void rightPasswordAfterAWrongOneRegisters()
+    {
+        LocalProvider provider;
+        START_PROVIDER(provider);
+        TestClient c;
+        START_CLIENT(c);
+        QVERIFY(c.enable(provisionXml("alice", "not-her-password", provider.hostPort())));
+        QTRY_VERIFY_WITH_TIMEOUT(c.events.has(RTCE_REGISTRATION_STATE_CHANGE, RTCRS_REJECTED), kRegisterMs);
+        QVERIFY(c.enable(provisionXml("alice", "alice-secret", provider.hostPort())));
+        QTRY_VERIFY_WITH_TIMEOUT(c.registered(), kRegisterMs);
+        QVERIFY(!provider.contacts("alice").isEmpty());
+        // And wrong again: refused, not registered with the password before.
+        QVERIFY(c.enable(provisionXml("alice", "wrong-again", provider.hostPort())));
+        QTRY_COMPARE_WITH_TIMEOUT(c.events.registrationStates().back(), long(RTCRS_REJECTED), kRegisterMs);
+    }
+
     void passwordWithXmlSpecialCharactersRegisters()
     {
         LocalProvider provider;
