@@ -522,12 +522,23 @@ void SipDoor::Release(int localPort)
 
 void SipDoor::TrustProvider(int localPort, const QStringList &hostPorts)
 {
-    std::vector<HostPort> servers;
+    // Addresses given as such are trusted at once; names take the network
+    // to resolve, never on the engine's thread.
+    std::vector<HostPort> servers, names;
+    std::vector<Peer> numeric;
     for (const QString &hp : hostPorts) {
         const std::string text = hp.trimmed().toStdString();
         const std::string normal = HostPortOf(text.rfind("sip", 0) == 0 ? text : "sip:" + text);
-        if (!normal.empty())
-            servers.push_back(splitHostPort(normal));
+        if (normal.empty())
+            continue;
+        const HostPort server = splitHostPort(normal);
+        if (std::any_of(servers.begin(), servers.end(), [&](const HostPort &s) { return sameServer(s, server); }))
+            continue; // the registrar is usually the proxy too
+        servers.push_back(server);
+        const std::vector<Peer> peers = addressesOf(server, false);
+        numeric.insert(numeric.end(), peers.begin(), peers.end());
+        if (peers.empty())
+            names.push_back(server);
     }
     unsigned generation = 0;
     {
@@ -539,20 +550,15 @@ void SipDoor::TrustProvider(int localPort, const QStringList &hostPorts)
         g->providerServers = servers;
         g->resolved.clear();
         g->registrars.clear();
-        for (const HostPort &s : servers)
-            addResolved(*g, addressesOf(s, false));
+        addResolved(*g, numeric);
     }
-    // Names take the network to resolve: never on the engine's thread.
-    for (const HostPort &s : servers) {
-        if (!addressesOf(s, false).empty())
-            continue;
-        std::thread([localPort, generation, s] {
-            const std::vector<Peer> peers = addressesOf(s, true);
+    for (const HostPort &name : names)
+        std::thread([localPort, generation, name] {
+            const std::vector<Peer> peers = addressesOf(name, true);
             std::lock_guard lock(g_mutex);
             if (Guarded *g = guardByPort(localPort); g && g->generation == generation)
                 addResolved(*g, peers);
         }).detach();
-    }
 }
 
 void SipDoor::SetCalls(int localPort, const std::vector<std::string> &callIds)

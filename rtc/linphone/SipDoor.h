@@ -34,7 +34,6 @@ public:
     using Verdict = SipVerdict;
 
     static Verdict Judge(const char *data, std::size_t size);
-    static bool Admits(Verdict v) { return v == Verdict::Request || v == Verdict::Response || v == Verdict::Keepalive; }
 
     // A stateless "403 Forbidden" answering a well-formed request; empty
     // for ACK, which is never answered.

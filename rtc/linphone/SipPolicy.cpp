@@ -158,7 +158,12 @@ QByteArray WithOwnAllow(const char *data, std::size_t size)
 {
     const QByteArray message = QByteArray::fromRawData(data, static_cast<qsizetype>(size));
     const qsizetype headEnd = message.indexOf("\r\n\r\n");
-    if (headEnd < 0)
+    // Most messages carry no Allow: they go out untouched, uncopied.
+    const string_view head(data, headEnd < 0 ? 0 : std::size_t(headEnd));
+    bool hasAllow = false;
+    for (std::size_t at = head.find('\n'); at != string_view::npos && !hasAllow; at = head.find('\n', at + 1))
+        hasAllow = StartsNoCase(head.substr(at + 1), "allow");
+    if (!hasAllow)
         return {};
     QByteArray out;
     bool changed = false;
