@@ -236,13 +236,13 @@ out=$(results_file "$here/results" flood)  # keeps earlier runs
   row "CPU from the flood's start until empty + ${after} s (s)" 8 1000 2
   row "  the same in % of one core" 20 1 1
   row "datagrams sent again (dropped: receive buffer full)" 10 1 0
-  row "datagrams the SIP door turned away" 11 1 0
+  row "datagrams the SIP filter turned away" 11 1 0
   echo
   echo "Answers to the clean OPTIONS: ours $(answers ours); linphonec $(answers linphonec)."
   echo "After the flood: ours $(standing ours); linphonec $(standing linphonec)."
   echo
   echo "Every run (times in ms from the flood's last datagram; cpu_ms over window_s; status: the answer's code;"
-  echo "flood: first -> last datagram in (- when not all got in); cpu_%: cpu_ms over window_s; drops: sent again after the kernel dropped them at the program's socket; refused: turned away by ours' SIP door, counted"
+  echo "flood: first -> last datagram in (- when not all got in); cpu_%: cpu_ms over window_s; drops: sent again after the kernel dropped them at the program's socket; refused: turned away by ours' SIP filter, counted"
   echo "from just before the flood, the OPTIONS included; sent/bytes: the flood's datagrams that got in;"
   echo "alive/own/binding: the process lives, it says it is registered, the provider still has its contact at port;
 idle_gap: ours' longest gap over ${settle} s registered and idle, before the flood):"

@@ -13,7 +13,7 @@
 //   marked T                       the window began
 //   gap T LONGEST_MS TICKS REFUSED the window's longest gap between two
 //                                  ticks, the ticks in it and the datagrams
-//                                  the SIP door turned away in it
+//                                  the SIP filter turned away in it
 //   message T TEXT                 the phone showed a message box (answered OK)
 //   error T TEXT                   a command it does not know
 #include "app/Program.h"
@@ -22,7 +22,7 @@
 #include "platform/DataFolder.h"
 #include "platform/Log.h"
 #include "platform/QuitOnSignal.h"
-#include "rtc/linphone/SipDoor.h"
+#include "rtc/linphone/SipFilter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -100,7 +100,7 @@ int main(int argc, char *argv[])
                 // The gap running now ends in the window: it counts from its start.
                 longest = 0;
                 ticks = 0;
-                refusedAtMark = rtc::lp::SipDoor::Refused();
+                refusedAtMark = rtc::lp::SipFilter::Refused();
                 emitLine("marked", realtimeNow(), QString());
             } else if (line == QLatin1String("report")) {
                 // The gap still open counts too: a tick held back right now.
@@ -109,7 +109,7 @@ int main(int argc, char *argv[])
                          QStringLiteral("%1 %2 %3")
                              .arg(double(std::max(longest, open)) / 1e6, 0, 'f', 1)
                              .arg(ticks)
-                             .arg(rtc::lp::SipDoor::Refused() - refusedAtMark));
+                             .arg(rtc::lp::SipFilter::Refused() - refusedAtMark));
             } else if (line == QLatin1String("quit")) {
                 form.close();
             } else if (!line.isEmpty()) {

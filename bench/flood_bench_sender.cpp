@@ -19,7 +19,7 @@
 // one request with a 64 KB header (until --big of them went out; then
 // another kind), and one each of: a request cut off inside its header, a
 // Content-Length that lies, binary junk, a request with an odd method.
-// None is a request the SIP door would answer, none offers a call.
+// None is a request the SIP filter would answer, none offers a call.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>

@@ -3,8 +3,8 @@
 
 namespace rtc::lp {
 
-// Forwards the Core's callbacks to the engine. The engine detaches it
-// before the Core goes away, so a late callback finds no engine.
+// Hands the core's callbacks to the engine's part they concern. The engine
+// detaches it before the core goes away, so a late callback finds nobody.
 class CoreEvents final : public linphone::CoreListener {
 public:
     explicit CoreEvents(Engine *engine) : engine_(engine) {}
@@ -16,34 +16,19 @@ public:
                                            const std::string &message) override
     {
         if (engine_)
-            engine_->onRegistrationState(account, state, message);
+            engine_->registration_.onState(account, state, message);
     }
     void onCallStateChanged(const std::shared_ptr<linphone::Core> &, const std::shared_ptr<linphone::Call> &call,
                             linphone::Call::State state, const std::string &message) override
     {
         if (engine_)
-            engine_->onCallState(call, state, message);
+            engine_->calls_.onState(call, state, message);
     }
     void onDtmfReceived(const std::shared_ptr<linphone::Core> &, const std::shared_ptr<linphone::Call> &,
                         int dtmf) override
     {
         if (engine_)
-            engine_->onDtmfReceived(dtmf);
-    }
-
-private:
-    Engine *engine_;
-};
-
-// Loops the ring: the player stops at the end of the file.
-class RingEvents final : public linphone::PlayerListener {
-public:
-    explicit RingEvents(Engine *engine) : engine_(engine) {}
-    void detach() { engine_ = nullptr; }
-    void onEofReached(const std::shared_ptr<linphone::Player> &) override
-    {
-        if (engine_)
-            engine_->onRingEnded();
+            engine_->calls_.onToneReceived(dtmf);
     }
 
 private:

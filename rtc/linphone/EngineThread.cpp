@@ -1,5 +1,7 @@
 #include "rtc/linphone/EngineThread.h"
 
+#include "platform/Log.h"
+
 namespace rtc::lp {
 
 EngineThread::EngineThread() : thread_(new QThread), context_(new QObject)
@@ -16,6 +18,14 @@ EngineThread::~EngineThread()
     thread_->wait();
     delete context_;
     delete thread_;
+}
+
+void EngineThread::ranOut(const char *what, std::chrono::milliseconds limit)
+{
+    platform::Log::Write(platform::Log::Warning, QStringLiteral("engine"),
+                         QStringLiteral("%1: no answer from the engine within %2 ms; going on without it")
+                             .arg(QLatin1String(what))
+                             .arg(limit.count()));
 }
 
 } // namespace rtc::lp

@@ -1,12 +1,19 @@
 #pragma once
 // The thread that owns one liblinphone core. liblinphone is not thread-safe:
 // the core is created, driven, used and released on this thread only, and
-// the client's calls are carried to it. call() runs a function there and
-// waits for its result; post() runs it there later, in the order posted.
-// Either runs at once when already on that thread.
+// the client's commands are carried to it. post() runs a function there
+// later, in the order posted; ask() runs it there and waits for its result,
+// but never longer than the limit given, so that a busy engine cannot hold
+// the window up. Both run at once when already on that thread.
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <type_traits>
 #include <utility>
 
@@ -22,29 +29,46 @@ public:
     bool here() const { return QThread::currentThread() == thread_; }
 
     template <class F>
-    std::invoke_result_t<F &> call(F &&f)
-    {
-        using R = std::invoke_result_t<F &>;
-        if (here())
-            return f();
-        if constexpr (std::is_void_v<R>) {
-            QMetaObject::invokeMethod(context_, [&f] { f(); }, Qt::BlockingQueuedConnection);
-        } else {
-            R result{};
-            QMetaObject::invokeMethod(context_, [&f, &result] { result = f(); }, Qt::BlockingQueuedConnection);
-            return result;
-        }
-    }
-
-    template <class F>
     void post(F &&f)
     {
         QMetaObject::invokeMethod(context_, std::forward<F>(f), Qt::QueuedConnection);
     }
 
+    // The few waits the client keeps (starting, signing in, placing a call,
+    // stopping) go through here, each under its own name in the log when it
+    // runs out. f must own what it uses: it may still run after the limit.
+    template <class F>
+    auto ask(const char *what, std::chrono::milliseconds limit, F f) -> std::optional<std::invoke_result_t<F &>>
+    {
+        using R = std::invoke_result_t<F &>;
+        static_assert(!std::is_void_v<R>, "ask() is for answers; post() the rest");
+        if (here())
+            return f();
+        struct Answer {
+            std::mutex mutex;
+            std::condition_variable ready;
+            std::optional<R> value;
+        };
+        auto answer = std::make_shared<Answer>();
+        post([answer, f = std::move(f)]() mutable {
+            R value = f();
+            std::lock_guard lock(answer->mutex);
+            answer->value = std::move(value);
+            answer->ready.notify_all();
+        });
+        std::unique_lock lock(answer->mutex);
+        if (!answer->ready.wait_for(lock, limit, [&] { return answer->value.has_value(); })) {
+            ranOut(what, limit);
+            return std::nullopt;
+        }
+        return std::move(answer->value);
+    }
+
 private:
+    static void ranOut(const char *what, std::chrono::milliseconds limit);
+
     QThread *thread_;
-    QObject *context_; // lives on the thread: what call() and post() run through
+    QObject *context_; // lives on the thread: what post() and ask() run through
 };
 
 } // namespace rtc::lp

@@ -1,12 +1,23 @@
 #include "rtc/linphone/LinphoneClient.h"
 
+#include "rtc/linphone/CoreSetup.h"
 #include "rtc/linphone/Engine.h"
 #include "rtc/linphone/EngineThread.h"
 #include "rtc/linphone/LinphoneProfile.h"
 #include "rtc/linphone/LinphoneSession.h"
+#include "rtc/linphone/TuningWizard.h"
 #include "rtc/ProvisioningParser.h"
 
+#include "platform/Log.h"
+
+#include <QApplication>
 #include <QCoreApplication>
+#include <QWidget>
+#include <QWindow>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace rtc {
 
@@ -56,18 +67,20 @@ using lp::Engine;
 using lp::LinphoneProfile;
 using lp::LinphoneSession;
 
+namespace {
+// How long the window may wait for the engine, by what it waits for.
+constexpr std::chrono::milliseconds kStartLimit{10000};    // the engine's libraries, files and sockets
+constexpr std::chrono::milliseconds kSignInLimit{3000};    // an account enabled or disabled
+constexpr std::chrono::milliseconds kWizardLimit{3000};    // the audio devices listed afresh
+constexpr std::chrono::milliseconds kWindDownLimit{1500};  // the engine's own bound, and some
+constexpr std::chrono::milliseconds kStopLimit{5000};      // the core stopped
+} // namespace
+
 #define REQUIRE_RUNNING()                                                                                              \
     do {                                                                                                               \
-        if (!engine_->running())                                                                                       \
+        if (!engine_ || !engine_->running())                                                                           \
             return RTC_E_CLIENT_NOT_INITIALIZED;                                                                       \
     } while (0)
-
-template <class F>
-HRESULT LinphoneClient::onEngine(F &&f) const
-{
-    REQUIRE_RUNNING();
-    return engine_->run([&]() -> HRESULT { return engine_->running() ? f() : RTC_E_CLIENT_NOT_INITIALIZED; });
-}
 
 LinphoneClient::LinphoneClient(LinphoneClientOptions options)
     : front_(std::make_shared<lp::ClientFront>()), thread_(std::make_unique<lp::EngineThread>())
@@ -88,18 +101,26 @@ LinphoneClient::LinphoneClient(LinphoneClientOptions options)
             f.deliver(event, payload.get());
         });
     };
-    engine_ = thread_->call([&] { return std::make_shared<Engine>(std::move(options), thread_.get(), post); });
+    // The engine is made on its thread, whose timers it owns.
+    engine_ = thread_
+                  ->ask("making the engine", kStartLimit,
+                        [options = std::move(options), thread = thread_.get(), post]() mutable {
+                            return std::make_shared<Engine>(std::move(options), thread, post);
+                        })
+                  .value_or(nullptr);
 }
 
 LinphoneClient::~LinphoneClient()
 {
     front_->sink = nullptr;
     front_->open = false;
-    // The engine goes on its own thread, and the thread with it.
-    thread_->call([this] {
-        engine_->shutdown();
-        engine_.reset();
-    });
+    // The engine goes on its own thread, and the thread with it: the one
+    // wait that is not bounded here, as the core's stop is the process's.
+    if (engine_)
+        thread_->post([engine = std::move(engine_)]() mutable {
+            engine->shutdown();
+            engine.reset();
+        });
     thread_.reset();
     // Handovers still queued go with their relay; a client dropped by its
     // sink from inside an event lets the relay finish that event first.
@@ -113,32 +134,57 @@ LinphoneClient::~LinphoneClient()
 
 void LinphoneClient::PrepareProcess()
 {
-    Engine::Prepare();
+    lp::CoreSetup::Prepare();
 }
 
 void LinphoneClient::Begin()
 {
-    if (start_ != Start::NotBegun)
+    if (start_ != Start::NotBegun || !engine_)
         return;
     start_ = Start::Begun;
-    thread_->post([this] { begun_ = engine_->initialize(); });
+    thread_->post([engine = engine_, begun = begun_] { *begun = engine->initialize(); });
 }
 
 HRESULT LinphoneClient::Initialize()
 {
+    if (!engine_)
+        return E_FAIL;
     if (start_ == Start::Begun) {
         start_ = Start::Taken;
         // Runs after the begun one, which was posted first.
-        return engine_->run([this] { return begun_; });
+        return thread_->ask("starting the engine", kStartLimit, [begun = begun_] { return *begun; }).value_or(E_FAIL);
     }
-    return engine_->run([this] { return engine_->initialize(); });
+    return thread_->ask("starting the engine", kStartLimit, [engine = engine_] { return engine->initialize(); })
+        .value_or(E_FAIL);
 }
 
 HRESULT LinphoneClient::PrepareForShutdown()
 {
-    const HRESULT hr = engine_->run([this] { return engine_->prepareForShutdown(); });
+    REQUIRE_RUNNING();
+    // The engine ends the calls and unregisters on its own timers; the
+    // window waits for its word, or the limit.
+    struct WoundDown {
+        std::mutex mutex;
+        std::condition_variable told;
+        bool done = false;
+    };
+    auto woundDown = std::make_shared<WoundDown>();
+    thread_->post([engine = engine_, woundDown] {
+        engine->windDown([woundDown] {
+            std::lock_guard lock(woundDown->mutex);
+            woundDown->done = true;
+            woundDown->told.notify_all();
+        });
+    });
+    {
+        std::unique_lock lock(woundDown->mutex);
+        if (!woundDown->told.wait_for(lock, kWindDownLimit, [&] { return woundDown->done; }))
+            platform::Log::Write(platform::Log::Warning, QStringLiteral("engine"),
+                                 QStringLiteral("winding down: no word from the engine within %1 ms; going on")
+                                     .arg(kWindDownLimit.count()));
+    }
     front_->flush();
-    return hr;
+    return S_OK;
 }
 
 HRESULT LinphoneClient::Shutdown()
@@ -147,7 +193,10 @@ HRESULT LinphoneClient::Shutdown()
     front_->sink = nullptr;
     front_->eventFilter = 0;
     front_->open = false;
-    return engine_->run([this] { return engine_->shutdown(); });
+    if (!engine_)
+        return S_OK;
+    return thread_->ask("stopping the engine", kStopLimit, [engine = engine_] { return engine->shutdown(); })
+        .value_or(E_FAIL);
 }
 
 HRESULT LinphoneClient::put_EventFilter(long filter)
@@ -178,10 +227,8 @@ HRESULT LinphoneClient::put_ListenForIncomingSessions(RTC_LISTEN_MODE mode)
     REQUIRE_RUNNING();
     if (mode != RTCLM_NONE && mode != RTCLM_DYNAMIC && mode != RTCLM_BOTH)
         return E_INVALIDARG;
-    return onEngine([&] {
-        engine_->listenMode = mode;
-        return S_OK;
-    });
+    engine_->calls().listenMode = mode;
+    return S_OK;
 }
 
 HRESULT LinphoneClient::get_ListenForIncomingSessions(RTC_LISTEN_MODE *mode) const
@@ -189,10 +236,8 @@ HRESULT LinphoneClient::get_ListenForIncomingSessions(RTC_LISTEN_MODE *mode) con
     REQUIRE_RUNNING();
     if (!mode)
         return E_POINTER;
-    return onEngine([&] {
-        *mode = engine_->listenMode;
-        return S_OK;
-    });
+    *mode = engine_->calls().listenMode;
+    return S_OK;
 }
 
 HRESULT LinphoneClient::SetPreferredMediaTypes(long mediaTypes, bool /*persistent: nothing outlives the process*/)
@@ -201,10 +246,8 @@ HRESULT LinphoneClient::SetPreferredMediaTypes(long mediaTypes, bool /*persisten
     // Audio only: video bits are refused rather than silently ignored.
     if (mediaTypes & ~long(RTCMT_AUDIO_SEND | RTCMT_AUDIO_RECEIVE))
         return E_INVALIDARG;
-    return onEngine([&] {
-        engine_->preferredMediaTypes = mediaTypes;
-        return S_OK;
-    });
+    engine_->preferredMediaTypes = mediaTypes;
+    return S_OK;
 }
 
 HRESULT LinphoneClient::get_PreferredMediaTypes(long *mediaTypes) const
@@ -212,10 +255,8 @@ HRESULT LinphoneClient::get_PreferredMediaTypes(long *mediaTypes) const
     REQUIRE_RUNNING();
     if (!mediaTypes)
         return E_POINTER;
-    return onEngine([&] {
-        *mediaTypes = engine_->preferredMediaTypes;
-        return S_OK;
-    });
+    *mediaTypes = engine_->preferredMediaTypes;
+    return S_OK;
 }
 
 HRESULT LinphoneClient::QueryProvisioning(IRTCClientProvisioning **provisioning)
@@ -247,43 +288,73 @@ HRESULT LinphoneClient::CreateSession(RTC_SESSION_TYPE type, const QString & /*l
 
 HRESULT LinphoneClient::PlayRing(RTC_RING_TYPE type, bool play)
 {
-    return onEngine([&] { return engine_->playRing(type, play); });
+    REQUIRE_RUNNING();
+    if (type != RTCRT_PHONE && type != RTCRT_RINGBACK && type != RTCRT_MESSAGE)
+        return E_INVALIDARG;
+    // The ring sounds, or says in the log why not; the window goes on.
+    engine_->later([engine = engine_.get(), type, play] {
+        const HRESULT hr = engine->ringer().play(type, play);
+        if (Failed(hr))
+            platform::Log::Write(platform::Log::Warning, QStringLiteral("ring"),
+                                 QStringLiteral("the ring cannot sound (0x%1)").arg(quint32(hr), 8, 16, QLatin1Char('0')));
+    });
+    return S_OK;
 }
 
 HRESULT LinphoneClient::SendDTMF(RTC_DTMF dtmf)
 {
     REQUIRE_RUNNING();
-    return engine_->sendDtmf(dtmf);
+    return engine_->calls().sendTone(dtmf);
 }
 
 HRESULT LinphoneClient::put_Volume(RTC_AUDIO_DEVICE device, long volume)
 {
     REQUIRE_RUNNING();
-    return engine_->putVolume(device, volume);
+    return engine_->audio().putVolume(device, volume);
 }
 
 HRESULT LinphoneClient::get_Volume(RTC_AUDIO_DEVICE device, long *volume) const
 {
     REQUIRE_RUNNING();
-    return engine_->getVolume(device, volume);
+    return engine_->audio().getVolume(device, volume);
 }
 
 HRESULT LinphoneClient::put_AudioMuted(RTC_AUDIO_DEVICE device, bool muted)
 {
     REQUIRE_RUNNING();
-    return engine_->putMuted(device, muted);
+    return engine_->audio().putMuted(device, muted);
 }
 
 HRESULT LinphoneClient::get_AudioMuted(RTC_AUDIO_DEVICE device, bool *muted) const
 {
     REQUIRE_RUNNING();
-    return engine_->getMuted(device, muted);
+    return engine_->audio().getMuted(device, muted);
 }
 
 HRESULT LinphoneClient::InvokeTuningWizard(QWindow *parent)
 {
     REQUIRE_RUNNING();
-    return engine_->invokeTuningWizard(parent);
+    using lp::AudioDevices;
+    using lp::TuningWizard;
+    const auto found = thread_->ask("opening the audio wizard", kWizardLimit, [engine = engine_] {
+        TuningWizard::Devices d;
+        d.mics = engine->audio().devices(AudioDevices::Capture);
+        d.speakers = engine->audio().devices(AudioDevices::Playback);
+        for (AudioDevices::Kind kind : {AudioDevices::Capture, AudioDevices::Playback, AudioDevices::Ring})
+            d.current[kind] = engine->audio().current(kind);
+        return d;
+    });
+    if (!found)
+        return E_FAIL;
+    if (found->mics.empty() || found->speakers.empty())
+        return RTC_E_NO_DEVICE;
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return E_UNEXPECTED; // no windows in this process
+    // Modal to the window handed in, as its child.
+    QWidget *owner = parent ? QWidget::find(parent->winId()) : nullptr;
+    TuningWizard wizard(engine_, *found, owner);
+    wizard.exec();
+    return S_OK;
 }
 
 HRESULT LinphoneClient::CreateProfile(const QString &xml, std::shared_ptr<IRTCProfile> *profile)
@@ -309,7 +380,12 @@ HRESULT LinphoneClient::EnableProfile(const std::shared_ptr<IRTCProfile> &profil
     auto ours = std::dynamic_pointer_cast<LinphoneProfile>(profile);
     if (!ours)
         return E_INVALIDARG;
-    return onEngine([&] { return engine_->enableProfile(ours); });
+    return thread_
+        ->ask("signing in", kSignInLimit,
+              [engine = engine_, ours] {
+                  return engine->running() ? engine->registration().enable(ours) : RTC_E_CLIENT_NOT_INITIALIZED;
+              })
+        .value_or(E_FAIL);
 }
 
 HRESULT LinphoneClient::DisableProfile(const std::shared_ptr<IRTCProfile> &profile)
@@ -318,7 +394,12 @@ HRESULT LinphoneClient::DisableProfile(const std::shared_ptr<IRTCProfile> &profi
     auto ours = std::dynamic_pointer_cast<LinphoneProfile>(profile);
     if (!ours)
         return E_INVALIDARG;
-    return onEngine([&] { return engine_->disableProfile(ours); });
+    return thread_
+        ->ask("signing out", kSignInLimit,
+              [engine = engine_, ours] {
+                  return engine->running() ? engine->registration().disable(ours) : RTC_E_CLIENT_NOT_INITIALIZED;
+              })
+        .value_or(E_FAIL);
 }
 
 } // namespace rtc

@@ -46,9 +46,12 @@ struct LinphoneClientOptions {
 };
 
 // Use it from one thread (the UI thread). liblinphone runs on a thread of
-// the client's own, so a busy engine never holds up the window: the calls
-// that need the engine wait for it there; volumes, mutes, key tones and
-// session states are answered at once. Events are queued to the sink in
+// the client's own, so a busy engine never holds up the window: commands
+// (answering, ending, ringing, volumes, mutes, key tones) are posted to it
+// and answered at once, their outcome told as events; the few that need an
+// answer from the engine (starting, signing in and out, placing a call,
+// listing the audio devices, stopping) wait for it at most a few seconds,
+// each under its own name in the log when that runs out. Events are queued to the sink in
 // their order and reach it from this thread's event loop, never from
 // inside a call made on the client; PrepareForShutdown hands over those
 // still queued before it returns.
@@ -100,15 +103,12 @@ public:
     HRESULT DisableProfile(const std::shared_ptr<IRTCProfile> &profile) override;
 
 private:
-    // Runs f on the engine's thread if the engine is running there.
-    template <class F>
-    HRESULT onEngine(F &&f) const;
-
     std::shared_ptr<lp::ClientFront> front_;
     std::unique_ptr<lp::EngineThread> thread_;
     std::shared_ptr<lp::Engine> engine_;
     enum class Start { NotBegun, Begun, Taken } start_ = Start::NotBegun;
-    HRESULT begun_ = E_UNEXPECTED; // what the begun Initialize said; the engine's thread writes it
+    // What the begun Initialize said; written on the engine's thread, read there too.
+    std::shared_ptr<HRESULT> begun_ = std::make_shared<HRESULT>(E_UNEXPECTED);
 };
 
 } // namespace rtc

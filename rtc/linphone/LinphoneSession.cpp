@@ -2,6 +2,9 @@
 
 #include "rtc/linphone/Engine.h"
 
+#include <atomic>
+#include <chrono>
+
 namespace rtc::lp {
 
 namespace {
@@ -73,22 +76,39 @@ QString LinphoneSession::peer() const
     return uri;
 }
 
+namespace {
+constexpr std::chrono::milliseconds kPlaceLimit{3000};
+} // namespace
+
+// Answering and ending go to the engine and return at once: the program
+// hears of them as session states, like any other change.
 HRESULT LinphoneSession::Answer()
 {
     auto engine = engine_.lock();
     if (!engine || !engine->running())
         return RTC_E_CLIENT_NOT_INITIALIZED;
-    return engine->run([&] { return engine->running() ? engine->answer(this) : RTC_E_CLIENT_NOT_INITIALIZED; });
+    if (state_ != RTCSS_INCOMING || answering_.exchange(true))
+        return RTC_E_INVALID_SESSION_STATE;
+    engine->later([engine = engine.get(), self = shared_from_this()] {
+        if (engine->running())
+            engine->calls().answer(self.get());
+    });
+    return S_OK;
 }
 
 HRESULT LinphoneSession::Terminate(RTC_TERMINATE_REASON reason)
 {
     auto engine = engine_.lock();
+    if (state_ == RTCSS_DISCONNECTED || ending_)
+        return RTC_E_INVALID_SESSION_STATE;
     if (!engine || !engine->running())
-        return state_ == RTCSS_DISCONNECTED ? RTC_E_INVALID_SESSION_STATE : RTC_E_CLIENT_NOT_INITIALIZED;
-    return engine->run([&] {
-        return engine->running() ? engine->terminate(this, reason) : RTC_E_CLIENT_NOT_INITIALIZED;
+        return RTC_E_CLIENT_NOT_INITIALIZED;
+    ending_ = true;
+    engine->later([engine = engine.get(), self = shared_from_this(), reason] {
+        if (engine->running())
+            engine->calls().terminate(self.get(), reason);
     });
+    return S_OK;
 }
 
 HRESULT LinphoneSession::AddParticipant(const QString &uri, const QString &name,
@@ -102,12 +122,23 @@ HRESULT LinphoneSession::AddParticipant(const QString &uri, const QString &name,
     // One far end per phone call, and only before the call is placed.
     if (state_ != RTCSS_IDLE || !participants_.empty())
         return RTC_E_INVALID_SESSION_STATE;
-    const HRESULT hr = engine->run([&] {
-        return engine->running() ? engine->placeCall(this, uri.trimmed(), name) : RTC_E_CLIENT_NOT_INITIALIZED;
-    });
-    if (Succeeded(hr) && participant)
+    // The one wait of a call: whether the address can be called. A call
+    // given up on after the limit is not placed later.
+    auto givenUp = std::make_shared<std::atomic<bool>>(false);
+    const auto placed = engine->thread().ask(
+        "placing a call", kPlaceLimit,
+        [engine, self = shared_from_this(), uri = uri.trimmed(), name, givenUp]() -> HRESULT {
+            if (*givenUp || !engine->running())
+                return RTC_E_CLIENT_NOT_INITIALIZED;
+            return engine->calls().place(self.get(), uri, name);
+        });
+    if (!placed) {
+        *givenUp = true;
+        return E_FAIL;
+    }
+    if (Succeeded(*placed) && participant)
         *participant = participants_.back();
-    return hr;
+    return *placed;
 }
 
 } // namespace rtc::lp

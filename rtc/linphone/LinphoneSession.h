@@ -44,6 +44,8 @@ private:
     std::weak_ptr<Engine> engine_;
     const RTC_SESSION_TYPE type_;
     std::atomic<RTC_SESSION_STATE> state_;
+    std::atomic<bool> answering_{false}; // Answer was asked for: once is enough
+    std::atomic<bool> ending_{false};    // and Terminate
     std::shared_ptr<LinphoneProfile> profile_;
     std::vector<std::shared_ptr<IRTCParticipant>> participants_;
 };

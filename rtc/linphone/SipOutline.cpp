@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include <belle-sip/belle-sdp.h>
 #include <belle-sip/belle-sip.h>
 
 namespace rtc::lp {
@@ -41,6 +42,7 @@ int headerOf(string_view name)
         {"route", Route},   {"record-route", RecordRoute},            {"replaces", Replaces},
         {"join", Join},     {"refer-to", ReferTo},                    {"r", ReferTo},
         {"www-authenticate", WwwAuthenticate},  {"proxy-authenticate", ProxyAuthenticate},
+        {"content-type", ContentType},          {"c", ContentType},
     };
     for (const auto &[n, h] : names)
         if (EqualsNoCase(name, n))
@@ -93,6 +95,23 @@ Counts count(string_view value)
 }
 
 } // namespace
+
+bool StackReadsSdp(std::string_view body)
+{
+    const std::string text(body); // the parser reads up to a NUL
+    belle_sip_object_pool_t *pool = belle_sip_object_pool_push();
+    belle_sdp_session_description_t *sdp = belle_sdp_session_description_parse(text.c_str());
+    bool reads = false;
+    if (sdp) {
+        belle_sip_object_ref(sdp);
+        const belle_sdp_origin_t *origin = belle_sdp_session_description_get_origin(sdp);
+        reads = origin && belle_sdp_origin_get_address(origin) && belle_sdp_session_description_get_version(sdp)
+                && belle_sdp_session_description_get_session_name(sdp);
+        belle_sip_object_unref(sdp);
+    }
+    belle_sip_object_unref(pool);
+    return reads;
+}
 
 bool EqualsNoCase(string_view a, string_view b)
 {
@@ -161,9 +180,9 @@ std::string HostPortOf(string_view uri)
     return out;
 }
 
-SipVerdict Outline(const char *data, std::size_t size, SipOutline *out)
+SipKind Outline(const char *data, std::size_t size, SipOutline *out)
 {
-    using V = SipVerdict;
+    using V = SipKind;
     using B = SipBounds;
     if (size > B::kMaxDatagram)
         return V::TooLarge;
@@ -179,6 +198,7 @@ SipVerdict Outline(const char *data, std::size_t size, SipOutline *out)
         return V::Malformed;
     const string_view head = all.substr(0, headEnd);
     const std::size_t bodySize = size - headEnd - 4;
+    out->body = string_view(data + headEnd + 4, bodySize);
     // Header lines are text: no NUL, no bare CR or LF, no other controls
     // than tab.
     for (std::size_t i = 0; i < head.size(); ++i) {

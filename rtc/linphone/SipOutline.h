@@ -24,7 +24,7 @@ struct SipBounds {
     static constexpr std::size_t kMaxEntries = 16;        // of Via, of Route, of Record-Route
 };
 
-enum class SipVerdict {
+enum class SipKind {
     Request,       // a well-formed request within the bounds
     Response,      // a well-formed response within the bounds
     Keepalive,     // CR LF keep-alives
@@ -40,7 +40,7 @@ enum class SipVerdict {
 // The headers decided by, under their long and compact names.
 enum SipHeader {
     Via, From, To, CallId, CSeq, ContentLength, Route, RecordRoute, Replaces, Join, ReferTo, WwwAuthenticate,
-    ProxyAuthenticate, kSipHeaders
+    ProxyAuthenticate, ContentType, kSipHeaders
 };
 
 struct SipOutline {
@@ -48,6 +48,7 @@ struct SipOutline {
     std::string_view method; // the request's; for a response, its CSeq's
     std::string_view uri;    // the Request-URI
     int status = 0;          // a response's
+    std::string_view body;
     std::array<std::vector<std::string_view>, kSipHeaders> values;
 
     std::string_view callId() const { return values[CallId].empty() ? std::string_view() : values[CallId][0]; }
@@ -57,12 +58,17 @@ struct SipOutline {
 };
 
 // Fills out as far as it reads; its views point into data.
-SipVerdict Outline(const char *data, std::size_t size, SipOutline *out);
+SipKind Outline(const char *data, std::size_t size, SipOutline *out);
 
 // The SIP stack's own parser has the last word: true when it reads the
 // head in full, every mandatory header, a Via with a host, and URIs it
 // accepts.
 bool StackReads(const char *data, std::size_t size, bool request);
+
+// The stack's SDP parser has the last word on a session description: true
+// when it reads it and finds the version, origin and session name the
+// engine takes for granted.
+bool StackReadsSdp(std::string_view body);
 
 // SIP's names and tokens compare without regard to case; blanks are
 // spaces and tabs.

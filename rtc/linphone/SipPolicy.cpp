@@ -30,7 +30,18 @@ QByteArray bytes(string_view s)
 
 } // namespace
 
-Refusal Judge(const SipOutline &o)
+namespace {
+bool isSdp(const SipOutline &o)
+{
+    if (o.values[ContentType].size() != 1)
+        return false;
+    const string_view type = TrimBlanks(o.values[ContentType][0]);
+    return StartsNoCase(type, "application/sdp")
+           && (type.size() == 15 || type[15] == ';' || type[15] == ' ' || type[15] == '\t');
+}
+} // namespace
+
+Refusal RefusalFor(const SipOutline &o)
 {
     const string_view method = o.method;
     if (!allowed(method)) {
@@ -52,7 +63,18 @@ Refusal Judge(const SipOutline &o)
         if (o.has(ReferTo))
             return {"403 Forbidden", {}};
     }
+    if (!UsableBody(o))
+        return isSdp(o) ? Refusal{"488 Not Acceptable Here", {}}
+                        : Refusal{"415 Unsupported Media Type", "Accept: application/sdp\r\n"};
     return {};
+}
+
+bool UsableBody(const SipOutline &o)
+{
+    const string_view m = o.method;
+    if (TrimBlanks(o.body).empty() || !(m == "INVITE" || m == "UPDATE" || m == "PRACK" || m == "ACK"))
+        return true;
+    return isSdp(o) && StackReadsSdp(o.body);
 }
 
 namespace {
@@ -124,9 +146,9 @@ bool UsableChallenge(const SipOutline &o)
     return true;
 }
 
-Refusal OverBounds(SipVerdict verdict)
+Refusal OverBounds(SipKind kind)
 {
-    if (verdict == SipVerdict::UriTooLong)
+    if (kind == SipKind::UriTooLong)
         return {"414 Request-URI Too Long", {}};
     return {"400 Bad Request", {}};
 }

@@ -33,17 +33,24 @@ struct Refusal {
 //   package), 481 for NOTIFY (the phone has no subscription), 405 with
 //   Allow for the rest;
 // - BYE, INFO, UPDATE or PRACK outside a dialog: 481;
-// - an INVITE with Replaces or Join: 420 with Unsupported; with Refer-To: 403.
-Refusal Judge(const SipOutline &request);
+// - an INVITE with Replaces or Join: 420 with Unsupported; with Refer-To: 403;
+// - an offer or answer (INVITE, UPDATE, PRACK) whose body is not SDP: 415
+//   with Accept; one whose SDP the engine cannot read: 488.
+Refusal RefusalFor(const SipOutline &request);
 
 // The answer for a request over the bounds (414 or 400).
-Refusal OverBounds(SipVerdict verdict);
+Refusal OverBounds(SipKind kind);
 
 // A 401 or 407 the engine can act on: every challenge Digest, with a realm
 // and a nonce. The engine's handling of any other challenge crashes the
 // phone; such an answer is dropped, and its request times out. True for
 // every other response.
 bool UsableChallenge(const SipOutline &response);
+
+// A message whose body the engine can take: none, or a session description
+// it reads where one may be offered or answered (INVITE, UPDATE, PRACK, ACK
+// and their answers). The engine reads any SDP there unchecked.
+bool UsableBody(const SipOutline &message);
 
 // A stateless answer to a well-formed request: its Vias, From, To (with a
 // tag of its own, the same for a retransmission), Call-ID and CSeq; empty

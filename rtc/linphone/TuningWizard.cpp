@@ -1,11 +1,16 @@
 #include "rtc/linphone/TuningWizard.h"
 
+#include "rtc/linphone/Engine.h"
+#include "rtc/linphone/WizardSounds.h"
+
+#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFormLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -39,48 +44,39 @@ QByteArray testTone()
     return wav + pcm;
 }
 
-std::shared_ptr<linphone::AudioDevice> deviceById(linphone::Core &core, const QString &id)
-{
-    for (const auto &d : core.getExtendedAudioDevices())
-        if (QString::fromStdString(d->getId()) == id)
-            return d;
-    return nullptr;
-}
-
-// The microphone recorded into a WAV file, started; none when it cannot be
-// opened. On the engine's thread.
-std::shared_ptr<linphone::Recorder> startRecorder(linphone::Core &core, const QString &micId, const QString &file)
-{
-    auto params = core.createRecorderParams();
-    params->setFileFormat(linphone::RecorderFileFormat::Wav);
-    params->setAudioDevice(deviceById(core, micId));
-    auto recorder = core.createRecorder(params);
-    if (!recorder || recorder->open(file.toStdString()) != 0 || recorder->start() != 0)
-        return nullptr;
-    return recorder;
-}
-
 } // namespace
 
-TuningWizard::TuningWizard(Engine &engine, QWidget *parent) : QDialog(parent), engine_(engine)
+TuningWizard::TuningWizard(std::shared_ptr<Engine> engine, Devices devices, QWidget *parent)
+    : QDialog(parent), engine_(std::move(engine)), devices_(std::move(devices))
 {
     setObjectName(QStringLiteral("frmTuningWizard"));
     setWindowTitle(QStringLiteral("Audio Wizard"));
     setWindowModality(Qt::WindowModal);
     setMinimumWidth(360); // room for the devices' names
-    engine_.run([this] {
-        mics_ = engine_.devices(Engine::Capture);
-        speakers_ = engine_.devices(Engine::Playback);
-        for (Engine::DeviceKind kind : {Engine::Capture, Engine::Playback, Engine::Ring})
-            current_[kind] = engine_.currentDevice(kind);
+    engine_->audio().getVolume(RTCAD_MICROPHONE, &micVolume_);
+    engine_->audio().getVolume(RTCAD_SPEAKER, &speakerVolume_);
+    testSound_ = engine_->folder() + QStringLiteral("/wizard-test.wav");
+    recording_ = engine_->folder() + QStringLiteral("/wizard-recording.wav");
+    meterFile_ = engine_->folder() + QStringLiteral("/wizard-meter.wav");
+
+    // What the sounds tell comes back through the application object, which
+    // outlives the wizard; a wizard gone by then hears nothing.
+    const QPointer<TuningWizard> self(this);
+    WizardSounds::Tell tell{
+        [self](float v) {
+            QMetaObject::invokeMethod(qApp, [self, v] { if (self) self->showLevel(v); }, Qt::QueuedConnection);
+        },
+        [self](const QString &text) {
+            QMetaObject::invokeMethod(qApp, [self, text] { if (self) self->showProblem(text); }, Qt::QueuedConnection);
+        }};
+    // Made on the engine's thread, where its timer must live.
+    holder_ = std::make_shared<std::shared_ptr<WizardSounds>>();
+    engine_->later([engine = engine_.get(), holder = holder_, tell] {
+        *holder = std::make_shared<WizardSounds>(engine->core(), tell);
     });
-    engine_.getVolume(RTCAD_MICROPHONE, &micVolume_);
-    engine_.getVolume(RTCAD_SPEAKER, &speakerVolume_);
-    testSound_ = engine_.folder() + QStringLiteral("/wizard-test.wav");
-    recording_ = engine_.folder() + QStringLiteral("/wizard-recording.wav");
 
     auto *form = new QFormLayout;
-    cmbMicrophone_ = deviceBox(QStringLiteral("Microphone"), mics_, Engine::Capture);
+    cmbMicrophone_ = deviceBox(QStringLiteral("Microphone"), devices_.mics, AudioDevices::Capture);
     form->addRow(QStringLiteral("Microphone:"), cmbMicrophone_);
     level_ = new QProgressBar(this);
     level_->setObjectName(QStringLiteral("prgLevel"));
@@ -89,10 +85,10 @@ TuningWizard::TuningWizard(Engine &engine, QWidget *parent) : QDialog(parent), e
     level_->setTextVisible(false);
     form->addRow(QStringLiteral("Level:"), level_);
     form->addRow(QStringLiteral("Microphone volume:"), volumeSlider(QStringLiteral("Microphone volume"), RTCAD_MICROPHONE));
-    cmbSpeaker_ = deviceBox(QStringLiteral("Speaker"), speakers_, Engine::Playback);
+    cmbSpeaker_ = deviceBox(QStringLiteral("Speaker"), devices_.speakers, AudioDevices::Playback);
     form->addRow(QStringLiteral("Speaker:"), cmbSpeaker_);
     form->addRow(QStringLiteral("Speaker volume:"), volumeSlider(QStringLiteral("Speaker volume"), RTCAD_SPEAKER));
-    cmbRinger_ = deviceBox(QStringLiteral("Ringing device"), speakers_, Engine::Ring);
+    cmbRinger_ = deviceBox(QStringLiteral("Ringing device"), devices_.speakers, AudioDevices::Ring);
     form->addRow(QStringLiteral("Ringing device:"), cmbRinger_);
 
     cmdTest_ = new QPushButton(QStringLiteral("Test sound"), this);
@@ -120,22 +116,10 @@ TuningWizard::TuningWizard(Engine &engine, QWidget *parent) : QDialog(parent), e
     });
     connect(cmdRecord_, &QPushButton::clicked, this, &TuningWizard::recordThreeSeconds);
     connect(cmbMicrophone_, &QComboBox::currentIndexChanged, this, &TuningWizard::startMeter);
-    meterTimer_.setInterval(100);
-    connect(&meterTimer_, &QTimer::timeout, this, [this] {
-        // The recorder's level is linear, 0 to 1; shown on a dB scale from
-        // -60 dB so speech moves it well away from both ends.
-        const float v = engine_.run([this] { return meter_ ? meter_->getCaptureVolume() : 0.0f; });
-        const double db = v > 0 ? 20 * std::log10(v) : -60.0;
-        level_->setValue(qBound(0, int((db + 60) * 100 / 60), 100));
-    });
     recordTimer_.setSingleShot(true);
     recordTimer_.setInterval(kRecordMs);
     connect(&recordTimer_, &QTimer::timeout, this, [this] {
-        engine_.run([this] {
-            if (recorder_)
-                recorder_->close();
-            recorder_.reset();
-        });
+        withSounds([](WizardSounds &s) { s.finishRecording(); });
         lblState_->setText(QStringLiteral("Playing back..."));
         playOnSpeaker(recording_);
         cmdRecord_->setEnabled(true);
@@ -145,19 +129,50 @@ TuningWizard::TuningWizard(Engine &engine, QWidget *parent) : QDialog(parent), e
 
 TuningWizard::~TuningWizard()
 {
-    stopSound();
-    QFile::remove(testSound_);
-    QFile::remove(recording_);
-    QFile::remove(engine_.folder() + QStringLiteral("/wizard-meter.wav"));
+    // The sounds end on the engine's thread, and their files after them; the
+    // engine is let go there too.
+    EngineThread &thread = engine_->thread();
+    thread.post([engine = std::move(engine_), holder = std::move(holder_),
+                 files = QStringList{testSound_, recording_, meterFile_}]() mutable {
+        holder->reset();
+        for (const QString &f : files)
+            QFile::remove(f);
+        engine.reset();
+    });
 }
 
-QComboBox *TuningWizard::deviceBox(const QString &name, const std::vector<Engine::Device> &devices,
-                                   Engine::DeviceKind kind)
+void TuningWizard::withSounds(std::function<void(WizardSounds &)> f)
+{
+    engine_->later([holder = holder_, f = std::move(f)] {
+        if (*holder)
+            f(**holder);
+    });
+}
+
+void TuningWizard::showLevel(float linear)
+{
+    // The recorder's level is linear, 0 to 1; shown on a dB scale from
+    // -60 dB so speech moves it well away from both ends.
+    const double db = linear > 0 ? 20 * std::log10(linear) : -60.0;
+    level_->setValue(qBound(0, int((db + 60) * 100 / 60), 100));
+}
+
+void TuningWizard::showProblem(const QString &text)
+{
+    lblState_->setText(text);
+    if (recordTimer_.isActive()) {
+        recordTimer_.stop();
+        cmdRecord_->setEnabled(true);
+    }
+}
+
+QComboBox *TuningWizard::deviceBox(const QString &name, const std::vector<AudioDevices::Device> &devices,
+                                   AudioDevices::Kind kind)
 {
     auto *box = new QComboBox(this);
     box->setAccessibleName(name);
-    const QString &current = current_[kind];
-    for (const Engine::Device &d : devices) {
+    const QString &current = devices_.current[kind];
+    for (const AudioDevices::Device &d : devices) {
         box->addItem(d.name, d.id);
         if (d.id == current)
             box->setCurrentIndex(box->count() - 1);
@@ -173,109 +188,57 @@ QSlider *TuningWizard::volumeSlider(const QString &name, RTC_AUDIO_DEVICE device
     slider->setSingleStep(1024);
     slider->setPageStep(8192);
     slider->setValue(int(device == RTCAD_MICROPHONE ? micVolume_ : speakerVolume_));
-    connect(slider, &QSlider::valueChanged, this, [this, device](int v) { engine_.putVolume(device, v); });
+    connect(slider, &QSlider::valueChanged, this, [this, device](int v) { engine_->audio().putVolume(device, v); });
     return slider;
 }
 
-const Engine::Device *TuningWizard::chosen(Engine::DeviceKind kind) const
+const AudioDevices::Device *TuningWizard::chosen(AudioDevices::Kind kind) const
 {
-    const QComboBox *box = kind == Engine::Capture ? cmbMicrophone_ : kind == Engine::Playback ? cmbSpeaker_ : cmbRinger_;
-    const auto &list = kind == Engine::Capture ? mics_ : speakers_;
+    const QComboBox *box = kind == AudioDevices::Capture ? cmbMicrophone_
+                           : kind == AudioDevices::Playback ? cmbSpeaker_
+                                                            : cmbRinger_;
+    const auto &list = kind == AudioDevices::Capture ? devices_.mics : devices_.speakers;
     const int i = box->currentIndex();
     return i >= 0 && i < int(list.size()) ? &list[size_t(i)] : nullptr;
 }
 
 void TuningWizard::startMeter()
 {
-    meterTimer_.stop();
-    const Engine::Device *mic = chosen(Engine::Capture);
-    const QString file = engine_.folder() + QStringLiteral("/wizard-meter.wav");
-    enum { NoMic, MicRefused, Metering };
-    const int outcome = engine_.run([&] {
-        if (meter_)
-            meter_->close();
-        meter_.reset();
-        auto core = engine_.core();
-        if (!mic || !core)
-            return NoMic;
-        meter_ = startRecorder(*core, mic->id, file);
-        return meter_ ? Metering : MicRefused;
-    });
-    if (outcome == MicRefused)
-        lblState_->setText(QStringLiteral("The microphone cannot be opened."));
-    else if (outcome == Metering)
-        meterTimer_.start();
+    const AudioDevices::Device *mic = chosen(AudioDevices::Capture);
+    withSounds([id = mic ? mic->id : QString(), file = meterFile_](WizardSounds &s) { s.startMeter(id, file); });
 }
 
 void TuningWizard::playOnSpeaker(const QString &file)
 {
-    const Engine::Device *speaker = chosen(Engine::Playback);
-    const bool played = engine_.run([&] {
-        auto core = engine_.core();
-        if (!speaker || !core)
-            return true;
-        if (player_)
-            player_->close();
-        player_ = core->createLocalPlayer(speaker->id.toStdString(), "", nullptr);
-        if (!player_ || player_->open(file.toStdString()) != 0 || player_->start() != 0) {
-            player_.reset();
-            return false;
-        }
-        return true;
-    });
-    if (!played)
-        lblState_->setText(QStringLiteral("The speaker cannot play."));
+    const AudioDevices::Device *speaker = chosen(AudioDevices::Playback);
+    if (!speaker)
+        return;
+    withSounds([id = speaker->id, file](WizardSounds &s) { s.play(id, file); });
 }
 
 void TuningWizard::recordThreeSeconds()
 {
-    const Engine::Device *mic = chosen(Engine::Capture);
+    const AudioDevices::Device *mic = chosen(AudioDevices::Capture);
     if (!mic)
         return;
     QFile::remove(recording_);
-    const bool recording = engine_.run([&] {
-        auto core = engine_.core();
-        if (!core)
-            return false;
-        recorder_ = startRecorder(*core, mic->id, recording_);
-        return recorder_ != nullptr;
-    });
-    if (!recording) {
-        lblState_->setText(QStringLiteral("The microphone cannot be opened."));
-        return;
-    }
+    withSounds([id = mic->id, file = recording_](WizardSounds &s) { s.record(id, file); });
     cmdRecord_->setEnabled(false);
     lblState_->setText(QStringLiteral("Recording... speak now."));
     recordTimer_.start();
 }
 
-void TuningWizard::stopSound()
-{
-    meterTimer_.stop();
-    recordTimer_.stop();
-    engine_.run([this] {
-        for (auto *r : {&meter_, &recorder_})
-            if (*r) {
-                (*r)->close();
-                r->reset();
-            }
-        if (player_) {
-            player_->close();
-            player_.reset();
-        }
-    });
-}
-
 void TuningWizard::done(int result)
 {
-    stopSound();
+    recordTimer_.stop();
+    withSounds([](WizardSounds &s) { s.stopAll(); });
     if (result == QDialog::Accepted) {
-        for (Engine::DeviceKind kind : {Engine::Capture, Engine::Playback, Engine::Ring})
-            if (const Engine::Device *d = chosen(kind))
-                engine_.run([&] { engine_.chooseDevice(kind, *d); });
+        for (AudioDevices::Kind kind : {AudioDevices::Capture, AudioDevices::Playback, AudioDevices::Ring})
+            if (const AudioDevices::Device *d = chosen(kind))
+                engine_->later([engine = engine_.get(), kind, device = *d] { engine->audio().choose(kind, device); });
     } else {
-        engine_.putVolume(RTCAD_MICROPHONE, micVolume_);
-        engine_.putVolume(RTCAD_SPEAKER, speakerVolume_);
+        engine_->audio().putVolume(RTCAD_MICROPHONE, micVolume_);
+        engine_->audio().putVolume(RTCAD_SPEAKER, speakerVolume_);
     }
     QDialog::done(result);
 }

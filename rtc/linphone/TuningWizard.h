@@ -3,13 +3,14 @@
 // device among the engine's own, a live microphone level, a test sound and
 // a three-second recording played back on the chosen speaker, and the
 // volume of each. OK keeps the choices (for the next start too); Cancel
-// puts back what was there. A window on the client's thread: everything it
-// does with the core runs on the engine's thread (Engine::run), where its
-// recorders and player are made and let go.
-#include "rtc/linphone/Engine.h"
+// puts back what was there. A window on the client's thread; its recorders
+// and player live on the engine's thread (WizardSounds), which it only
+// posts to: the level and any failure come back to it as they happen.
+#include "rtc/linphone/AudioDevices.h"
 
 #include <QDialog>
 #include <QTimer>
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -19,36 +20,49 @@ class QSlider;
 
 namespace rtc::lp {
 
+class Engine;
+class WizardSounds;
+
 class TuningWizard : public QDialog {
     Q_OBJECT
 public:
-    TuningWizard(Engine &engine, QWidget *parent);
+    // What the wizard shows at first, looked up on the engine's thread.
+    struct Devices {
+        std::vector<AudioDevices::Device> mics, speakers;
+        QString current[3]; // the device in use, by AudioDevices::Kind
+    };
+    TuningWizard(std::shared_ptr<Engine> engine, Devices devices, QWidget *parent);
     ~TuningWizard() override;
+
+    // From the engine's thread, through the wizard's own queue.
+    void showLevel(float linear);
+    void showProblem(const QString &text);
 
 protected:
     void done(int result) override;
 
 private:
-    QComboBox *deviceBox(const QString &name, const std::vector<Engine::Device> &devices, Engine::DeviceKind kind);
+    QComboBox *deviceBox(const QString &name, const std::vector<AudioDevices::Device> &devices,
+                         AudioDevices::Kind kind);
     QSlider *volumeSlider(const QString &name, RTC_AUDIO_DEVICE device);
-    const Engine::Device *chosen(Engine::DeviceKind kind) const;
+    const AudioDevices::Device *chosen(AudioDevices::Kind kind) const;
     void startMeter();
     void playOnSpeaker(const QString &file);
     void recordThreeSeconds();
-    void stopSound();
+    // Runs f with the sounds on the engine's thread.
+    void withSounds(std::function<void(WizardSounds &)> f);
 
-    Engine &engine_;
-    std::vector<Engine::Device> mics_, speakers_;
-    QString current_[3]; // the device in use, by kind
+    std::shared_ptr<Engine> engine_;
+    // Filled, used and emptied on the engine's thread only.
+    std::shared_ptr<std::shared_ptr<WizardSounds>> holder_;
+    Devices devices_;
     QComboBox *cmbMicrophone_ = nullptr, *cmbSpeaker_ = nullptr, *cmbRinger_ = nullptr;
     QProgressBar *level_ = nullptr;
     QPushButton *cmdTest_ = nullptr, *cmdRecord_ = nullptr;
     QLabel *lblState_ = nullptr;
-    QTimer meterTimer_, recordTimer_;
-    std::shared_ptr<linphone::Recorder> meter_, recorder_;
-    std::shared_ptr<linphone::Player> player_;
+    QTimer recordTimer_;
     long micVolume_ = 0, speakerVolume_ = 0; // as found, for Cancel
-    QString testSound_, recording_;
+    QString testSound_, recording_, meterFile_;
 };
 
 } // namespace rtc::lp

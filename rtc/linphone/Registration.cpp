@@ -1,10 +1,8 @@
-// Profiles become liblinphone accounts; their registration states become
-// registration events.
-#include "rtc/linphone/Engine.h"
+#include "rtc/linphone/Registration.h"
 
 #include "rtc/linphone/LinphoneProfile.h"
+#include "rtc/linphone/LogOutcome.h"
 #include "rtc/linphone/RegistrationStateChangeEvent.h"
-#include "rtc/linphone/SipDoor.h"
 #include "platform/Log.h"
 
 #include <algorithm>
@@ -14,6 +12,9 @@ namespace rtc::lp {
 namespace {
 
 std::string str(const QString &s) { return s.toStdString(); }
+
+// liblinphone's word for a transport that connects out only: no server socket.
+constexpr int kConnectOutOnly = -2;
 
 // The server refused these credentials or this account: retrying as is
 // cannot help.
@@ -27,6 +28,12 @@ bool refusedByServer(int code, linphone::Reason reason)
     }
     return reason == linphone::Reason::Unauthorized || reason == linphone::Reason::Forbidden
         || reason == linphone::Reason::NotFound;
+}
+
+bool busy(const std::shared_ptr<linphone::Account> &account)
+{
+    const auto s = account->getState();
+    return s == linphone::RegistrationState::Progress || s == linphone::RegistrationState::Ok;
 }
 
 // One line in the log for each change the phone is told of.
@@ -53,12 +60,27 @@ void logRegistration(const QString &identity, RTC_REGISTRATION_STATE state, long
         break;
     }
     platform::Log::Write(level, QStringLiteral("registration"),
-                         QStringLiteral("%1 %2%3").arg(what, identity, outcome(code, text)));
+                         QStringLiteral("%1 %2%3").arg(what, identity, LogOutcome(code, text)));
 }
 
 } // namespace
 
-HRESULT Engine::enableProfile(const std::shared_ptr<LinphoneProfile> &profile)
+Registration::Registration(int retrySeconds, Hooks hooks) : retrySeconds_(retrySeconds), hooks_(std::move(hooks))
+{
+    retryTimer_.setSingleShot(true);
+    QObject::connect(&retryTimer_, &QTimer::timeout, [this] { retry(); });
+}
+
+void Registration::detach()
+{
+    retryTimer_.stop();
+    account_.reset();
+    profile_.reset();
+    retired_.clear();
+    core_.reset();
+}
+
+HRESULT Registration::enable(const std::shared_ptr<LinphoneProfile> &profile)
 {
     const ProvisioningData &d = profile->data();
     auto factory = linphone::Factory::get();
@@ -80,13 +102,22 @@ HRESULT Engine::enableProfile(const std::shared_ptr<LinphoneProfile> &profile)
     if (!server)
         return RTC_E_INVALID_PROFILE;
 
-    // Only the transports the provider asks for get a socket.
+    // A provider over TCP or TLS gets that transport, connecting out only:
+    // the phone listens on no stream socket, which the SIP filter could not see.
     auto transports = core_->getTransports();
-    if (transport == QLatin1String("tcp") && transports->getTcpPort() == 0)
-        transports->setTcpPort(-1);
-    if (transport == QLatin1String("tls") && transports->getTlsPort() == 0)
-        transports->setTlsPort(-1);
-    core_->setTransports(transports);
+    bool changed = false;
+    if (transport == QLatin1String("tcp") && transports->getTcpPort() == 0) {
+        transports->setTcpPort(kConnectOutOnly);
+        changed = true;
+    }
+    if (transport == QLatin1String("tls") && transports->getTlsPort() == 0) {
+        transports->setTlsPort(kConnectOutOnly);
+        changed = true;
+    }
+    if (changed) {
+        core_->setTransports(transports);
+        hooks_.transportsChanged();
+    }
 
     auto params = core_->createAccountParams();
     if (params->setIdentityAddress(identity) != 0 || params->setServerAddress(server) != 0)
@@ -107,7 +138,7 @@ HRESULT Engine::enableProfile(const std::shared_ptr<LinphoneProfile> &profile)
     // Credentials for this account the core already holds are changed in
     // place, not added: adding any makes the core retry every
     // authentication it has pending, and it keeps those of calls that have
-    // ended (a crash). A realm or hash an earlier challenge filled in goes.
+    // ended. A realm or hash an earlier challenge filled in goes.
     const std::string user = identity->getUsername(), domain = identity->getDomain();
     std::shared_ptr<linphone::AuthInfo> held;
     for (const auto &info : core_->getAuthInfoList())
@@ -121,80 +152,81 @@ HRESULT Engine::enableProfile(const std::shared_ptr<LinphoneProfile> &profile)
         core_->addAuthInfo(factory->createAuthInfo(user, user, str(d.password), "", "", domain));
     }
 
-    retireCurrentAccount();
+    retireCurrent();
     auto account = core_->createAccount(params);
     if (!account || core_->addAccount(account) != 0)
         return E_FAIL;
     core_->setDefaultAccount(account);
-    // From now on the door trusts this provider's addresses, and no other's.
-    if (sipPort_ > 0)
-        SipDoor::TrustProvider(sipPort_, {d.registrar.addr, d.proxy.addr});
+    // From now on the filter trusts this provider's addresses, and no other's.
+    hooks_.providerChanged({d.registrar.addr, d.proxy.addr});
     account_ = account;
     profile_ = profile;
-    lastRegistrationState_ = -1;
-    // The REGISTER goes out on the engine's next turn: now, not at the next tick.
-    QTimer::singleShot(0, &iterateTimer_, [this] { iterateOnce(); });
+    lastReported_ = -1;
+    hooks_.sendSoon();
     return S_OK;
 }
 
-HRESULT Engine::disableProfile(const std::shared_ptr<LinphoneProfile> &profile)
+HRESULT Registration::disable(const std::shared_ptr<LinphoneProfile> &profile)
 {
     if (!account_ || profile != profile_)
         return S_FALSE;
+    unregister();
+    return S_OK;
+}
+
+void Registration::unregister()
+{
     retryTimer_.stop();
-    if (account_->getParams()->registerEnabled()) {
+    if (account_ && account_->getParams()->registerEnabled()) {
         auto params = account_->getParams()->clone();
         params->enableRegister(false);
         account_->setParams(params);
     }
-    return S_OK;
 }
 
-void Engine::retireCurrentAccount()
+bool Registration::settled() const
+{
+    if (account_ && busy(account_))
+        return false;
+    return std::none_of(retired_.begin(), retired_.end(), busy);
+}
+
+void Registration::retireCurrent()
 {
     retryTimer_.stop();
     if (!account_)
         return;
-    auto old = account_;
-    account_.reset();
+    auto old = std::exchange(account_, nullptr);
     profile_.reset();
     // removeAccount unregisters it when it was registered; its states are
     // no news for the sink any more.
     core_->removeAccount(old);
-    if (old->getState() == linphone::RegistrationState::Ok || old->getState() == linphone::RegistrationState::Progress)
+    if (busy(old))
         retired_.push_back(old);
 }
 
-void Engine::scheduleRegistrationRetry()
+void Registration::retry()
 {
-    if (options_.registrationRetrySeconds > 0)
-        retryTimer_.start(options_.registrationRetrySeconds * 1000);
-}
-
-void Engine::retryRegistration()
-{
-    if (!account_ || !account_->getParams()->registerEnabled())
-        return;
-    const auto state = account_->getState();
-    if (state == linphone::RegistrationState::Ok || state == linphone::RegistrationState::Progress)
+    if (!account_ || !account_->getParams()->registerEnabled() || busy(account_))
         return;
     account_->refreshRegister();
     // refreshRegister does not always report Progress (not when the
     // REGISTER transaction is restarted from its refresher); say it here.
-    reportRegistration(RTCRS_REGISTERING, 0, QStringLiteral("Retrying registration"));
+    report(RTCRS_REGISTERING, 0, QStringLiteral("Retrying registration"));
 }
 
-void Engine::reportRegistration(RTC_REGISTRATION_STATE state, long code, const QString &text)
+void Registration::report(RTC_REGISTRATION_STATE state, long code, const QString &text)
 {
-    if (state == lastRegistrationState_ && state != RTCRS_NOT_REGISTERED && state != RTCRS_REJECTED)
+    if (state == lastReported_ && state != RTCRS_NOT_REGISTERED && state != RTCRS_REJECTED)
         return;
-    lastRegistrationState_ = state;
+    lastReported_ = state;
     logRegistration(profile_ ? profile_->data().userUri : QString(), state, code, text);
-    deliver(RTCE_REGISTRATION_STATE_CHANGE, std::make_shared<RegistrationStateChangeEvent>(state, code, text, profile_));
+    hooks_.deliver(RTCE_REGISTRATION_STATE_CHANGE,
+                   std::make_shared<RegistrationStateChangeEvent>(state, code, text, profile_));
 }
 
-void Engine::onRegistrationState(const std::shared_ptr<linphone::Account> &account, linphone::RegistrationState state,
-                                 const std::string &message)
+void Registration::onState(const std::shared_ptr<linphone::Account> &account, linphone::RegistrationState state,
+                           const std::string &message)
 {
     if (account != account_) {
         if (state != linphone::RegistrationState::Progress && state != linphone::RegistrationState::Ok)
@@ -211,7 +243,7 @@ void Engine::onRegistrationState(const std::shared_ptr<linphone::Account> &accou
         return;
     case linphone::RegistrationState::Progress:
         // A refresh of a working registration is no news.
-        if (registerEnabled && lastRegistrationState_ == RTCRS_REGISTERED)
+        if (registerEnabled && lastReported_ == RTCRS_REGISTERED)
             return;
         rtcState = registerEnabled ? RTCRS_REGISTERING : RTCRS_UNREGISTERING;
         break;
@@ -219,6 +251,7 @@ void Engine::onRegistrationState(const std::shared_ptr<linphone::Account> &accou
         rtcState = RTCRS_REGISTERED;
         code = 200;
         retryTimer_.stop();
+        hooks_.answered();
         break;
     case linphone::RegistrationState::Cleared:
         rtcState = RTCRS_LOGGED_OFF;
@@ -235,19 +268,21 @@ void Engine::onRegistrationState(const std::shared_ptr<linphone::Account> &accou
             if (info->getReason() != linphone::Reason::None)
                 reason = info->getReason();
         }
+        if (code != 0)
+            hooks_.answered();
         if (refusedByServer(static_cast<int>(code), reason)) {
             rtcState = RTCRS_REJECTED;
         } else {
             rtcState = RTCRS_NOT_REGISTERED;
-            if (registerEnabled)
-                scheduleRegistrationRetry();
+            if (registerEnabled && retrySeconds_ > 0)
+                retryTimer_.start(retrySeconds_ * 1000);
         }
         break;
     }
     default:
         return;
     }
-    reportRegistration(rtcState, code, text);
+    report(rtcState, code, text);
 }
 
 } // namespace rtc::lp

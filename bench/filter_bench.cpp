@@ -1,13 +1,13 @@
-// What the SIP door costs per datagram: its own first look alone would be
+// What the SIP filter costs per datagram: its own first look alone would be
 // cheap; the second reading by the SIP stack's parser is most of the cost.
-// Prints a Markdown table (run by hand: build/default/bench/door_bench).
-#include "rtc/linphone/SipDoor.h"
+// Prints a Markdown table (run by hand: build/default/bench/filter_bench).
+#include "rtc/linphone/SipFilter.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <cstdio>
 
-using rtc::lp::SipDoor;
+using rtc::lp::SipFilter;
 
 namespace {
 
@@ -33,12 +33,12 @@ QByteArray invite()
            "Content-Length: " + QByteArray::number(kSdp.size()) + "\r\n\r\n" + kSdp;
 }
 
-double microsPer(const QByteArray &m, int rounds, SipDoor::Verdict *verdict)
+double microsPer(const QByteArray &m, int rounds, SipFilter::Kind *kind)
 {
     QElapsedTimer t;
     t.start();
     for (int i = 0; i < rounds; ++i)
-        *verdict = SipDoor::Judge(m.constData(), std::size_t(m.size()));
+        *kind = SipFilter::Classify(m.constData(), std::size_t(m.size()));
     return double(t.nsecsElapsed()) / 1000.0 / rounds;
 }
 
@@ -61,9 +61,9 @@ int main()
         {"Content-Length that says more", QByteArray(ok).replace("Content-Length: ", "Content-Length: 9")},
         {"1200 bytes of binary junk", junk},
     };
-    std::printf("| datagram | bytes | verdict | microseconds each |\n|---|---:|---:|---:|\n");
+    std::printf("| datagram | bytes | kind | microseconds each |\n|---|---:|---:|---:|\n");
     for (const auto &c : cases) {
-        SipDoor::Verdict v{};
+        SipFilter::Kind v{};
         microsPer(c.datagram, 2000, &v); // warm up
         const double us = microsPer(c.datagram, 20000, &v);
         std::printf("| %s | %lld | %d | %.1f |\n", c.what, static_cast<long long>(c.datagram.size()), int(v), us);

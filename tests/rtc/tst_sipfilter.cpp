@@ -1,12 +1,12 @@
-// What the door in front of the engine's SIP port lets through, and what
+// What the filter in front of the engine's SIP port lets through, and what
 // the phone takes of the requests it lets through.
-#include "rtc/linphone/SipDoor.h"
+#include "rtc/linphone/SipFilter.h"
 #include "rtc/linphone/SipPolicy.h"
 
 #include <QtTest>
 
-using rtc::lp::SipDoor;
-using V = SipDoor::Verdict;
+using rtc::lp::SipFilter;
+using V = SipFilter::Kind;
 namespace SipPolicy = rtc::lp::SipPolicy;
 
 namespace {
@@ -37,15 +37,15 @@ QByteArray withMethod(const QByteArray &method, const QByteArray &extra = {})
 }
 } // namespace
 
-Q_DECLARE_METATYPE(SipDoor::Verdict)
+Q_DECLARE_METATYPE(SipFilter::Kind)
 
-class TestSipDoor : public QObject {
+class TestSipFilter : public QObject {
     Q_OBJECT
 private slots:
-    void judge_data()
+    void classify_data()
     {
         QTest::addColumn<QByteArray>("datagram");
-        QTest::addColumn<SipDoor::Verdict>("verdict");
+        QTest::addColumn<SipFilter::Kind>("kind");
         const QByteArray ok = kHead + "Content-Length: 0\r\n\r\n";
         QTest::newRow("request") << ok << V::Request;
         QTest::newRow("no Content-Length, no body") << kHead + "\r\n" << V::Request;
@@ -138,27 +138,27 @@ private slots:
         QTest::newRow("16 Record-Route entries")
             << kHead + "Record-Route: " + repeated("<sip:h#;lr>, ", 15) + "<sip:x;lr>\r\nContent-Length: 0\r\n\r\n" << V::Request;
     }
-    void judge()
+    void classify()
     {
         QFETCH(QByteArray, datagram);
-        QFETCH(SipDoor::Verdict, verdict);
-        QCOMPARE(SipDoor::Judge(datagram.constData(), std::size_t(datagram.size())), verdict);
+        QFETCH(SipFilter::Kind, kind);
+        QCOMPARE(SipFilter::Classify(datagram.constData(), std::size_t(datagram.size())), kind);
     }
 
     void strangersGetAForbiddenThatMatchesTheirRequest()
     {
         const QByteArray request = kHead + "Content-Length: 0\r\n\r\n";
-        const QByteArray answer = SipDoor::Forbidden(request.constData(), std::size_t(request.size()));
+        const QByteArray answer = SipFilter::Forbidden(request.constData(), std::size_t(request.size()));
         QVERIFY(answer.startsWith("SIP/2.0 403 Forbidden\r\n"));
         QVERIFY(answer.contains("Via: SIP/2.0/UDP 127.0.0.1:5060;branch=z9hG4bK1\r\n"));
         QVERIFY(answer.contains("To: <sip:1001@127.0.0.1>;tag="));
         QVERIFY(answer.contains("Call-ID: abc@127.0.0.1\r\nCSeq: 1 OPTIONS\r\n"));
-        // It is itself what the door would let through.
-        QCOMPARE(SipDoor::Judge(answer.constData(), std::size_t(answer.size())), V::Response);
+        // It is itself what the filter would let through.
+        QCOMPARE(SipFilter::Classify(answer.constData(), std::size_t(answer.size())), V::Response);
         // ACK is never answered, nor is anything malformed.
         const QByteArray ack = QByteArray(request).replace("OPTIONS", "ACK");
-        QVERIFY(SipDoor::Forbidden(ack.constData(), std::size_t(ack.size())).isEmpty());
-        QVERIFY(SipDoor::Forbidden("junk", 4).isEmpty());
+        QVERIFY(SipFilter::Forbidden(ack.constData(), std::size_t(ack.size())).isEmpty());
+        QVERIFY(SipFilter::Forbidden("junk", 4).isEmpty());
     }
 
     void whatThePhoneTakes_data()
@@ -198,7 +198,7 @@ private slots:
         QFETCH(QByteArray, header);
         rtc::lp::SipOutline o;
         QCOMPARE(rtc::lp::Outline(request.constData(), std::size_t(request.size()), &o), V::Request);
-        const SipPolicy::Refusal refusal = SipPolicy::Judge(o);
+        const SipPolicy::Refusal refusal = SipPolicy::RefusalFor(o);
         QCOMPARE(QByteArray(refusal.status).left(3), status);
         if (!refusal)
             return;
@@ -206,7 +206,7 @@ private slots:
         QVERIFY(answer.startsWith("SIP/2.0 " + status + " "));
         if (!header.isEmpty())
             QVERIFY2(answer.contains("\r\n" + header + "\r\n"), answer.constData());
-        QCOMPARE(SipDoor::Judge(answer.constData(), std::size_t(answer.size())), V::Response);
+        QCOMPARE(SipFilter::Classify(answer.constData(), std::size_t(answer.size())), V::Response);
     }
 
     void answersKeepTheirTagForARetransmission()
@@ -251,5 +251,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSipDoor)
-#include "tst_sipdoor.moc"
+QTEST_GUILESS_MAIN(TestSipFilter)
+#include "tst_sipfilter.moc"

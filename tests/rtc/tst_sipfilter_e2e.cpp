@@ -3,7 +3,7 @@
 // some forged with the provider's address as their source (raw sockets, so
 // as root only). Afterwards it must still be registered and ring for a call
 // through the provider.
-#include "rtc/linphone/SipDoor.h"
+#include "rtc/linphone/SipFilter.h"
 #include "tests/rtc/EngineTestSupport.h"
 #include "tests/support/LocalProvider.h"
 
@@ -111,7 +111,7 @@ struct Forger {
 
 } // namespace
 
-class TestSipDoorEndToEnd : public QObject {
+class TestSipFilterEndToEnd : public QObject {
     Q_OBJECT
 
     std::unique_ptr<LocalProvider> provider_;
@@ -180,14 +180,14 @@ private slots:
     void strangersAreRefusedAndCannotCrashIt()
     {
         Stranger eve;
-        const long refused = lp::SipDoor::Refused();
+        const long refused = lp::SipFilter::Refused();
         eve.send(port_, request("OPTIONS", port_, "Call-ID: x1@eve\r\n"));
         const QByteArray answer = eve.receive(kWaitMs);
         QVERIFY2(answer.startsWith("SIP/2.0 403 Forbidden\r\n"), answer.constData());
         // The requests that crashed the engine (no Call-ID).
         eve.send(port_, request("MESSAGE", port_, {}, "Content-Type: text/plain\r\n", "hi"));
         eve.send(port_, request("REFER", port_, {}, "Refer-To: <sip:x@127.0.0.1>\r\n"));
-        QTRY_VERIFY_WITH_TIMEOUT(lp::SipDoor::Refused() >= refused + 3, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(lp::SipFilter::Refused() >= refused + 3, kWaitMs);
         aliceStillWorks();
     }
 
@@ -197,13 +197,13 @@ private slots:
         if (!mallory.ok())
             QSKIP("raw sockets need root: the datagrams forged with the provider's address are not sent");
         const int from = provider_->port();
-        const long refused = lp::SipDoor::Refused();
+        const long refused = lp::SipFilter::Refused();
         mallory.send(from, port_, request("MESSAGE", port_, {}, "Content-Type: text/plain\r\n", "hi"));
         mallory.send(from, port_, request("REFER", port_, {}, "Refer-To: <sip:x@127.0.0.1>\r\n"));
         // A length promising far more than comes: before, every later
         // datagram from the provider was glued onto this one.
         mallory.send(from, port_, request("OPTIONS", port_, "Call-ID: x2@eve\r\n", {}, "v=0", 5000));
-        QTRY_VERIFY_WITH_TIMEOUT(lp::SipDoor::Refused() >= refused + 3, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(lp::SipFilter::Refused() >= refused + 3, kWaitMs);
         aliceStillWorks();
     }
 
@@ -271,9 +271,9 @@ private slots:
         mallory.send(from, port_, invite("z9hG4bKfirst"));
         QVERIFY(answered("180 "));
         // The loop's 482 goes where the request came from: the provider.
-        const long refused = lp::SipDoor::Refused();
+        const long refused = lp::SipFilter::Refused();
         mallory.send(from, port_, invite("z9hG4bKsecond"));
-        QTRY_VERIFY_WITH_TIMEOUT(lp::SipDoor::Refused() > refused, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(lp::SipFilter::Refused() > refused, kWaitMs);
         mallory.send(from, port_, invite("z9hG4bKfirst")); // a retransmission is no loop
         QVERIFY(answered("180 "));
         QTRY_COMPARE_WITH_TIMEOUT(calls(), before + 1, kWaitMs);
@@ -296,8 +296,8 @@ private slots:
     // between two of the engine's reads, not for the end of the flood.
     void aFloodDoesNotHoldUpTheWindow()
     {
-        lp::SipDoor::Guard(port_, true); // anyone may knock: each one is read
-        auto closeAgain = qScopeGuard([this] { lp::SipDoor::Guard(port_, false); });
+        lp::SipFilter::Guard(port_, true); // anyone may knock: each one is read
+        auto closeAgain = qScopeGuard([this] { lp::SipFilter::Guard(port_, false); });
         QByteArray unreadable = request("INVITE", port_, "Call-ID: flood@eve\r\n");
         unreadable.replace(">;tag=1", ">;ta@g=1");
         constexpr long kRequests = 1000, kOutstanding = 100; // 100 fit the socket's buffer
@@ -319,9 +319,9 @@ private slots:
             last = now;
         });
 
-        const long before = lp::SipDoor::Refused();
+        const long before = lp::SipFilter::Refused();
         std::atomic<bool> stop{false};
-        // A connected socket written with send(): sendto is the door's own.
+        // A connected socket written with send(): sendto is the filter's own.
         std::thread sender([&] {
             const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
             sockaddr_in to{};
@@ -330,7 +330,7 @@ private slots:
             to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             ::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to);
             for (long sent = 0; sent < kRequests && !stop;) {
-                if (sent - (lp::SipDoor::Refused() - before) >= kOutstanding) {
+                if (sent - (lp::SipFilter::Refused() - before) >= kOutstanding) {
                     std::this_thread::sleep_for(std::chrono::microseconds(200));
                     continue;
                 }
@@ -345,7 +345,7 @@ private slots:
         });
         clock.start();
         ticker.start();
-        QTRY_VERIFY_WITH_TIMEOUT(lp::SipDoor::Refused() >= before + kRequests, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(lp::SipFilter::Refused() >= before + kRequests, 60000);
         const qint64 took = clock.elapsed();
         ticker.stop();
         qInfo("%ld requests refused in %lld ms; the longest gap between two ticks: %lld ms", kRequests, took,
@@ -361,5 +361,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSipDoorEndToEnd)
-#include "tst_sipdoor_e2e.moc"
+QTEST_GUILESS_MAIN(TestSipFilterEndToEnd)
+#include "tst_sipfilter_e2e.moc"

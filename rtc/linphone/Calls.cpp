@@ -1,11 +1,11 @@
-// Calls: liblinphone call states become session states, once per change.
-#include "rtc/linphone/Engine.h"
+#include "rtc/linphone/Calls.h"
 
 #include "rtc/linphone/LinphoneProfile.h"
 #include "rtc/linphone/LinphoneSession.h"
+#include "rtc/linphone/LogOutcome.h"
 #include "rtc/linphone/MediaEvent.h"
+#include "rtc/linphone/Registration.h"
 #include "rtc/linphone/SessionStateChangeEvent.h"
-#include "rtc/linphone/SipDoor.h"
 #include "platform/Log.h"
 
 #include <algorithm>
@@ -13,6 +13,8 @@
 namespace rtc::lp {
 
 namespace {
+
+constexpr int kToneGapMs = 250; // a tone's 100 ms or so, and a pause
 
 std::string str(const QString &s) { return s.toStdString(); }
 QString qstr(const std::string &s) { return QString::fromStdString(s); }
@@ -31,7 +33,7 @@ linphone::Reason declineReason(RTC_TERMINATE_REASON reason)
     return linphone::Reason::Declined;
 }
 
-char dtmfChar(RTC_DTMF dtmf)
+char toneChar(RTC_DTMF dtmf)
 {
     if (dtmf >= RTC_DTMF_0 && dtmf <= RTC_DTMF_9)
         return static_cast<char>('0' + dtmf);
@@ -65,42 +67,76 @@ void logCall(const LinphoneSession &session, RTC_SESSION_STATE was, RTC_SESSION_
     case RTCSS_DISCONNECTED: what = QStringLiteral("call with %1 ended"); break;
     default: return;
     }
-    platform::Log::Write(platform::Log::Info, QStringLiteral("call"), what.arg(session.peer()) + outcome(code, text));
+    platform::Log::Write(platform::Log::Info, QStringLiteral("call"), what.arg(session.peer()) + LogOutcome(code, text));
 }
 
 } // namespace
 
-Engine::Leg *Engine::legOf(const std::shared_ptr<linphone::Call> &call)
+Calls::Calls(const Registration &registration, Later later, Hooks hooks)
+    : registration_(registration), later_(std::move(later)), hooks_(std::move(hooks))
 {
-    for (auto &leg : legs_)
-        if (leg.call == call)
-            return &leg;
+    toneGap_.setSingleShot(true);
+    toneGap_.setInterval(kToneGapMs);
+    QObject::connect(&toneGap_, &QTimer::timeout, [this] { sendQueuedTone(); });
+}
+
+void Calls::detach()
+{
+    toneGap_.stop();
+    tones_.clear();
+    tracked_.clear();
+    talking_ = false;
+    core_.reset();
+}
+
+Calls::Tracked *Calls::find(const std::shared_ptr<linphone::Call> &call)
+{
+    for (auto &t : tracked_)
+        if (t.call == call)
+            return &t;
     return nullptr;
 }
 
-Engine::Leg *Engine::legOf(const LinphoneSession *session)
+Calls::Tracked *Calls::find(const LinphoneSession *session)
 {
-    for (auto &leg : legs_)
-        if (leg.session.get() == session)
-            return &leg;
+    for (auto &t : tracked_)
+        if (t.session.get() == session)
+            return &t;
     return nullptr;
 }
 
-void Engine::dropLeg(const LinphoneSession *session)
+void Calls::forget(const LinphoneSession *session)
 {
-    legs_.erase(std::remove_if(legs_.begin(), legs_.end(),
-                               [session](const Leg &leg) { return leg.session.get() == session; }),
-                legs_.end());
+    tracked_.erase(std::remove_if(tracked_.begin(), tracked_.end(),
+                                  [session](const Tracked &t) { return t.session.get() == session; }),
+                   tracked_.end());
 }
 
-void Engine::setSessionState(LinphoneSession *session, RTC_SESSION_STATE state, long code, const QString &text)
+int Calls::count() const
+{
+    return core_ ? core_->getCallsNb() : 0;
+}
+
+bool Calls::anyRinging() const
+{
+    return std::any_of(tracked_.begin(), tracked_.end(),
+                       [](const Tracked &t) { return t.session->state() == RTCSS_INCOMING; });
+}
+
+void Calls::endAll()
+{
+    if (core_)
+        core_->terminateAllCalls();
+}
+
+void Calls::setState(LinphoneSession *session, RTC_SESSION_STATE state, long code, const QString &text)
 {
     // Published before the session's state, which the program may read at once.
     bool talking = false;
-    for (const auto &leg : legs_) {
-        const RTC_SESSION_STATE s = leg.session.get() == session ? state : leg.session->state();
+    for (const auto &t : tracked_) {
+        const RTC_SESSION_STATE s = t.session.get() == session ? state : t.session->state();
         talking = talking
-                  || (s == RTCSS_CONNECTED && leg.call && leg.call->getState() == linphone::Call::State::StreamsRunning);
+                  || (s == RTCSS_CONNECTED && t.call && t.call->getState() == linphone::Call::State::StreamsRunning);
     }
     talking_ = talking;
     const RTC_SESSION_STATE was = session->state();
@@ -109,32 +145,31 @@ void Engine::setSessionState(LinphoneSession *session, RTC_SESSION_STATE state, 
     session->setState(state);
     logCall(*session, was, state, code, text);
     if (state != RTCSS_INCOMING)
-        stopRingWhenNoCallRings();
-    deliver(RTCE_SESSION_STATE_CHANGE,
-            std::make_shared<SessionStateChangeEvent>(state, session->shared_from_this(), code, text));
+        hooks_.stoppedRinging();
+    hooks_.deliver(RTCE_SESSION_STATE_CHANGE,
+                   std::make_shared<SessionStateChangeEvent>(state, session->shared_from_this(), code, text));
 }
 
-void Engine::mediaEvent(RTC_MEDIA_EVENT_TYPE type)
+void Calls::mediaEvent(RTC_MEDIA_EVENT_TYPE type)
 {
-    for (long media : {long(RTCMT_AUDIO_SEND), long(RTCMT_AUDIO_RECEIVE)}) {
-        deliver(RTCE_MEDIA, std::make_shared<MediaEvent>(media, type, RTCMER_NORMAL));
-    }
+    for (long media : {long(RTCMT_AUDIO_SEND), long(RTCMT_AUDIO_RECEIVE)})
+        hooks_.deliver(RTCE_MEDIA, std::make_shared<MediaEvent>(media, type, RTCMER_NORMAL));
 }
 
 // "sip:bob@host", or a short "bob" / "bob@host" completed from the account's
 // identity. (Account::normalizeSipUri would do this, but its C++ wrapper
 // leaks the address it returns.)
-std::shared_ptr<linphone::Address> Engine::calleeAddress(const QString &uri) const
+std::shared_ptr<linphone::Address> Calls::calleeAddress(const QString &uri) const
 {
     auto factory = linphone::Factory::get();
     std::shared_ptr<linphone::Address> address;
+    const auto &account = registration_.account();
     if (uri.startsWith(QLatin1String("sip:"), Qt::CaseInsensitive)) {
         address = factory->createAddress(str(uri));
     } else if (uri.contains(QLatin1Char('@'))) {
         address = factory->createAddress(str(QStringLiteral("sip:") + uri));
-    } else if (account_ && !uri.contains(QLatin1Char(':')) && !uri.contains(QLatin1Char(' '))) {
-        auto identity = account_->getParams()->getIdentityAddress();
-        if (identity) {
+    } else if (account && !uri.contains(QLatin1Char(':')) && !uri.contains(QLatin1Char(' '))) {
+        if (auto identity = account->getParams()->getIdentityAddress()) {
             address = identity->clone();
             address->setDisplayName("");
             if (address->setUsername(str(uri)) != 0)
@@ -146,9 +181,9 @@ std::shared_ptr<linphone::Address> Engine::calleeAddress(const QString &uri) con
     return address;
 }
 
-HRESULT Engine::placeCall(LinphoneSession *session, const QString &uri, const QString &name)
+HRESULT Calls::place(LinphoneSession *session, const QString &uri, const QString &name)
 {
-    if (session->profile() && session->profile() != profile_)
+    if (session->profile() && session->profile() != registration_.profile())
         return RTC_E_INVALID_PROFILE; // the session's profile is not the enabled one
     auto address = calleeAddress(uri);
     if (!address) {
@@ -156,7 +191,6 @@ HRESULT Engine::placeCall(LinphoneSession *session, const QString &uri, const QS
                              QStringLiteral("%1 is no address to call").arg(uri));
         return RTC_E_INVALID_SIP_URL;
     }
-
     auto params = core_->createCallParams(nullptr);
     if (!params)
         return E_FAIL;
@@ -166,42 +200,42 @@ HRESULT Engine::placeCall(LinphoneSession *session, const QString &uri, const QS
     const QString display = name.isEmpty() ? qstr(address->getUsername()) : name;
     session->addParticipant(qstr(address->asStringUriOnly()), display);
     auto self = session->shared_from_this();
-    legs_.push_back({self, nullptr});
+    tracked_.push_back({self, nullptr});
     // The first call states arrive from inside invite, before it returns.
-    pendingOutgoing_ = self;
+    placing_ = self;
     auto call = core_->inviteAddressWithParams(address, params);
-    pendingOutgoing_.reset();
+    placing_.reset();
     if (!call) {
-        dropLeg(session);
-        setSessionState(session, RTCSS_DISCONNECTED, 0, QStringLiteral("call could not be placed"));
+        forget(session);
+        setState(session, RTCSS_DISCONNECTED, 0, QStringLiteral("call could not be placed"));
         return E_FAIL;
     }
-    if (auto *leg = legOf(session); leg && !leg->call && session->state() != RTCSS_DISCONNECTED)
-        leg->call = call;
+    if (auto *t = find(session); t && !t->call && session->state() != RTCSS_DISCONNECTED)
+        t->call = call;
     return S_OK;
 }
 
-HRESULT Engine::answer(LinphoneSession *session)
+HRESULT Calls::answer(LinphoneSession *session)
 {
-    auto *leg = legOf(session);
-    if (session->state() != RTCSS_INCOMING || !leg || !leg->call)
+    auto *t = find(session);
+    if (session->state() != RTCSS_INCOMING || !t || !t->call)
         return RTC_E_INVALID_SESSION_STATE;
-    auto call = leg->call;
-    setSessionState(session, RTCSS_ANSWERING, 0, QString());
+    auto call = t->call;
+    setState(session, RTCSS_ANSWERING, 0, QString());
     auto params = core_->createCallParams(call);
     if (params)
         params->enableVideo(false);
     return call->acceptWithParams(params) == 0 ? S_OK : E_FAIL;
 }
 
-HRESULT Engine::terminate(LinphoneSession *session, RTC_TERMINATE_REASON reason)
+HRESULT Calls::terminate(LinphoneSession *session, RTC_TERMINATE_REASON reason)
 {
     if (session->state() == RTCSS_DISCONNECTED)
         return RTC_E_INVALID_SESSION_STATE;
-    auto *leg = legOf(session);
-    auto call = leg ? leg->call : nullptr;
+    auto *t = find(session);
+    auto call = t ? t->call : nullptr;
     if (!call) { // idle outgoing session: nothing was sent
-        setSessionState(session, RTCSS_DISCONNECTED, 0, QString());
+        setState(session, RTCSS_DISCONNECTED, 0, QString());
         return S_OK;
     }
     const auto cs = call->getState();
@@ -212,80 +246,73 @@ HRESULT Engine::terminate(LinphoneSession *session, RTC_TERMINATE_REASON reason)
     return status == 0 ? S_OK : E_FAIL;
 }
 
-std::shared_ptr<linphone::Call> Engine::connectedCall() const
+std::shared_ptr<linphone::Call> Calls::connectedCall() const
 {
-    for (const auto &leg : legs_) {
-        if (leg.session->state() == RTCSS_CONNECTED && leg.call
-            && leg.call->getState() == linphone::Call::State::StreamsRunning)
-            return leg.call;
-    }
+    for (const auto &t : tracked_)
+        if (t.session->state() == RTCSS_CONNECTED && t.call
+            && t.call->getState() == linphone::Call::State::StreamsRunning)
+            return t.call;
     return nullptr;
 }
 
-HRESULT Engine::sendDtmf(RTC_DTMF dtmf)
+HRESULT Calls::sendTone(RTC_DTMF dtmf)
 {
-    const char tone = dtmfChar(dtmf);
+    const char tone = toneChar(dtmf);
     if (!tone)
         return E_INVALIDARG;
     if (!talking_)
         return RTC_E_INVALID_SESSION_STATE;
     // A tone still going out swallows the next one: keys pressed quickly
     // are queued and sent one after the other.
-    thread_->post([engine = weak_from_this(), tone] {
-        auto e = engine.lock();
-        if (!e)
-            return;
-        e->dtmfQueue_.append(tone);
-        if (!e->dtmfTimer_.isActive())
-            e->sendQueuedDtmf();
+    later_([this, tone] {
+        tones_.append(tone);
+        if (!toneGap_.isActive())
+            sendQueuedTone();
     });
     return S_OK;
 }
 
-void Engine::sendQueuedDtmf()
+void Calls::sendQueuedTone()
 {
-    if (dtmfQueue_.isEmpty())
+    if (tones_.isEmpty())
         return;
     auto call = connectedCall();
     if (!call) {
-        dtmfQueue_.clear();
+        tones_.clear();
         return;
     }
-    call->sendDtmf(dtmfQueue_.front());
-    dtmfQueue_.remove(0, 1);
-    dtmfTimer_.start();
+    call->sendDtmf(tones_.front());
+    tones_.remove(0, 1);
+    toneGap_.start();
 }
 
-void Engine::onDtmfReceived(int dtmf)
+void Calls::onToneReceived(int tone)
 {
-    if (options_.dtmfReceived)
-        options_.dtmfReceived(static_cast<char>(dtmf));
+    if (hooks_.toneReceived)
+        hooks_.toneReceived(static_cast<char>(tone));
 }
 
-// The door lets a far end speak straight to the phone inside these calls only.
-void Engine::publishCalls()
+void Calls::publish()
 {
-    if (sipPort_ <= 0)
-        return;
     std::vector<std::string> ids;
     for (const auto &c : core_->getCalls())
         if (auto log = c->getCallLog())
             ids.push_back(log->getCallId());
-    SipDoor::SetCalls(sipPort_, ids);
+    hooks_.callsChanged(ids);
 }
 
-void Engine::onCallState(const std::shared_ptr<linphone::Call> &call, linphone::Call::State state,
-                         const std::string &message)
+void Calls::onState(const std::shared_ptr<linphone::Call> &call, linphone::Call::State state,
+                    const std::string &message)
 {
     using S = linphone::Call::State;
-    publishCalls();
+    publish();
     std::shared_ptr<LinphoneSession> session;
-    if (auto *leg = legOf(call))
-        session = leg->session;
-    if (!session && pendingOutgoing_ && call->getDir() == linphone::Call::Dir::Outgoing) {
-        if (auto *leg = legOf(pendingOutgoing_.get())) {
-            leg->call = call;
-            session = pendingOutgoing_;
+    if (auto *t = find(call))
+        session = t->session;
+    if (!session && placing_ && call->getDir() == linphone::Call::Dir::Outgoing) {
+        if (auto *t = find(placing_.get())) {
+            t->call = call;
+            session = placing_;
         }
     }
     if (!session && (state == S::IncomingReceived || state == S::PushIncomingReceived)) {
@@ -293,7 +320,7 @@ void Engine::onCallState(const std::shared_ptr<linphone::Call> &call, linphone::
             call->decline(linphone::Reason::TemporarilyUnavailable);
             return;
         }
-        session = std::make_shared<LinphoneSession>(weak_from_this(), RTCST_PC_TO_PHONE, RTCSS_IDLE, profile_);
+        session = hooks_.newIncomingSession();
         auto remote = call->getRemoteAddress();
         QString name, uri;
         if (remote) {
@@ -303,8 +330,8 @@ void Engine::onCallState(const std::shared_ptr<linphone::Call> &call, linphone::
             uri = qstr(remote->asStringUriOnly());
         }
         session->addParticipant(uri, name);
-        legs_.push_back({session, call});
-        setSessionState(session.get(), RTCSS_INCOMING, 0, qstr(message));
+        tracked_.push_back({session, call});
+        setState(session.get(), RTCSS_INCOMING, 0, qstr(message));
         return;
     }
     if (!session)
@@ -314,34 +341,34 @@ void Engine::onCallState(const std::shared_ptr<linphone::Call> &call, linphone::
     switch (state) {
     case S::OutgoingInit:
     case S::OutgoingProgress:
-        setSessionState(session.get(), RTCSS_INPROGRESS, 0, text);
+        setState(session.get(), RTCSS_INPROGRESS, 0, text);
         break;
     case S::OutgoingRinging:
-        setSessionState(session.get(), RTCSS_INPROGRESS, 180, text);
+        setState(session.get(), RTCSS_INPROGRESS, 180, text);
         break;
     case S::OutgoingEarlyMedia:
-        setSessionState(session.get(), RTCSS_INPROGRESS, 183, text);
+        setState(session.get(), RTCSS_INPROGRESS, 183, text);
         break;
     case S::Connected:
-        setSessionState(session.get(), RTCSS_CONNECTED, 200, text);
+        setState(session.get(), RTCSS_CONNECTED, 200, text);
         break;
     case S::StreamsRunning:
-        applyCallAudio(call);
-        setSessionState(session.get(), RTCSS_CONNECTED, 200, text);
-        if (auto *leg = legOf(session.get()); leg && !leg->mediaStarted) {
-            leg->mediaStarted = true;
+        hooks_.mediaStarted(call);
+        setState(session.get(), RTCSS_CONNECTED, 200, text);
+        if (auto *t = find(session.get()); t && !t->mediaStarted) {
+            t->mediaStarted = true;
             mediaEvent(RTCMET_STARTED);
         }
         break;
     case S::Paused:
     case S::PausedByRemote:
-        setSessionState(session.get(), RTCSS_HOLD, 0, text);
+        setState(session.get(), RTCSS_HOLD, 0, text);
         break;
     case S::Error:
     case S::End:
     case S::Released: {
-        if (auto *leg = legOf(session.get()); leg && leg->mediaStarted) {
-            leg->mediaStarted = false;
+        if (auto *t = find(session.get()); t && t->mediaStarted) {
+            t->mediaStarted = false;
             mediaEvent(RTCMET_STOPPED);
         }
         long code = 0;
@@ -351,9 +378,9 @@ void Engine::onCallState(const std::shared_ptr<linphone::Call> &call, linphone::
             if (!info->getPhrase().empty())
                 reason = qstr(info->getPhrase());
         }
-        setSessionState(session.get(), RTCSS_DISCONNECTED, code, reason);
+        setState(session.get(), RTCSS_DISCONNECTED, code, reason);
         if (state == S::Released)
-            dropLeg(session.get());
+            forget(session.get());
         break;
     }
     default:

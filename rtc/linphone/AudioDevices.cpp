@@ -1,15 +1,8 @@
-// Audio devices, the ring player, volumes and mute.
-#include "rtc/linphone/Engine.h"
-
-#include "rtc/linphone/CoreEvents.h"
-#include "rtc/linphone/LinphoneSession.h"
-#include "rtc/linphone/TuningWizard.h"
+#include "rtc/linphone/AudioDevices.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSettings>
-#include <QApplication>
-#include <QWidget>
 #include <cmath>
 
 namespace rtc::lp {
@@ -17,7 +10,6 @@ namespace rtc::lp {
 namespace {
 
 constexpr float kSilentDb = -96.0f;
-constexpr int kRingMaxMs = 2000;
 
 std::shared_ptr<linphone::AudioDevice> pick(const std::list<std::shared_ptr<linphone::AudioDevice>> &devices,
                                             linphone::AudioDevice::Capabilities capability, const QString &wanted)
@@ -49,27 +41,39 @@ float volumeToDb(long volume)
     return static_cast<float>(20.0 * std::log10(static_cast<double>(volume) / 65535.0));
 }
 
-} // namespace
-
-namespace {
-const char *settingsKey(Engine::DeviceKind kind)
+const char *settingsKey(AudioDevices::Kind kind)
 {
-    return kind == Engine::Capture ? "capture" : kind == Engine::Playback ? "playback" : "ring";
+    return kind == AudioDevices::Capture ? "capture" : kind == AudioDevices::Playback ? "playback" : "ring";
 }
+
+// Where the speaker's or the microphone's value is kept; none for another device.
+template <class Value>
+Value *kept(RTC_AUDIO_DEVICE device, Value &speaker, Value &microphone)
+{
+    return device == RTCAD_SPEAKER ? &speaker : device == RTCAD_MICROPHONE ? &microphone : nullptr;
+}
+
 } // namespace
 
-QString Engine::folder() const { return QDir(options_.folder).absolutePath(); }
+AudioDevices::AudioDevices(const LinphoneClientOptions &options, Later later)
+    : options_(options), later_(std::move(later))
+{
+}
 
 // The devices chosen in the tuning wizard, beside the engine's own files
 // (its configuration stays in memory).
-QString Engine::audioSettingsFile() const { return folder() + QStringLiteral("/audio.ini"); }
-
-void Engine::chooseAudioDevices()
+QString AudioDevices::settingsFile() const
 {
+    return QDir(options_.folder).absoluteFilePath(QStringLiteral("audio.ini"));
+}
+
+void AudioDevices::attach(const std::shared_ptr<linphone::Core> &core)
+{
+    core_ = core;
     const auto devices = core_->getExtendedAudioDevices();
     using C = linphone::AudioDevice::Capabilities;
-    QSettings remembered(audioSettingsFile(), QSettings::IniFormat);
-    const auto choose = [&](DeviceKind kind, const QString &given, C capability) {
+    QSettings remembered(settingsFile(), QSettings::IniFormat);
+    const auto choose = [&](Kind kind, const QString &given, C capability) {
         QString wanted = given;
         const QString key = QLatin1String(settingsKey(kind));
         const QString rememberedId = remembered.value(key + QStringLiteral("/id")).toString();
@@ -102,9 +106,13 @@ void Engine::chooseAudioDevices()
     const QString ring = options_.ringDevice.isEmpty() ? options_.playbackDevice : options_.ringDevice;
     if (auto ringer = choose(Ring, ring, C::CapabilityPlay))
         core_->setRingerDevice(ringer->getId());
+    for (RTC_AUDIO_DEVICE device : {RTCAD_SPEAKER, RTCAD_MICROPHONE}) {
+        applyVolume(device);
+        applyMuted(device);
+    }
 }
 
-std::vector<Engine::Device> Engine::devices(DeviceKind kind)
+std::vector<AudioDevices::Device> AudioDevices::devices(Kind kind)
 {
     std::vector<Device> out;
     if (!core_)
@@ -118,7 +126,7 @@ std::vector<Engine::Device> Engine::devices(DeviceKind kind)
     return out;
 }
 
-QString Engine::currentDevice(DeviceKind kind) const
+QString AudioDevices::current(Kind kind) const
 {
     if (!core_)
         return QString();
@@ -127,7 +135,7 @@ QString Engine::currentDevice(DeviceKind kind) const
                                                      : core_->getRingerDevice());
 }
 
-void Engine::chooseDevice(DeviceKind kind, const Device &device)
+void AudioDevices::choose(Kind kind, const Device &device)
 {
     if (!core_)
         return;
@@ -143,132 +151,35 @@ void Engine::chooseDevice(DeviceKind kind, const Device &device)
             core_->setPlaybackDevice(id);
         } else {
             core_->setRingerDevice(id);
-            // The next ring opens a player on the new device.
-            if (ringPlayer_) {
-                ringPlayer_->close();
-                ringPlayer_->removeListener(ringListener_);
-                ringPlayer_.reset();
-            }
+            if (ringerChanged)
+                ringerChanged();
         }
     }
-    QSettings remembered(audioSettingsFile(), QSettings::IniFormat);
+    QSettings remembered(settingsFile(), QSettings::IniFormat);
     const QString key = QLatin1String(settingsKey(kind));
     remembered.setValue(key + QStringLiteral("/id"), device.id);
     remembered.setValue(key + QStringLiteral("/name"), device.name);
     remembered.sync();
-    QFile::setPermissions(audioSettingsFile(), QFile::ReadOwner | QFile::WriteOwner);
+    QFile::setPermissions(settingsFile(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
-void Engine::applyCallAudio(const std::shared_ptr<linphone::Call> &call)
+void AudioDevices::applyToCall(const std::shared_ptr<linphone::Call> &call) const
 {
     // Mute and gains are core-wide; the speaker mute is per call.
     call->setSpeakerMuted(speakerMuted_);
 }
 
-HRESULT Engine::playRing(RTC_RING_TYPE type, bool play)
-{
-    if (!play) {
-        ringEnd_.stop();
-        ringLoops_ = false;
-        ringingPhone_ = false;
-        if (ringPlayer_)
-            ringPlayer_->close();
-        return S_OK;
-    }
-    const QString file = type == RTCRT_PHONE ? ringFile_ : type == RTCRT_RINGBACK ? ringbackFile_ : messageFile_;
-    if (file.isEmpty() || !QFile::exists(file))
-        return E_FAIL;
-    const std::string ringer = core_->getRingerDevice();
-    if (ringer.empty())
-        return RTC_E_NO_DEVICE;
-    if (!ringPlayer_) {
-        ringPlayer_ = core_->createLocalPlayer(ringer, "", nullptr);
-        if (!ringPlayer_)
-            return RTC_E_NO_DEVICE;
-        ringListener_ = std::make_shared<RingEvents>(this);
-        ringPlayer_->addListener(ringListener_);
-    }
-    ringPlayer_->close();
-    if (ringPlayer_->open(file.toStdString()) != 0 || ringPlayer_->start() != 0) {
-        ringPlayer_->close();
-        return RTC_E_NO_DEVICE;
-    }
-    // The phone's ring sounds once per call (the caller rings every two
-    // seconds); the ringback tone goes on until it is stopped.
-    ringLoops_ = type == RTCRT_RINGBACK;
-    ringingPhone_ = type == RTCRT_PHONE;
-    if (!ringLoops_) {
-        // One ring at most as long as the two seconds between rings.
-        const int length = ringPlayer_->getDuration();
-        ringEnd_.start(length > 0 ? qMin(length + 100, kRingMaxMs) : kRingMaxMs);
-    }
-    return S_OK;
-}
-
-void Engine::stopRingWhenNoCallRings()
-{
-    if (!ringingPhone_)
-        return;
-    for (const auto &leg : legs_)
-        if (leg.session->state() == RTCSS_INCOMING)
-            return;
-    playRing(RTCRT_PHONE, false);
-}
-
-void Engine::onRingEnded()
-{
-    if (!ringPlayer_)
-        return;
-    if (ringLoops_) {
-        ringPlayer_->seek(0);
-        ringPlayer_->start();
-    } else {
-        ringEnd_.stop();
-        ringingPhone_ = false;
-        ringPlayer_->close();
-    }
-}
-
-namespace {
-// Where the speaker's or the microphone's value is kept; none for another device.
-template <class Value>
-Value *kept(RTC_AUDIO_DEVICE device, Value &speaker, Value &microphone)
-{
-    return device == RTCAD_SPEAKER ? &speaker : device == RTCAD_MICROPHONE ? &microphone : nullptr;
-}
-} // namespace
-
-void Engine::applyLater(RTC_AUDIO_DEVICE device, void (Engine::*apply)(RTC_AUDIO_DEVICE))
-{
-    thread_->post([engine = weak_from_this(), device, apply] {
-        if (auto e = engine.lock())
-            (e.get()->*apply)(device);
-    });
-}
-
-HRESULT Engine::putVolume(RTC_AUDIO_DEVICE device, long volume)
+HRESULT AudioDevices::putVolume(RTC_AUDIO_DEVICE device, long volume)
 {
     auto *value = kept(device, speakerVolume_, micVolume_);
     if (!value || volume < 0 || volume > 65535)
         return E_INVALIDARG;
     *value = volume;
-    applyLater(device, &Engine::applyVolume);
+    later_([this, device] { applyVolume(device); });
     return S_OK;
 }
 
-void Engine::applyVolume(RTC_AUDIO_DEVICE device)
-{
-    Q_ASSERT(onThread());
-    if (!core_)
-        return;
-    // Gains in dB apply to the current call and to every later one.
-    if (device == RTCAD_SPEAKER)
-        core_->setPlaybackGainDb(volumeToDb(speakerVolume_));
-    else
-        core_->setMicGainDb(volumeToDb(micVolume_));
-}
-
-HRESULT Engine::getVolume(RTC_AUDIO_DEVICE device, long *volume) const
+HRESULT AudioDevices::getVolume(RTC_AUDIO_DEVICE device, long *volume) const
 {
     if (!volume)
         return E_POINTER;
@@ -279,30 +190,17 @@ HRESULT Engine::getVolume(RTC_AUDIO_DEVICE device, long *volume) const
     return S_OK;
 }
 
-HRESULT Engine::putMuted(RTC_AUDIO_DEVICE device, bool muted)
+HRESULT AudioDevices::putMuted(RTC_AUDIO_DEVICE device, bool muted)
 {
     auto *value = kept(device, speakerMuted_, micMuted_);
     if (!value)
         return E_INVALIDARG;
     *value = muted;
-    applyLater(device, &Engine::applyMuted);
+    later_([this, device] { applyMuted(device); });
     return S_OK;
 }
 
-void Engine::applyMuted(RTC_AUDIO_DEVICE device)
-{
-    Q_ASSERT(onThread());
-    if (!core_)
-        return;
-    if (device == RTCAD_SPEAKER) {
-        for (const auto &call : core_->getCalls())
-            call->setSpeakerMuted(speakerMuted_);
-    } else {
-        core_->enableMic(!micMuted_);
-    }
-}
-
-HRESULT Engine::getMuted(RTC_AUDIO_DEVICE device, bool *muted) const
+HRESULT AudioDevices::getMuted(RTC_AUDIO_DEVICE device, bool *muted) const
 {
     if (!muted)
         return E_POINTER;
@@ -313,27 +211,27 @@ HRESULT Engine::getMuted(RTC_AUDIO_DEVICE device, bool *muted) const
     return S_OK;
 }
 
-} // namespace rtc::lp
-
-namespace rtc::lp {
-
-HRESULT Engine::invokeTuningWizard(QWindow *parent)
+void AudioDevices::applyVolume(RTC_AUDIO_DEVICE device)
 {
-    Q_ASSERT(!onThread());
-    const HRESULT ready = run([this] {
-        if (!core_)
-            return RTC_E_CLIENT_NOT_INITIALIZED;
-        return devices(Capture).empty() || devices(Playback).empty() ? RTC_E_NO_DEVICE : S_OK;
-    });
-    if (Failed(ready))
-        return ready;
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
-        return E_UNEXPECTED; // no windows in this process
-    // Modal to the window handed in, as its child.
-    QWidget *owner = parent ? QWidget::find(parent->winId()) : nullptr;
-    TuningWizard wizard(*this, owner);
-    wizard.exec();
-    return S_OK;
+    if (!core_)
+        return;
+    // Gains in dB apply to the current call and to every later one.
+    if (device == RTCAD_SPEAKER)
+        core_->setPlaybackGainDb(volumeToDb(speakerVolume_));
+    else
+        core_->setMicGainDb(volumeToDb(micVolume_));
+}
+
+void AudioDevices::applyMuted(RTC_AUDIO_DEVICE device)
+{
+    if (!core_)
+        return;
+    if (device == RTCAD_SPEAKER) {
+        for (const auto &call : core_->getCalls())
+            call->setSpeakerMuted(speakerMuted_);
+    } else {
+        core_->enableMic(!micMuted_);
+    }
 }
 
 } // namespace rtc::lp

@@ -1,4 +1,4 @@
-#include "rtc/linphone/SipDoor.h"
+#include "rtc/linphone/SipFilter.h"
 
 #include "rtc/linphone/SipPolicy.h"
 
@@ -13,6 +13,8 @@
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include <bctoolbox/vconnect.h>
 
 #include <dlfcn.h>
 #include <netdb.h>
@@ -148,7 +150,7 @@ bool sameServer(const HostPort &a, const HostPort &b)
 constexpr std::size_t kMaxProviderAddresses = 8; // of each kind: resolved, sent REGISTERs to
 constexpr std::size_t kMaxSourcesPerCall = 2;
 constexpr std::size_t kMaxCalls = 64;            // offered and placed calls remembered
-constexpr std::size_t kMaxAnswered = 32;         // INVITEs the door answered, for their ACKs
+constexpr std::size_t kMaxAnswered = 32;         // INVITEs the filter answered, for their ACKs
 constexpr int kForbiddenPerSecond = 10;          // 403s to strangers
 constexpr int kAnswersPerSecond = 200;           // answers to the provider and calls
 // Refused in one read at most before the stack gets its loop back (with a
@@ -164,6 +166,8 @@ constexpr std::chrono::seconds kOfferWindow{10};
 
 struct Guarded {
     int port = 0;
+    int fd = -1;                            // the stack's socket on it, once learned
+    long reads = 0;                         // reads of it the filter saw
     bool anyone = false;
     unsigned generation = 0;                // the account's: a late name resolution is for it only
     std::vector<HostPort> providerServers;  // as the account names them
@@ -174,7 +178,7 @@ struct Guarded {
     std::vector<std::string> placed;        // Call-IDs of the engine's own INVITEs
     std::vector<Offer> offered;             // calls let in, newest last
     std::vector<Clock::time_point> offers;  // when, within the last window
-    std::vector<std::string> answered;      // Call-ID and branch of INVITEs the door answered
+    std::vector<std::string> answered;      // Call-ID and branch of INVITEs the filter answered
     Budget forbidden{kForbiddenPerSecond};
     Budget answers{kAnswersPerSecond};
     bool keepaliveNext = false;             // the read after an empty peek gets one
@@ -215,15 +219,43 @@ bool isDatagramSocket(int fd)
 }
 
 // The guard for this socket; null for every other descriptor.
+// A datagram socket the stack bound, by its portability library's hook.
+struct Bound {
+    int fd;
+    int port;
+};
+constexpr std::size_t kMaxBound = 32;
+std::vector<Bound> g_bound;
+
+int boundSocketOn(int port)
+{
+    for (auto it = g_bound.rbegin(); it != g_bound.rend(); ++it)
+        if (it->port == port)
+            return it->fd;
+    return -1;
+}
+
+// The guard for this socket; null for every other descriptor. A socket
+// learned from the stack is known by its descriptor, and checked to be
+// still bound to the guarded port (the stack may have closed it, and the
+// number gone to another socket); one not learned is found by its port.
 Guarded *guardOf(int fd)
 {
     if (g_count.load(std::memory_order_relaxed) == 0)
+        return nullptr;
+    bool unlearned = false;
+    for (Guarded &g : g_guarded) {
+        if (g.fd == fd)
+            return localPort(fd) == g.port ? &g : nullptr;
+        unlearned = unlearned || g.fd < 0;
+    }
+    if (!unlearned)
         return nullptr;
     const int port = localPort(fd);
     if (port == 0)
         return nullptr;
     Guarded *g = guardByPort(port);
-    return g && isDatagramSocket(fd) ? g : nullptr;
+    return g && g->fd < 0 && isDatagramSocket(fd) ? g : nullptr;
 }
 
 bool isProvider(const Guarded &g, const Peer &p)
@@ -258,7 +290,7 @@ void addResolved(Guarded &g, const std::vector<Peer> &peers)
             g.resolved.push_back(p);
 }
 
-// Where a datagram comes from, as far as the door is concerned.
+// Where a datagram comes from, as far as the filter is concerned.
 enum class Standing { Provider, InCall, Anyone, Stranger };
 
 Standing standingOf(Guarded &g, const Peer &source, const SipOutline &o)
@@ -289,7 +321,7 @@ Standing standingOf(Guarded &g, const Peer &source, const SipOutline &o)
 // and takes a failed peek for a broken socket: it closes it, opens another
 // and drops every channel, with the transactions still on them (a crash a
 // moment later); a failed read after a good peek it takes for a broken
-// channel. So when the door has taken everything there was, the peek and
+// channel. So when the filter has taken everything there was, the peek and
 // the read that follows both get a CR LF (a keep-alive's answer, which the
 // stack ignores) from the provider, whose channel exists.
 const Peer *keepaliveSource(const Guarded &g)
@@ -366,12 +398,12 @@ struct Decision {
 
 Decision decide(Guarded &g, const Peer &source, const char *data, std::size_t size)
 {
-    using V = SipVerdict;
+    using V = SipKind;
     SipOutline o;
-    const V verdict = Outline(data, size, &o);
-    if (verdict == V::Keepalive)
+    const V kind = Outline(data, size, &o);
+    if (kind == V::Keepalive)
         return {isProvider(g, source), {}};
-    if (verdict != V::Request && verdict != V::Response && verdict != V::UriTooLong && verdict != V::OverBounds)
+    if (kind != V::Request && kind != V::Response && kind != V::UriTooLong && kind != V::OverBounds)
         return {};
     const Standing standing = standingOf(g, source, o);
     if (standing == Standing::Stranger) {
@@ -382,12 +414,12 @@ Decision decide(Guarded &g, const Peer &source, const char *data, std::size_t si
     const string_view datagram(data, size);
     auto readable = [&] { return datagram == g.lastLetIn || StackReads(data, size, o.request); };
     if (!o.request)
-        return {verdict == V::Response && SipPolicy::UsableChallenge(o) && readable(), {}};
+        return {kind == V::Response && SipPolicy::UsableChallenge(o) && SipPolicy::UsableBody(o) && readable(), {}};
 
-    // The ACK of an INVITE the door answered is the door's.
+    // The ACK of an INVITE the filter answered is the filter's.
     if (o.method == "ACK" && std::find(g.answered.begin(), g.answered.end(), transactionOf(o)) != g.answered.end())
         return {};
-    SipPolicy::Refusal refusal = verdict == V::Request ? SipPolicy::Judge(o) : SipPolicy::OverBounds(verdict);
+    SipPolicy::Refusal refusal = kind == V::Request ? SipPolicy::RefusalFor(o) : SipPolicy::OverBounds(kind);
     if (!refusal && !readable())
         return {};
     if (!refusal) {
@@ -414,7 +446,7 @@ Decision decide(Guarded &g, const Peer &source, const char *data, std::size_t si
 // read finds a good one, or nothing (EAGAIN) on the non-blocking socket.
 ssize_t receiveGuarded(Guarded &g, int fd, void *buf, size_t len, int flags, sockaddr *from, socklen_t *fromLen)
 {
-    static thread_local std::vector<char> scratch(SipDoor::kMaxDatagram + 1);
+    static thread_local std::vector<char> scratch(SipFilter::kMaxDatagram + 1);
     const Peer *fallback = keepaliveSource(g);
     if (g.keepaliveNext && !(flags & MSG_PEEK) && fallback) {
         g.keepaliveNext = false;
@@ -437,7 +469,7 @@ ssize_t receiveGuarded(Guarded &g, int fd, void *buf, size_t len, int flags, soc
             return n;
         const auto *src = reinterpret_cast<const sockaddr *>(&source);
         const std::size_t size = static_cast<std::size_t>(n);
-        const Decision d = size > SipDoor::kMaxDatagram ? Decision{}
+        const Decision d = size > SipFilter::kMaxDatagram ? Decision{}
                                                         : decide(g, peerOf(src, sourceLen), scratch.data(), size);
         if (d.letIn) {
             g.lastLetIn.assign(scratch.data(), size);
@@ -451,7 +483,7 @@ ssize_t receiveGuarded(Guarded &g, int fd, void *buf, size_t len, int flags, soc
     }
 }
 
-// What the engine sends tells the door where its provider is, which calls
+// What the engine sends tells the filter where its provider is, which calls
 // it places and which offers it refused.
 void learn(Guarded &g, const void *buf, size_t len, const sockaddr *to, socklen_t toLen)
 {
@@ -459,8 +491,8 @@ void learn(Guarded &g, const void *buf, size_t len, const sockaddr *to, socklen_
     if (peer.length != 0)
         g.lastDestination = peer;
     SipOutline o;
-    const SipVerdict verdict = Outline(static_cast<const char *>(buf), len, &o);
-    if (verdict != SipVerdict::Request && verdict != SipVerdict::Response && verdict != SipVerdict::OverBounds)
+    const SipKind kind = Outline(static_cast<const char *>(buf), len, &o);
+    if (kind != SipKind::Request && kind != SipKind::Response && kind != SipKind::OverBounds)
         return;
     const string_view callId = o.callId();
     if (o.request && o.method == "REGISTER" && peer.length != 0) {
@@ -478,27 +510,93 @@ void learn(Guarded &g, const void *buf, size_t len, const sockaddr *to, socklen_
                 offer.refused = true;
 }
 
+// The stack's socket methods, and the two the filter adds to.
+bctbx_vsocket_methods_t g_stackMethods{};
+
+int stackBound(bctbx_socket_t fd, const sockaddr *address, socklen_t length)
+{
+    const int result = g_stackMethods.pFuncBind(fd, address, length);
+    if (result != 0 || !isDatagramSocket(fd))
+        return result;
+    const int port = localPort(fd);
+    std::lock_guard lock(g_mutex);
+    g_bound.erase(std::remove_if(g_bound.begin(), g_bound.end(),
+                                 [&](const Bound &b) { return b.fd == fd || b.port == port; }),
+                  g_bound.end());
+    if (g_bound.size() >= kMaxBound)
+        g_bound.erase(g_bound.begin());
+    g_bound.push_back({fd, port});
+    // A socket the stack re-created on a guarded port is guarded from now on.
+    if (Guarded *g = guardByPort(port)) {
+        g->fd = fd;
+        g->keepaliveNext = false;
+        g->lastLetIn.clear();
+    }
+    return result;
+}
+
+int stackClosed(bctbx_socket_t fd)
+{
+    {
+        std::lock_guard lock(g_mutex);
+        g_bound.erase(std::remove_if(g_bound.begin(), g_bound.end(), [&](const Bound &b) { return b.fd == fd; }),
+                      g_bound.end());
+    }
+    return g_stackMethods.pFuncClose(fd);
+}
+
 } // namespace
 
-SipDoor::Verdict SipDoor::Judge(const char *data, std::size_t size)
+SipFilter::Kind SipFilter::Classify(const char *data, std::size_t size)
 {
     SipOutline o;
-    const Verdict v = Outline(data, size, &o);
-    if ((v == Verdict::Request || v == Verdict::Response) && !StackReads(data, size, v == Verdict::Request))
-        return Verdict::Unreadable;
+    const Kind v = Outline(data, size, &o);
+    if ((v == Kind::Request || v == Kind::Response) && !StackReads(data, size, v == Kind::Request))
+        return Kind::Unreadable;
     return v;
 }
 
-QByteArray SipDoor::Forbidden(const char *request, std::size_t size)
+QByteArray SipFilter::Forbidden(const char *request, std::size_t size)
 {
     SipOutline o;
-    const Verdict v = Outline(request, size, &o);
-    if (v != Verdict::Request && v != Verdict::UriTooLong && v != Verdict::OverBounds)
+    const Kind v = Outline(request, size, &o);
+    if (v != Kind::Request && v != Kind::UriTooLong && v != Kind::OverBounds)
         return {};
     return SipPolicy::Answer(o, "403 Forbidden");
 }
 
-void SipDoor::Guard(int localPort, bool anyone)
+void SipFilter::WatchStackSockets()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // The stack may set its socket API back to the standard one before
+        // it makes a socket: the standard one's methods are the hooked ones.
+        bctbx_vsocket_api_t *standard = bctbx_vsocket_api_get_standard();
+        if (!standard || !standard->pSocketMethods)
+            return;
+        g_stackMethods = *standard->pSocketMethods;
+        static bctbx_vsocket_methods_t hooked = g_stackMethods;
+        hooked.pFuncBind = stackBound;
+        hooked.pFuncClose = stackClosed;
+        standard->pSocketMethods = &hooked;
+    });
+}
+
+int SipFilter::StackSocket(int localPort)
+{
+    std::lock_guard lock(g_mutex);
+    return boundSocketOn(localPort);
+}
+
+bool SipFilter::InEffect()
+{
+    // What the process's symbols resolve to is what the stack's calls bound
+    // to when it was loaded, unless it was linked not to use them.
+    return dlsym(RTLD_DEFAULT, "recvfrom") == reinterpret_cast<void *>(&::recvfrom)
+           && dlsym(RTLD_DEFAULT, "sendto") == reinterpret_cast<void *>(&::sendto);
+}
+
+void SipFilter::Guard(int localPort, bool anyone)
 {
     std::lock_guard lock(g_mutex);
     if (Guarded *g = guardByPort(localPort)) {
@@ -507,12 +605,32 @@ void SipDoor::Guard(int localPort, bool anyone)
     }
     Guarded g;
     g.port = localPort;
+    g.fd = boundSocketOn(localPort);
     g.anyone = anyone;
     g_guarded.push_back(std::move(g));
     g_count.store(static_cast<int>(g_guarded.size()));
 }
 
-void SipDoor::Release(int localPort)
+void SipFilter::Move(int fromPort, int toPort)
+{
+    std::lock_guard lock(g_mutex);
+    Guarded *g = guardByPort(fromPort);
+    if (!g || fromPort == toPort)
+        return;
+    g->port = toPort;
+    g->fd = boundSocketOn(toPort);
+    g->keepaliveNext = false;
+    g->lastLetIn.clear();
+}
+
+long SipFilter::ReadsSeen(int localPort)
+{
+    std::lock_guard lock(g_mutex);
+    const Guarded *g = guardByPort(localPort);
+    return g ? g->reads : 0;
+}
+
+void SipFilter::Release(int localPort)
 {
     std::lock_guard lock(g_mutex);
     g_guarded.erase(std::remove_if(g_guarded.begin(), g_guarded.end(), [&](const Guarded &g) { return g.port == localPort; }),
@@ -520,7 +638,7 @@ void SipDoor::Release(int localPort)
     g_count.store(static_cast<int>(g_guarded.size()));
 }
 
-void SipDoor::TrustProvider(int localPort, const QStringList &hostPorts)
+void SipFilter::TrustProvider(int localPort, const QStringList &hostPorts)
 {
     // Addresses given as such are trusted at once; names take the network
     // to resolve, never on the engine's thread.
@@ -561,7 +679,7 @@ void SipDoor::TrustProvider(int localPort, const QStringList &hostPorts)
         }).detach();
 }
 
-void SipDoor::SetCalls(int localPort, const std::vector<std::string> &callIds)
+void SipFilter::SetCalls(int localPort, const std::vector<std::string> &callIds)
 {
     std::lock_guard lock(g_mutex);
     Guarded *g = guardByPort(localPort);
@@ -577,7 +695,7 @@ void SipDoor::SetCalls(int localPort, const std::vector<std::string> &callIds)
     g->calls = std::move(calls);
 }
 
-long SipDoor::Refused()
+long SipFilter::Refused()
 {
     return g_refused.load();
 }
@@ -592,13 +710,15 @@ extern "C" ssize_t recvfrom(int fd, void *buf, size_t len, int flags, sockaddr *
     using namespace rtc::lp;
     if (g_count.load(std::memory_order_relaxed) != 0) {
         std::unique_lock lock(g_mutex);
-        if (Guarded *g = guardOf(fd))
+        if (Guarded *g = guardOf(fd)) {
+            ++g->reads;
             return receiveGuarded(*g, fd, buf, len, flags, from, fromLen);
+        }
     }
     return realRecvFrom()(fd, buf, len, flags, from, fromLen);
 }
 
-// What the engine sends also tells only the methods the door lets in.
+// What the engine sends also tells only the methods the filter lets in.
 extern "C" ssize_t sendto(int fd, const void *buf, size_t len, int flags, const sockaddr *to, socklen_t toLen)
 {
     using namespace rtc::lp;

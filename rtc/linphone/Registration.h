@@ -1,0 +1,68 @@
+#pragma once
+// The account the phone registers: a profile becomes a liblinphone account
+// with its credentials and transport, and the account's registration states
+// become registration events, retried after failures the server did not
+// decide. On the engine's thread.
+#include "rtc/RTCTypes.h"
+#include "rtc/IRTCEvents.h"
+
+#include <linphone++/linphone.hh>
+
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace rtc::lp {
+
+class LinphoneProfile;
+
+class Registration {
+public:
+    struct Hooks {
+        std::function<void(RTC_EVENT, std::shared_ptr<IRTCEvent>)> deliver;
+        // The provider's registrar and proxy (host[:port]) from now on.
+        std::function<void(const QStringList &servers)> providerChanged;
+        // The SIP transports were set again: sockets may have been re-created.
+        std::function<void()> transportsChanged;
+        // Something to send: the engine's loop runs at once instead of at its next tick.
+        std::function<void()> sendSoon;
+        // The registrar answered (a final answer came in).
+        std::function<void()> answered;
+    };
+    Registration(int retrySeconds, Hooks hooks);
+
+    void attach(const std::shared_ptr<linphone::Core> &core) { core_ = core; }
+    void detach();
+
+    HRESULT enable(const std::shared_ptr<LinphoneProfile> &profile);
+    HRESULT disable(const std::shared_ptr<LinphoneProfile> &profile);
+    // Stops registering, for the shut-down.
+    void unregister();
+    // Nothing registered and nothing under way, old accounts included.
+    bool settled() const;
+    void onState(const std::shared_ptr<linphone::Account> &account, linphone::RegistrationState state,
+                 const std::string &message);
+
+    const std::shared_ptr<linphone::Account> &account() const { return account_; }
+    const std::shared_ptr<LinphoneProfile> &profile() const { return profile_; }
+
+private:
+    void retireCurrent();
+    void retry();
+    // Tells the sink, skipping a repeat of the state it was told last.
+    void report(RTC_REGISTRATION_STATE state, long code, const QString &text);
+
+    const int retrySeconds_;
+    const Hooks hooks_;
+    std::shared_ptr<linphone::Core> core_;
+    std::shared_ptr<linphone::Account> account_;
+    std::shared_ptr<LinphoneProfile> profile_;
+    int lastReported_ = -1; // the last RTC_REGISTRATION_STATE told, -1 none
+    // Accounts being unregistered after a newer profile replaced them.
+    std::vector<std::shared_ptr<linphone::Account>> retired_;
+    QTimer retryTimer_;
+};
+
+} // namespace rtc::lp
