@@ -89,8 +89,8 @@ rtc::HRESULT Phone::ApplyProfile()
 
 rtc::HRESULT Phone::enableProfile()
 {
-    state.strSIPIP = account_.g_strSip;
-    state.strXMLProfile = ProvisioningText::Build(account_.g_strAccount, account_.g_strUser, account_.g_strPassword,
+    state.strSIPIP = account_.server;
+    state.strXMLProfile = ProvisioningText::Build(account_.accountId, account_.callerName, account_.password,
                                                   state.strSIPIP);
 
     if (!state.objRTCClient)

@@ -404,7 +404,7 @@ private slots:
         QCOMPARE(form->lblMsg->text(), QString("Re login..."));
         QCOMPARE(client->operations(), QStringList({"QueryProvisioning", "CreateProfile", "EnableProfile"}));
         QVERIFY(form->phone().state.strXMLProfile.contains("sip:1002@h"));
-        QCOMPARE(form->phone().account().g_strAccount, QString("1002"));
+        QCOMPARE(form->phone().account().accountId, QString("1002"));
 
         // CLOSE: nothing registers and the account in use stays, even with
         // "Save" cleared; the mark stays for every later LOGIN.
@@ -416,7 +416,7 @@ private slots:
         QTest::mouseClick(form->Control("Picture2"), Qt::LeftButton);
         QVERIFY(client->log.calls.isEmpty());
         QCOMPARE(form->Tag, QString("CALLREG"));
-        QCOMPARE(form->phone().account().g_strAccount, QString("1002"));
+        QCOMPARE(form->phone().account().accountId, QString("1002"));
         QCOMPARE(settings.GetSetting("Account", "Parameters", "Validation"), QString());
     }
 
