@@ -124,12 +124,9 @@ void frmSoftphone::connectControls()
             hover_->Add(Picture(place.name), QPixmap(Artwork::buttonPath(lit)), QPixmap(Artwork::buttonPath(normal)),
                         place.name != QLatin1String("Picture2") && place.name != QLatin1String("Picture3"));
     }
-    volume_ = new VolumeControls(controls_, phone_.state, services_.screen, this);
+    volume_ = new VolumeControls(controls_, [this] { return phone_.client(); }, services_.screen, this);
     connect(&volume_->audio(), &AudioControls::Message, this, &frmSoftphone::ShowMessage);
-    connect(Picture(QStringLiteral("Picture13")), &PictureBox::Click, this, [this] {
-        hover_->ReleaseCapture();
-        volume_->audio().Picture13_Click(windowHandle());
-    });
+    connect(Picture(QStringLiteral("Picture13")), &PictureBox::Click, this, &frmSoftphone::Picture13_Click);
     if (services_.screen)
         modMoveForm::SetScreenMetrics(services_.screen);
     modMoveForm::WireDrag(Control(QStringLiteral("Picture1")), this);
@@ -143,8 +140,7 @@ void frmSoftphone::Form_Load()
     tray_->FillRecord(Artwork::iconPath());
 
     // 3. From here on a failing step ends the load quietly.
-    // 4.
-    phone_.state.strRegStatus = QStringLiteral("NOTREGISTERED");
+    // 4. The phone starts not registered.
     SetIdleControls();
     // 5. (The account is read afresh below.)
     // 6. The window has the size of its skin and opens in the centre.
@@ -201,7 +197,7 @@ void frmSoftphone::SetIdleControls()
         Control(QLatin1String(name))->setEnabled(true);
     Control(QStringLiteral("Picture8"))->setEnabled(false);
     cmbPhoneNo->setEnabled(true);
-    phone_.tmrConnected->stop();
+    phone_.StopCallTimer();
 }
 
 void frmSoftphone::RunLogin(bool closeMode)
@@ -304,6 +300,12 @@ int frmSoftphone::RunModal(QDialog &dialog)
 {
     hover_->ReleaseCapture();
     return services_.runModal ? services_.runModal(dialog) : dialog.exec();
+}
+
+void frmSoftphone::Picture13_Click()
+{
+    hover_->ReleaseCapture(); // the wizard is modal
+    Audio().OpenTuningWizard(windowHandle());
 }
 
 void frmSoftphone::Picture41_Click()

@@ -64,6 +64,7 @@ public:
     void Picture3_Click();
     void Picture5_Click();
     void Picture11_Click();
+    void Picture13_Click();
     void Picture41_Click();
     // The provider's web site: home page, user guide, feedback window.
     void Picture4_Click();
@@ -75,9 +76,9 @@ public:
     // The sliders, mute areas and the tuning wizard.
     AudioControls &Audio() { return volume_->audio(); }
 
-    // Control by name ("Picture6", "lblMsg", "picmic_1"); null when absent.
-    QWidget *Control(const QString &name) const { return controls_.Control(name); }
-    PictureBox *Picture(const QString &name) const { return qobject_cast<PictureBox *>(Control(name)); }
+    // The control a screen reader calls accessibleName ("Call", "Keypad 5",
+    // "Speaker volume"); null when absent.
+    QWidget *ControlNamed(const QString &accessibleName) const { return controls_.Named(accessibleName); }
 
     // Set by the account button: from then on LOGIN registers again.
     QString Tag;
@@ -90,6 +91,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Control by the window's own name ("Picture6", "picmic_1"); null when absent.
+    QWidget *Control(const QString &name) const { return controls_.Control(name); }
+    PictureBox *Picture(const QString &name) const { return qobject_cast<PictureBox *>(Control(name)); }
     void connectControls();
     void Picture40_Click() { close(); }
     void Form_Unload();
