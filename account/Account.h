@@ -2,17 +2,18 @@
 #include <QString>
 
 // The account the phone registers with: read from the settings store at
-// start-up, typed into the login window, handed to the phone.
+// start-up, typed into the login window, handed to the phone. The settings
+// store keeps each value under its own key (see ProfileStore.h).
 struct Account {
-    QString g_strSip;      // SIP server address, optionally host:port
-    QString g_strAccount;  // account ID (user ID)
-    QString g_strPassword; // password (PIN)
-    QString g_strUser;     // caller-ID name or alias
+    QString server;     // SIP server (registrar and proxy) address, optionally host:port
+    QString accountId;  // account ID: the user part of the SIP address and the login name
+    QString password;   // password (PIN)
+    QString callerName; // caller-ID name or alias: the display name the far end sees
 
     // Nothing stored at all: the login window comes first.
     bool IsEmpty() const
     {
-        return g_strSip.isEmpty() && g_strAccount.isEmpty() && g_strPassword.isEmpty() && g_strUser.isEmpty();
+        return server.isEmpty() && accountId.isEmpty() && password.isEmpty() && callerName.isEmpty();
     }
     bool operator==(const Account &) const = default;
 };

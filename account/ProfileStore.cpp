@@ -5,19 +5,19 @@ namespace ProfileStore {
 Account ReadProfile(const platform::ISettingsStore &store)
 {
     Account a;
-    a.g_strPassword = store.GetSetting(kPasswordApp, kSection, kKey);
-    a.g_strAccount = store.GetSetting(kAccountApp, kSection, kKey);
-    a.g_strSip = store.GetSetting(kSipApp, kSection, kKey);
-    a.g_strUser = store.GetSetting(kUserApp, kSection, kKey);
+    a.password = store.GetSetting(kPasswordApp, kSection, kKey);
+    a.accountId = store.GetSetting(kAccountApp, kSection, kKey);
+    a.server = store.GetSetting(kSipApp, kSection, kKey);
+    a.callerName = store.GetSetting(kUserApp, kSection, kKey);
     return a;
 }
 
 void SaveProfile(platform::ISettingsStore &store, const Account &account)
 {
-    store.SaveSetting(kPasswordApp, kSection, kKey, account.g_strPassword);
-    store.SaveSetting(kAccountApp, kSection, kKey, account.g_strAccount);
-    store.SaveSetting(kSipApp, kSection, kKey, account.g_strSip);
-    store.SaveSetting(kUserApp, kSection, kKey, account.g_strUser);
+    store.SaveSetting(kPasswordApp, kSection, kKey, account.password);
+    store.SaveSetting(kAccountApp, kSection, kKey, account.accountId);
+    store.SaveSetting(kSipApp, kSection, kKey, account.server);
+    store.SaveSetting(kUserApp, kSection, kKey, account.callerName);
 }
 
 void EraseProfile(platform::ISettingsStore &store)

@@ -114,17 +114,17 @@ void frmLogin::Form_Load()
 {
     stored_ = ProfileStore::ReadProfile(settings_);
     const Account &a = stored_;
-    if (a.g_strPassword.isEmpty() && a.g_strAccount.isEmpty() && a.g_strSip.isEmpty())
+    if (a.password.isEmpty() && a.accountId.isEmpty() && a.server.isEmpty())
         return;
     chkbxSaveSettings->setChecked(true);
-    if (!a.g_strSip.isEmpty())
-        txtSip->setText(a.g_strSip);
-    if (!a.g_strAccount.isEmpty())
-        txtAcctNo->setText(a.g_strAccount);
-    if (!a.g_strUser.isEmpty())
-        txtuserid->setText(a.g_strUser);
-    if (!a.g_strPassword.isEmpty()) {
-        txtPassword->setText(a.g_strPassword);
+    if (!a.server.isEmpty())
+        txtSip->setText(a.server);
+    if (!a.accountId.isEmpty())
+        txtAcctNo->setText(a.accountId);
+    if (!a.callerName.isEmpty())
+        txtuserid->setText(a.callerName);
+    if (!a.password.isEmpty()) {
+        txtPassword->setText(a.password);
         // A stored password is a secret from the first moment on screen.
         txtPassword->setEchoMode(QLineEdit::Password);
     }
@@ -207,10 +207,10 @@ void frmLogin::cmdLogin_Click()
         txtuserid->setText(txtAcctNo->text());
 
     Account account;
-    account.g_strAccount = txtAcctNo->text();
-    account.g_strUser = txtuserid->text();
-    account.g_strSip = txtSip->text();
-    account.g_strPassword = txtPassword->text();
+    account.accountId = txtAcctNo->text();
+    account.callerName = txtuserid->text();
+    account.server = txtSip->text();
+    account.password = txtPassword->text();
 
     if (chkbxSaveSettings->isChecked())
         ProfileStore::SaveProfile(settings_, account);

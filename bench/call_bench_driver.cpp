@@ -94,13 +94,13 @@ int main(int argc, char *argv[])
                 form.cmbPhoneNo->setEditText(line.mid(5).trimmed());
                 lastPauseEnd = 0;
                 pauses = 0;
-                click(form.Control(QStringLiteral("Picture6")));
+                click(form.ControlNamed(QStringLiteral("Call")));
                 emitLine("dialled", lastPauseEnd, QString::number(pauses));
             } else if (line == QLatin1String("hangup")) {
-                click(form.Control(QStringLiteral("Picture8")));
+                click(form.ControlNamed(QStringLiteral("End call")));
             } else if (line == QLatin1String("feedback")) {
                 emitLine("feedback", realtimeNow(), QString());
-                click(form.Control(QStringLiteral("Picture9")));
+                click(form.ControlNamed(QStringLiteral("Feedback")));
             } else if (line == QLatin1String("feedback-close")) {
                 if (QWidget *window = form.findChild<QWidget *>(QStringLiteral("frmFeedBack")))
                     window->close();

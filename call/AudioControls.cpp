@@ -4,7 +4,10 @@
 
 using namespace rtc;
 
-AudioControls::AudioControls(PhoneState &state, QObject *parent) : QObject(parent), state_(state) {}
+AudioControls::AudioControls(std::function<IRTCClient *()> client, QObject *parent)
+    : QObject(parent), client_(std::move(client))
+{
+}
 
 void AudioControls::setVolume(RTC_AUDIO_DEVICE device, std::int32_t volume)
 {
@@ -21,10 +24,10 @@ std::int32_t AudioControls::volume(RTC_AUDIO_DEVICE device) const
     return static_cast<std::int32_t>(v);
 }
 
-void AudioControls::set_mic_volume(std::int32_t volume) { setVolume(RTCAD_MICROPHONE, volume); }
-void AudioControls::set_spk_volume(std::int32_t volume) { setVolume(RTCAD_SPEAKER, volume); }
-std::int32_t AudioControls::get_mic_volume() const { return volume(RTCAD_MICROPHONE); }
-std::int32_t AudioControls::get_spk_volume() const { return volume(RTCAD_SPEAKER); }
+void AudioControls::SetMicrophoneVolume(std::int32_t volume) { setVolume(RTCAD_MICROPHONE, volume); }
+void AudioControls::SetSpeakerVolume(std::int32_t volume) { setVolume(RTCAD_SPEAKER, volume); }
+std::int32_t AudioControls::MicrophoneVolume() const { return volume(RTCAD_MICROPHONE); }
+std::int32_t AudioControls::SpeakerVolume() const { return volume(RTCAD_SPEAKER); }
 
 void AudioControls::ThumbMove(Slider which, double x, bool leftButtonOnly)
 {
@@ -34,9 +37,9 @@ void AudioControls::ThumbMove(Slider which, double x, bool leftButtonOnly)
         return;
     emit ThumbMoved(which, s.ThumbLeft());
     if (which == Microphone)
-        set_mic_volume(static_cast<std::int32_t>(*v));
+        SetMicrophoneVolume(static_cast<std::int32_t>(*v));
     else
-        set_spk_volume(static_cast<std::int32_t>(*v));
+        SetSpeakerVolume(static_cast<std::int32_t>(*v));
 }
 
 bool AudioControls::putMuted(RTC_AUDIO_DEVICE device, bool muted)
@@ -47,7 +50,7 @@ bool AudioControls::putMuted(RTC_AUDIO_DEVICE device, bool muted)
 // A mute the client did not take is neither announced nor shown: the
 // indicator and the messages say what the device really does.
 
-void AudioControls::Label2_Click()
+void AudioControls::MuteSpeaker()
 {
     bool muted = false;
     if (!client() || Failed(client()->get_AudioMuted(RTCAD_SPEAKER, &muted)) || muted)
@@ -58,7 +61,7 @@ void AudioControls::Label2_Click()
     emit SpeakerMutedShown(true);
 }
 
-void AudioControls::Label3_Click()
+void AudioControls::MuteMicrophone()
 {
     bool muted = false;
     if (!client() || Failed(client()->get_AudioMuted(RTCAD_MICROPHONE, &muted)) || muted)
@@ -70,7 +73,7 @@ void AudioControls::Label3_Click()
         emit MicrophoneMutedShown(false);
 }
 
-void AudioControls::picspeakermuted_Click()
+void AudioControls::UnmuteSpeaker()
 {
     if (!putMuted(RTCAD_SPEAKER, false))
         return;
@@ -78,7 +81,7 @@ void AudioControls::picspeakermuted_Click()
     emit SpeakerMutedShown(false);
 }
 
-void AudioControls::picmicrophonemuted_Click()
+void AudioControls::UnmuteMicrophone()
 {
     if (!putMuted(RTCAD_MICROPHONE, false))
         return;
@@ -86,7 +89,7 @@ void AudioControls::picmicrophonemuted_Click()
     emit MicrophoneMutedShown(false);
 }
 
-void AudioControls::Picture13_Click(QWindow *window)
+void AudioControls::OpenTuningWizard(QWindow *window)
 {
     const auto error = [this] { emit Message(QStringLiteral("Error"), QString(), platform::MsgIcon::None); };
     if (!window)

@@ -1,9 +1,12 @@
 #pragma once
-#include "call/PhoneState.h"
 #include "call/VolumeSlider.h"
 #include "platform/IMessageBox.h"
+#include "rtc/IRTCClient.h"
 
 #include <QObject>
+
+#include <cstdint>
+#include <functional>
 
 class QWindow;
 
@@ -15,13 +18,15 @@ class AudioControls : public QObject {
 public:
     enum Slider { Microphone, Speaker };
 
-    explicit AudioControls(PhoneState &state, QObject *parent = nullptr);
+    // client gives the phone's RTC client whenever the controls act; none
+    // while there is none.
+    explicit AudioControls(std::function<rtc::IRTCClient *()> client, QObject *parent = nullptr);
 
     // Nothing happens, and the readers give 0, while there is no client.
-    void set_mic_volume(std::int32_t volume);
-    void set_spk_volume(std::int32_t volume);
-    std::int32_t get_mic_volume() const;
-    std::int32_t get_spk_volume() const;
+    void SetMicrophoneVolume(std::int32_t volume);
+    void SetSpeakerVolume(std::int32_t volume);
+    std::int32_t MicrophoneVolume() const;
+    std::int32_t SpeakerVolume() const;
 
     // The left button went down at x within a thumb (the slider's units).
     void ThumbDown(double x) { VolumeSlider::Press(x, grabOffset_); }
@@ -31,12 +36,12 @@ public:
     const VolumeSlider &slider(Slider which) const { return which == Microphone ? mic_ : speaker_; }
     std::int32_t GrabOffset() const { return grabOffset_; }
 
-    void Label2_Click();             // mute the speaker
-    void Label3_Click();             // mute the microphone
-    void picspeakermuted_Click();    // unmute the speaker
-    void picmicrophonemuted_Click(); // unmute the microphone
+    void MuteSpeaker();
+    void MuteMicrophone();
+    void UnmuteSpeaker();
+    void UnmuteMicrophone();
     // The tuning wizard, modal to the window given.
-    void Picture13_Click(QWindow *window);
+    void OpenTuningWizard(QWindow *window);
 
 signals:
     void ThumbMoved(AudioControls::Slider slider, double left);
@@ -46,12 +51,12 @@ signals:
     void Message(const QString &text, const QString &title, platform::MsgIcon icon);
 
 private:
-    rtc::IRTCClient *client() const { return state_.objRTCClient.get(); }
+    rtc::IRTCClient *client() const { return client_ ? client_() : nullptr; }
     bool putMuted(rtc::RTC_AUDIO_DEVICE device, bool muted);
     void setVolume(rtc::RTC_AUDIO_DEVICE device, std::int32_t volume);
     std::int32_t volume(rtc::RTC_AUDIO_DEVICE device) const;
 
-    PhoneState &state_;
+    std::function<rtc::IRTCClient *()> client_;
     // In the window's layout: the microphone's in pixels, the speaker's in
     // the twips of its frame.
     VolumeSlider mic_{76, 105, 88, 20.0 / 3.0};

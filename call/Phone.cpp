@@ -27,14 +27,14 @@ void logError(const char *where, const char *what, rtc::HRESULT hr)
 
 Phone::Phone(Services services, QObject *parent) : QObject(parent), services_(std::move(services))
 {
-    ring = new QTimer(this);
-    ring->setObjectName(QStringLiteral("ring"));
-    ring->setInterval(2000);
-    tmrConnected = new QTimer(this);
-    tmrConnected->setObjectName(QStringLiteral("tmrConnected"));
-    tmrConnected->setInterval(1000);
-    connect(ring, &QTimer::timeout, this, &Phone::ring_Timer);
-    connect(tmrConnected, &QTimer::timeout, this, &Phone::tmrConnected_Timer);
+    ringTimer_ = new QTimer(this);
+    ringTimer_->setObjectName(QStringLiteral("ringTimer"));
+    ringTimer_->setInterval(2000);
+    callTimer_ = new QTimer(this);
+    callTimer_->setObjectName(QStringLiteral("callTimer"));
+    callTimer_->setInterval(1000);
+    connect(ringTimer_, &QTimer::timeout, this, &Phone::RingTick);
+    connect(callTimer_, &QTimer::timeout, this, &Phone::CallTimerTick);
 
     events_.onRegistrationStateChange = [this](rtc::IRTCRegistrationStateChangeEvent *e) {
         OnRegistrationStateChange(e);
@@ -50,8 +50,8 @@ Phone::~Phone()
 
 void Phone::InitRTCClient()
 {
-    state.objRTCClient = services_.createClient ? services_.createClient() : nullptr;
-    rtc::IRTCClient *client = state.objRTCClient.get();
+    client_ = services_.createClient ? services_.createClient() : nullptr;
+    rtc::IRTCClient *client = client_.get();
     struct Step {
         const char *name;
         std::function<rtc::HRESULT()> run;
@@ -89,25 +89,25 @@ rtc::HRESULT Phone::ApplyProfile()
 
 rtc::HRESULT Phone::enableProfile()
 {
-    state.strSIPIP = account_.g_strSip;
-    state.strXMLProfile = ProvisioningText::Build(account_.g_strAccount, account_.g_strUser, account_.g_strPassword,
-                                                  state.strSIPIP);
+    serverAddress_ = account_.server;
+    provisioningText_ =
+        ProvisioningText::Build(account_.accountId, account_.callerName, account_.password, serverAddress_);
 
-    if (!state.objRTCClient)
+    if (!client_)
         return rtc::E_POINTER;
     rtc::IRTCClientProvisioning *provisioning = nullptr;
-    rtc::HRESULT hr = state.objRTCClient->QueryProvisioning(&provisioning);
+    rtc::HRESULT hr = client_->QueryProvisioning(&provisioning);
     if (rtc::Failed(hr))
         return hr;
-    state.objProvisioning = provisioning;
+    provisioning_ = provisioning;
 
     std::shared_ptr<rtc::IRTCProfile> profile;
-    hr = provisioning->CreateProfile(state.strXMLProfile, &profile);
+    hr = provisioning->CreateProfile(provisioningText_, &profile);
     if (rtc::Failed(hr))
         return hr;
-    state.objProfile = profile;
+    profile_ = profile;
 
-    return provisioning->EnableProfile(state.objProfile, rtc::RTCRF_REGISTER_ALL);
+    return provisioning->EnableProfile(profile_, rtc::RTCRF_REGISTER_ALL);
 }
 
 rtc::HRESULT Phone::ReLogin()
@@ -122,23 +122,23 @@ void Phone::Shutdown()
         return;
     shutDown_ = true;
     stopRinging();
-    tmrConnected->stop();
-    auto client = std::move(state.objRTCClient);
+    callTimer_->stop();
+    auto client = std::move(client_);
     if (!client)
         return;
     // Leave nobody on the line and no registration behind; the engine bounds
     // how long this may take.
-    if (auto session = std::move(state.objSession)) {
+    if (auto session = std::move(session_)) {
         rtc::RTC_SESSION_STATE s = rtc::RTCSS_IDLE;
         if (rtc::Succeeded(session->get_State(&s)) && s != rtc::RTCSS_DISCONNECTED)
             session->Terminate(s == rtc::RTCSS_INCOMING ? rtc::RTCTR_BUSY : rtc::RTCTR_NORMAL);
     }
-    state.objParticipant.reset();
+    participant_.reset();
     client->Advise(nullptr);
     client->PrepareForShutdown();
     client->Shutdown();
-    state.objProvisioning = nullptr;
-    state.objProfile.reset();
+    provisioning_ = nullptr;
+    profile_.reset();
 }
 
 void Phone::SetStatusText(const QString &text)
@@ -164,8 +164,8 @@ void Phone::PlayTone(const QString &toneName)
         static const QString keys = QStringLiteral("0123456789*#");
         for (int code = 0; code < keys.size(); ++code) {
             if (toneName == NumberKeys::ToneName(keys.at(code))) {
-                if (state.objRTCClient)
-                    state.objRTCClient->SendDTMF(static_cast<rtc::RTC_DTMF>(code));
+                if (client_)
+                    client_->SendDTMF(static_cast<rtc::RTC_DTMF>(code));
                 dtmfSent_ += keys.at(code);
                 break;
             }
@@ -222,7 +222,7 @@ void Phone::OnRegistrationStateChange(rtc::IRTCRegistrationStateChangeEvent *pev
     if (rtc::Failed(pevent->get_State(&registration)))
         return;
     if (const auto texts = TextsFor(registration)) {
-        state.strRegStatus = texts->word;
+        registrationWord_ = texts->word;
         SetStatusText(texts->label);
     }
 }

@@ -1,13 +1,14 @@
 #pragma once
 #include "account/Account.h"
 #include "call/ClientEvents.h"
-#include "call/PhoneState.h"
 #include "platform/IMessageBox.h"
+#include "rtc/IRTCClient.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -75,7 +76,7 @@ public:
     // The call key answers.
     bool StatusSaysIncoming() const;
 
-    // The texts for a registration state: the word kept in strRegStatus and
+    // The texts for a registration state: the word registrationWord gives and
     // the status line's text; none for the states that change nothing
     // (unregistering, error and the presence states).
     struct RegistrationTexts {
@@ -88,12 +89,45 @@ public:
     void OnRegistrationStateChange(rtc::IRTCRegistrationStateChangeEvent *pevent);
     void OnSessionStateChange(rtc::IRTCSessionStateChangeEvent *pevent);
     void OnMediaEvent(rtc::IRTCMediaEvent *pevent);
-    void ring_Timer();
-    void tmrConnected_Timer();
 
-    PhoneState state;
-    QTimer *ring = nullptr;         // rings an incoming call every 2000 ms
-    QTimer *tmrConnected = nullptr; // counts a connected call every 1000 ms
+    // --- The two timers: the ring, every 2000 ms while a call rings, and
+    // the call's, every 1000 ms while it is connected. One tick of each:
+    // a ring, and the next second of the call on the status line.
+    void RingTick();
+    void CallTimerTick();
+    const QTimer &ringTimer() const { return *ringTimer_; }
+    const QTimer &callTimer() const { return *callTimer_; }
+    // The window's idle controls stop the call's timer too.
+    void StopCallTimer() { callTimer_->stop(); }
+
+    // --- What the phone holds; the keys and the engine's events change it.
+    // The RTC client: none before InitRTCClient, when none could be made,
+    // and after Shutdown.
+    rtc::IRTCClient *client() const { return client_.get(); }
+    // The client's provisioning and the profile it registers: none until
+    // ApplyProfile got that far.
+    rtc::IRTCClientProvisioning *provisioning() const { return provisioning_; }
+    const std::shared_ptr<rtc::IRTCProfile> &profile() const { return profile_; }
+    // The current call and the far end's participant in it; none between
+    // calls. A second call that rings during a connected one is not it.
+    const std::shared_ptr<rtc::IRTCSession> &session() const { return session_; }
+    const std::shared_ptr<rtc::IRTCParticipant> &participant() const { return participant_; }
+    // The registration as the latest event told it: "NOTREGISTERED" until
+    // then, "REGISTERING", "REGISTERED", "REJECTED" or "LOGGEDOFF". Only
+    // "REGISTERED" places calls.
+    const QString &registrationWord() const { return registrationWord_; }
+    // The SIP server calls go to (host[:port]) and the provisioning text,
+    // as ApplyProfile last built them from the account.
+    const QString &serverAddress() const { return serverAddress_; }
+    const QString &provisioningText() const { return provisioningText_; }
+    // How long the current call has been connected, as the call's timer
+    // counts: the seconds reach 60 before they are carried at the next
+    // tick. Back to 0:0:0 when a call connects and when it ends.
+    struct CallTime {
+        std::int16_t hours = 0, minutes = 0, seconds = 0;
+        bool operator==(const CallTime &) const = default;
+    };
+    CallTime callTime() const { return callTime_; }
 
 signals:
     void StatusTextChanged(const QString &text);
@@ -121,6 +155,17 @@ private:
     Services services_;
     Account account_;
     ClientEvents events_;
+    std::shared_ptr<rtc::IRTCClient> client_;
+    rtc::IRTCClientProvisioning *provisioning_ = nullptr; // a view of client_
+    std::shared_ptr<rtc::IRTCProfile> profile_;
+    std::shared_ptr<rtc::IRTCSession> session_;
+    std::shared_ptr<rtc::IRTCParticipant> participant_;
+    QString registrationWord_ = QStringLiteral("NOTREGISTERED");
+    QString serverAddress_;
+    QString provisioningText_;
+    CallTime callTime_;
+    QTimer *ringTimer_ = nullptr;
+    QTimer *callTimer_ = nullptr;
     QString status_;
     QString dtmfSent_;     // the keys sent to the far end in the latest call
     bool dialling_ = false; // MakeCall is sounding a number

@@ -17,7 +17,7 @@ void Phone::showError(rtc::HRESULT hr)
 
 void Phone::MakeCall(const QString &number)
 {
-    if (state.strRegStatus != QLatin1String("REGISTERED")) {
+    if (registrationWord_ != QLatin1String("REGISTERED")) {
         emit Message(
             QStringLiteral("You are not registered, please click on Account/Pin Tab and verify your information"),
             QStringLiteral("Account/Pin"), platform::MsgIcon::None);
@@ -50,26 +50,24 @@ void Phone::MakeCall(const QString &number)
         return;
     }
 
-    const QString uri = QStringLiteral("sip:") + number + QLatin1Char('@') + state.strSIPIP;
+    const QString uri = QStringLiteral("sip:") + number + QLatin1Char('@') + serverAddress_;
     std::shared_ptr<rtc::IRTCSession> session;
-    rtc::HRESULT hr = state.objRTCClient ? state.objRTCClient->CreateSession(rtc::RTCST_PC_TO_PHONE, QString(),
-                                                                             state.objProfile,
-                                                                             rtc::RTCCS_FORCE_PROFILE, &session)
-                                         : rtc::E_POINTER;
+    rtc::HRESULT hr = client_ ? client_->CreateSession(rtc::RTCST_PC_TO_PHONE, QString(), profile_,
+                                                       rtc::RTCCS_FORCE_PROFILE, &session)
+                              : rtc::E_POINTER;
     if (rtc::Failed(hr)) {
         showError(hr);
     } else {
-        state.objSession = session;
+        session_ = session;
         dtmfSent_.clear();
     }
 
     std::shared_ptr<rtc::IRTCParticipant> participant;
-    hr = state.objSession ? state.objSession->AddParticipant(uri, QStringLiteral("Any Name"), &participant)
-                          : rtc::E_POINTER;
+    hr = session_ ? session_->AddParticipant(uri, QStringLiteral("Any Name"), &participant) : rtc::E_POINTER;
     if (rtc::Failed(hr))
         showError(hr);
     else
-        state.objParticipant = participant;
+        participant_ = participant;
 
     emit InCallControls();
 }
@@ -77,8 +75,8 @@ void Phone::MakeCall(const QString &number)
 void Phone::CallKey(const QString &number)
 {
     if (StatusSaysIncoming()) {
-        if (state.objSession)
-            state.objSession->Answer();
+        if (session_)
+            session_->Answer();
         return;
     }
     MakeCall(number);
@@ -87,7 +85,7 @@ void Phone::CallKey(const QString &number)
 void Phone::EndKey(const QString &number)
 {
     // A duration of 60 seconds has not been carried into the minutes yet.
-    int hours = state.timehr, minutes = state.timemin, seconds = state.intConnectedSeconds;
+    int hours = callTime_.hours, minutes = callTime_.minutes, seconds = callTime_.seconds;
     if (seconds >= 60) {
         minutes += seconds / 60;
         seconds %= 60;
@@ -103,16 +101,16 @@ void Phone::EndKey(const QString &number)
         dialled.chop(dtmfSent_.size());
     addRecentCall(dialled, hours, minutes, seconds);
 
-    if (!state.objSession)
+    if (!session_)
         return;
     rtc::RTC_SESSION_STATE s = rtc::RTCSS_IDLE;
-    if (rtc::Succeeded(state.objSession->get_State(&s)) && s == rtc::RTCSS_INCOMING) {
-        state.objSession->Terminate(rtc::RTCTR_BUSY);
-        if (state.objRTCClient)
-            state.objRTCClient->PlayRing(rtc::RTCRT_PHONE, false);
+    if (rtc::Succeeded(session_->get_State(&s)) && s == rtc::RTCSS_INCOMING) {
+        session_->Terminate(rtc::RTCTR_BUSY);
+        if (client_)
+            client_->PlayRing(rtc::RTCRT_PHONE, false);
         stopRinging();
     } else {
-        state.objSession->Terminate(rtc::RTCTR_NORMAL);
+        session_->Terminate(rtc::RTCTR_NORMAL);
     }
 }
 
@@ -130,7 +128,7 @@ void Phone::OnSessionStateChange(rtc::IRTCSessionStateChangeEvent *pevent)
     }
     // Only the current call moves the window: a second caller who gives up
     // while the first call goes on leaves it, its timers and its keys alone.
-    if (sessionState != rtc::RTCSS_INCOMING && (!eventSession || eventSession != state.objSession))
+    if (sessionState != rtc::RTCSS_INCOMING && (!eventSession || eventSession != session_))
         return;
     switch (sessionState) {
     case rtc::RTCSS_IDLE:
@@ -139,14 +137,14 @@ void Phone::OnSessionStateChange(rtc::IRTCSessionStateChangeEvent *pevent)
     case rtc::RTCSS_INCOMING: {
         emit RestoreWindow();
         rtc::RTC_SESSION_STATE current{};
-        if (state.objSession && rtc::Succeeded(state.objSession->get_State(&current))
+        if (session_ && rtc::Succeeded(session_->get_State(&current))
             && current == rtc::RTCSS_CONNECTED)
             return; // a second call while talking: neither answered nor refused
         emit EndCallEnabled(true);
         const std::shared_ptr<rtc::IRTCSession> &session = eventSession;
         if (!session)
             return;
-        state.objSession = session;
+        session_ = session;
         dtmfSent_.clear();
         std::shared_ptr<rtc::IRTCCollection> participants;
         long count = 0;
@@ -155,12 +153,12 @@ void Phone::OnSessionStateChange(rtc::IRTCSessionStateChangeEvent *pevent)
             && rtc::Succeeded(participants->get_Count(&count)) && count == 1) {
             std::shared_ptr<rtc::IRTCParticipant> caller;
             if (rtc::Succeeded(participants->get_Item(1, &caller)) && caller) {
-                state.objParticipant = caller;
+                participant_ = caller;
                 caller->get_Name(&name);
                 SetStatusText(QStringLiteral("Incoming") + name);
             }
         }
-        ring->start();
+        ringTimer_->start();
         ringing_ = true;
         emit CallRinging(name);
         break;
@@ -176,19 +174,19 @@ void Phone::OnSessionStateChange(rtc::IRTCSessionStateChangeEvent *pevent)
     case rtc::RTCSS_CONNECTED:
         SetStatusText(QStringLiteral("CONNECTED"));
         stopRinging();
-        state.intConnectedSeconds = state.timehr = state.timemin = 0;
-        tmrConnected->start();
+        callTime_ = {};
+        callTimer_->start();
         emit InCallControls();
         break;
     case rtc::RTCSS_DISCONNECTED:
-        state.objSession.reset();
-        state.objParticipant.reset();
+        session_.reset();
+        participant_.reset();
         stopRinging();
         SetStatusText(QStringLiteral("DISCONNECTED"));
         // The next call that never connects is recorded as 0:0:0, not
         // with this call's time.
-        state.intConnectedSeconds = state.timehr = state.timemin = 0;
-        tmrConnected->stop();
+        callTime_ = {};
+        callTimer_->stop();
         emit IdleControls();
         break;
     default:
@@ -209,32 +207,30 @@ void Phone::OnMediaEvent(rtc::IRTCMediaEvent *pevent)
 
 void Phone::stopRinging()
 {
-    ring->stop();
+    ringTimer_->stop();
     if (ringing_) {
         ringing_ = false;
         emit RingingEnded();
     }
 }
 
-void Phone::ring_Timer()
+void Phone::RingTick()
 {
-    if (state.objRTCClient)
-        state.objRTCClient->PlayRing(rtc::RTCRT_PHONE, true); // a failing ring skips this tick
+    if (client_)
+        client_->PlayRing(rtc::RTCRT_PHONE, true); // a failing ring skips this tick
 }
 
-void Phone::tmrConnected_Timer()
+void Phone::CallTimerTick()
 {
-    if (state.intConnectedSeconds == 60) {
-        state.intConnectedSeconds = 0;
-        ++state.timemin;
+    if (callTime_.seconds == 60) {
+        callTime_.seconds = 0;
+        ++callTime_.minutes;
     }
-    if (state.timemin == 60) {
-        state.timemin = 0;
-        ++state.timehr;
+    if (callTime_.minutes == 60) {
+        callTime_.minutes = 0;
+        ++callTime_.hours;
     }
-    SetStatusText(QStringLiteral("CONNECTED %1:%2:%3")
-                      .arg(state.timehr)
-                      .arg(state.timemin)
-                      .arg(state.intConnectedSeconds));
-    ++state.intConnectedSeconds;
+    SetStatusText(
+        QStringLiteral("CONNECTED %1:%2:%3").arg(callTime_.hours).arg(callTime_.minutes).arg(callTime_.seconds));
+    ++callTime_.seconds;
 }

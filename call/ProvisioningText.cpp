@@ -32,12 +32,12 @@ QString EscapeAttribute(const QString &value)
     return out;
 }
 
-QString Build(const QString &account, const QString &user, const QString &password, const QString &sip)
+QString Build(const QString &accountId, const QString &callerName, const QString &password, const QString &server)
 {
-    const QString a = EscapeAttribute(account);
-    const QString u = EscapeAttribute(user);
+    const QString a = EscapeAttribute(accountId);
+    const QString u = EscapeAttribute(callerName);
     const QString p = EscapeAttribute(password);
-    const QString s = EscapeAttribute(sip);
+    const QString s = EscapeAttribute(server);
     const QString session = QStringLiteral("<session party=\"first\" type=\"pc2ph\" />");
     return QStringLiteral("<provision key=\"") + kProfileKey + QStringLiteral("\" name=\"") + a
            + QStringLiteral("\" expires=\"200\"><user account=\"") + u + QStringLiteral("\" name=\"") + a

@@ -7,10 +7,10 @@ namespace ProvisioningText {
 // The profile key, the same in every profile.
 inline const QString kProfileKey = QStringLiteral("3f1c9a52-7d4e-4b8a-9c61-0e2f5b7d8a13");
 
-// account: the account ID; user: the caller-ID name; sip: server[:port].
-// Every value is escaped for an XML attribute, so whatever a user types the
+// accountId: the user part of the SIP address; callerName: the caller-ID
+// name; server: the registrar and proxy, host[:port]. Every value is escaped for an XML attribute, so whatever a user types the
 // text stays well formed.
-QString Build(const QString &account, const QString &user, const QString &password, const QString &sip);
+QString Build(const QString &accountId, const QString &callerName, const QString &password, const QString &server);
 
 // &, <, >, " and ' as entities, tab and line breaks as character
 // references; characters XML cannot carry at all are left out.

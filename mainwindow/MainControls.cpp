@@ -104,6 +104,18 @@ void MainControls::Place(const platform::IScreenMetrics *screen)
     byName_.value(QStringLiteral("Picture1"))->lower();
 }
 
+QWidget *MainControls::Named(const QString &accessibleName) const
+{
+    QWidget *found = nullptr;
+    for (QWidget *w : byName_) {
+        if (w->accessibleName() != accessibleName)
+            continue;
+        if (found)
+            return nullptr;
+        found = w;
+    }
+    return found;
+}
 
 void MainControls::AddTooltips(clsTooltip &tips) const
 {

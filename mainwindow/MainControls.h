@@ -21,6 +21,9 @@ public:
     void Place(const platform::IScreenMetrics *screen);
 
     QWidget *Control(const QString &name) const { return byName_.value(name); }
+    // The control a screen reader calls accessibleName; null when none or
+    // more than one is called so.
+    QWidget *Named(const QString &accessibleName) const;
 
     // The twelve tools with their tips, centred under each control and
     // rolling out; the home-page and help pictures keep tips of their own.

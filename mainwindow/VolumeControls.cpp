@@ -6,9 +6,9 @@
 
 #include <QMouseEvent>
 
-VolumeControls::VolumeControls(const MainControls &controls, PhoneState &state,
+VolumeControls::VolumeControls(const MainControls &controls, std::function<rtc::IRTCClient *()> client,
                                const platform::IScreenMetrics *screen, QObject *parent)
-    : QObject(parent), audio_(state, this)
+    : QObject(parent), audio_(std::move(client), this)
 {
     if (screen)
         twips_ = screen->TwipsPerPixelX();
@@ -35,10 +35,10 @@ VolumeControls::VolumeControls(const MainControls &controls, PhoneState &state,
         micMuted_->setVisible(shown);
         micMuted_->raise();
     });
-    connect(static_cast<PictureBox *>(speakerMuted_), &PictureBox::Click, &audio_,
-            &AudioControls::picspeakermuted_Click);
-    connect(static_cast<PictureBox *>(micMuted_), &PictureBox::Click, &audio_,
-            &AudioControls::picmicrophonemuted_Click);
+    connect(static_cast<PictureBox *>(speakerMuted_), &PictureBox::Click, this,
+            &VolumeControls::picspeakermuted_Click);
+    connect(static_cast<PictureBox *>(micMuted_), &PictureBox::Click, this,
+            &VolumeControls::picmicrophonemuted_Click);
 }
 
 void VolumeControls::placeThumb(AudioControls::Slider slider, double left)
@@ -76,9 +76,9 @@ bool VolumeControls::eventFilter(QObject *watched, QEvent *event)
         const bool click = pressed_ == area && area->rect().contains(mouse->position().toPoint());
         pressed_ = nullptr;
         if (click && area == label2_)
-            audio_.Label2_Click();
+            Label2_Click();
         else if (click && area == label3_)
-            audio_.Label3_Click();
+            Label3_Click();
     }
     return QObject::eventFilter(watched, event);
 }

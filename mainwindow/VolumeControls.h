@@ -15,8 +15,9 @@ class IScreenMetrics;
 class VolumeControls : public QObject {
     Q_OBJECT
 public:
-    VolumeControls(const MainControls &controls, PhoneState &state, const platform::IScreenMetrics *screen,
-                   QObject *parent = nullptr);
+    // client: the phone's RTC client, as AudioControls takes it.
+    VolumeControls(const MainControls &controls, std::function<rtc::IRTCClient *()> client,
+                   const platform::IScreenMetrics *screen, QObject *parent = nullptr);
 
     AudioControls &audio() { return audio_; }
 
@@ -27,6 +28,11 @@ private:
     // Units of the slider's container per pixel.
     double scale(AudioControls::Slider slider) const { return slider == AudioControls::Speaker ? twips_ : 1.0; }
     void placeThumb(AudioControls::Slider slider, double left);
+    // The mute areas and the muted indicators over them.
+    void Label2_Click() { audio_.MuteSpeaker(); }
+    void Label3_Click() { audio_.MuteMicrophone(); }
+    void picspeakermuted_Click() { audio_.UnmuteSpeaker(); }
+    void picmicrophonemuted_Click() { audio_.UnmuteMicrophone(); }
 
     AudioControls audio_;
     QWidget *thumbs_[2] = {};

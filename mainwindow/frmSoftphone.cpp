@@ -3,18 +3,14 @@
 
 #include "account/ProfileStore.h"
 #include "audio/clsVolume.h"
-#include "account/frmAlias.h"
 #include "account/frmLogin.h"
 #include "call/NumberKeys.h"
-#include "feedback/FeedbackWindow.h"
-#include "feedback/WebSite.h"
-#include "history/frmRecent.h"
 #include "mainwindow/CallNotice.h"
 #include "mainwindow/ControlLayout.h"
 #include "mainwindow/HoverButtons.h"
 #include "mainwindow/NumberBox.h"
 #include "mainwindow/TrayControl.h"
-#include "phonebook/frmPhoneBook.h"
+#include "mainwindow/WindowOpener.h"
 #include "platform/ISingleInstance.h"
 #include "resources/Artwork.h"
 #include "skin/SkinnedWindow.h"
@@ -117,6 +113,7 @@ void frmSoftphone::connectControls()
     // Buttons that light under the pointer; the account and recent-calls
     // buttons do not take the mouse back after a click.
     hover_ = new HoverButtons(this);
+    windows_ = std::make_unique<WindowOpener>(this, services_, *hover_);
     for (const ControlPlace &place : ControlLayout::MainWindowPlaces()) {
         const QString normal = ControlLayout::NormalPicture(place.name);
         const QString lit = ControlLayout::HoverPicture(place.name);
@@ -124,12 +121,9 @@ void frmSoftphone::connectControls()
             hover_->Add(Picture(place.name), QPixmap(Artwork::buttonPath(lit)), QPixmap(Artwork::buttonPath(normal)),
                         place.name != QLatin1String("Picture2") && place.name != QLatin1String("Picture3"));
     }
-    volume_ = new VolumeControls(controls_, phone_.state, services_.screen, this);
+    volume_ = new VolumeControls(controls_, [this] { return phone_.client(); }, services_.screen, this);
     connect(&volume_->audio(), &AudioControls::Message, this, &frmSoftphone::ShowMessage);
-    connect(Picture(QStringLiteral("Picture13")), &PictureBox::Click, this, [this] {
-        hover_->ReleaseCapture();
-        volume_->audio().Picture13_Click(windowHandle());
-    });
+    connect(Picture(QStringLiteral("Picture13")), &PictureBox::Click, this, &frmSoftphone::Picture13_Click);
     if (services_.screen)
         modMoveForm::SetScreenMetrics(services_.screen);
     modMoveForm::WireDrag(Control(QStringLiteral("Picture1")), this);
@@ -143,8 +137,7 @@ void frmSoftphone::Form_Load()
     tray_->FillRecord(Artwork::iconPath());
 
     // 3. From here on a failing step ends the load quietly.
-    // 4.
-    phone_.state.strRegStatus = QStringLiteral("NOTREGISTERED");
+    // 4. The phone starts not registered.
     SetIdleControls();
     // 5. (The account is read afresh below.)
     // 6. The window has the size of its skin and opens in the centre.
@@ -201,7 +194,7 @@ void frmSoftphone::SetIdleControls()
         Control(QLatin1String(name))->setEnabled(true);
     Control(QStringLiteral("Picture8"))->setEnabled(false);
     cmbPhoneNo->setEnabled(true);
-    phone_.tmrConnected->stop();
+    phone_.StopCallTimer();
 }
 
 void frmSoftphone::RunLogin(bool closeMode)
@@ -217,7 +210,7 @@ void frmSoftphone::RunLogin(bool closeMode)
             phone_.ReLogin();
     });
     connect(&login, &frmLogin::ExitChosen, this, [this] { lblBalance->setText(QStringLiteral("EXITING")); });
-    RunModal(login);
+    windows_->RunModal(login);
 }
 
 void frmSoftphone::Picture2_Click()
@@ -227,96 +220,15 @@ void frmSoftphone::Picture2_Click()
     RunLogin(true);
 }
 
-void frmSoftphone::Picture11_Click()
+void frmSoftphone::Picture13_Click()
 {
-    OpenNumberWindow<frmPhoneBook>(
-        QStringLiteral("The phone book cannot be opened: there is no folder to keep it in."));
-}
-
-void frmSoftphone::Picture3_Click()
-{
-    OpenNumberWindow<frmRecent>(QStringLiteral("There are no recent calls: there is no folder to keep them in."));
-}
-
-template <typename Window>
-void frmSoftphone::OpenNumberWindow(const QString &noFolderText)
-{
-    if (!services_.messages)
-        return;
-    const QString &folder = services_.phone.dataFolder;
-    if (folder.isEmpty()) {
-        services_.messages->Show(noFolderText, QString(), platform::MsgIcon::Exclamation);
-        return;
-    }
-    // A fresh window each time; a number it hands back only fills the
-    // number box, it is never dialled from there.
-    Window window(folder, *services_.messages, this);
-    connect(&window, &Window::CallNumber, this, [this](const QString &number) { cmbPhoneNo->setEditText(number); });
-    RunModal(window);
-}
-
-void frmSoftphone::Picture5_Click()
-{
-    if (!services_.settings || !services_.messages)
-        return;
-    // One dialog at a time; once closed, the next click loads a new one
-    // with the alias stored at that moment.
-    if (!alias_) {
-        alias_ = new frmAlias(*services_.settings, *services_.messages, this);
-        alias_->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    ShowModeless(alias_);
-}
-
-void frmSoftphone::Picture4_Click()
-{
-    if (services_.urls)
-        services_.urls->Open(WebSite::HomePage());
-}
-
-void frmSoftphone::Picture7_Click()
-{
-    if (services_.urls)
-        services_.urls->Open(WebSite::UserGuide());
-}
-
-void frmSoftphone::Picture9_Click()
-{
-    // Made on first use; a click while it is open only brings it up.
-    if (QWidget *window = services_.feedback ? services_.feedback->Window(this) : nullptr)
-        ShowModeless(window);
-}
-
-frmAlias *frmSoftphone::AliasWindow() const
-{
-    return alias_;
-}
-
-void frmSoftphone::ShowModeless(QWidget *window)
-{
-    hover_->ReleaseCapture();
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-
-int frmSoftphone::RunModal(QDialog &dialog)
-{
-    hover_->ReleaseCapture();
-    return services_.runModal ? services_.runModal(dialog) : dialog.exec();
+    hover_->ReleaseCapture(); // the wizard is modal
+    Audio().OpenTuningWizard(windowHandle());
 }
 
 void frmSoftphone::Picture41_Click()
 {
     tray_->Picture41_Click();
-}
-
-void frmSoftphone::ShowMessage(const QString &text, const QString &title, platform::MsgIcon icon)
-{
-    // A lit button holding the mouse would take the box's clicks.
-    hover_->ReleaseCapture();
-    if (services_.messages)
-        services_.messages->Show(text, title, icon, platform::MsgButtons::OKOnly, this);
 }
 
 bool frmSoftphone::IsHoverLit() const

@@ -5,11 +5,11 @@
 #include "mainwindow/PhoneServices.h"
 #include "mainwindow/PictureBox.h"
 #include "mainwindow/VolumeControls.h"
+#include "mainwindow/WindowOpener.h"
 
 #include <QComboBox>
 #include <QHash>
 #include <QLabel>
-#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -25,7 +25,8 @@ class ISingleInstance;
 }
 
 // The phone window: places and draws the controls, hands every click and key
-// to the phone, and shows what the phone says. It opens the other windows.
+// to the phone, and shows what the phone says. The other windows open
+// through its WindowOpener.
 class frmSoftphone : public QWidget {
     Q_OBJECT
 public:
@@ -61,23 +62,24 @@ public:
     // Out of the tray, in front, with the keyboard.
     void ComeForward();
     void Picture2_Click();
-    void Picture3_Click();
-    void Picture5_Click();
-    void Picture11_Click();
+    void Picture3_Click() { windows_->OpenRecentCalls(fillNumber()); }
+    void Picture5_Click() { windows_->OpenAlias(); }
+    void Picture11_Click() { windows_->OpenPhoneBook(fillNumber()); }
+    void Picture13_Click();
     void Picture41_Click();
     // The provider's web site: home page, user guide, feedback window.
-    void Picture4_Click();
-    void Picture7_Click();
-    void Picture9_Click();
+    void Picture4_Click() { windows_->OpenHomePage(); }
+    void Picture7_Click() { windows_->OpenUserGuide(); }
+    void Picture9_Click() { windows_->OpenFeedback(); }
     bool IsHoverLit() const;
     // The alias dialog while it is open.
-    frmAlias *AliasWindow() const;
+    frmAlias *AliasWindow() const { return windows_->AliasWindow(); }
     // The sliders, mute areas and the tuning wizard.
     AudioControls &Audio() { return volume_->audio(); }
 
-    // Control by name ("Picture6", "lblMsg", "picmic_1"); null when absent.
-    QWidget *Control(const QString &name) const { return controls_.Control(name); }
-    PictureBox *Picture(const QString &name) const { return qobject_cast<PictureBox *>(Control(name)); }
+    // The control a screen reader calls accessibleName ("Call", "Keypad 5",
+    // "Speaker volume"); null when absent.
+    QWidget *ControlNamed(const QString &accessibleName) const { return controls_.Named(accessibleName); }
 
     // Set by the account button: from then on LOGIN registers again.
     QString Tag;
@@ -90,22 +92,26 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Control by the window's own name ("Picture6", "picmic_1"); null when absent.
+    QWidget *Control(const QString &name) const { return controls_.Control(name); }
+    PictureBox *Picture(const QString &name) const { return qobject_cast<PictureBox *>(Control(name)); }
     void connectControls();
     void Picture40_Click() { close(); }
     void Form_Unload();
-    void ShowMessage(const QString &text, const QString &title, platform::MsgIcon icon);
+    void ShowMessage(const QString &text, const QString &title, platform::MsgIcon icon)
+    {
+        windows_->ShowMessage(text, title, icon);
+    }
     // The login window, fresh each time; its account goes to the phone.
     void RunLogin(bool closeMode);
     // The two decisions that read the window's own texts.
     bool LoginRegistersAgain() const { return Tag == QLatin1String("CALLREG"); }
     bool StartUpEnds() const { return lblBalance->text() == QLatin1String("EXITING"); }
-    // Every other window opens through these two: a lit button must let go
-    // of the mouse first, or it would take the new window's clicks.
-    int RunModal(QDialog &dialog);
-    void ShowModeless(QWidget *window);
-    // The phone book and the recent calls: modal, handing a number back.
-    template <typename Window>
-    void OpenNumberWindow(const QString &noFolderText);
+    // A number handed back by the phone book or the recent calls.
+    WindowOpener::NumberSink fillNumber()
+    {
+        return [this](const QString &number) { cmbPhoneNo->setEditText(number); };
+    }
 
     PhoneServices services_;
     Phone phone_;
@@ -116,7 +122,7 @@ private:
     std::unique_ptr<clsTooltip> tooltips_;
     VolumeControls *volume_ = nullptr;
     std::unique_ptr<clsVolume> mixer_; // from load to unload
-    QPointer<frmAlias> alias_;
+    std::unique_ptr<WindowOpener> windows_;
     bool exiting_ = false;
     bool unloaded_ = false;
 };

@@ -7,7 +7,7 @@
 
 namespace {
 const QString kApp[] = {"Sip", "Account", "Password", "User"};
-QStringList values(const Account &a) { return {a.g_strSip, a.g_strAccount, a.g_strPassword, a.g_strUser}; }
+QStringList values(const Account &a) { return {a.server, a.accountId, a.password, a.callerName}; }
 } // namespace
 
 class TestFrmLogin : public QObject {
@@ -83,7 +83,7 @@ private slots:
         QCOMPARE(w->txtuserid->text(), QString("CallerID/Alias (if any)")); // empty value: placeholder stays
         QCOMPARE(w->txtPassword->text(), QString("s3cret"));
         QCOMPARE(w->txtPassword->echoMode(), QLineEdit::Password); // never shown on screen
-        QCOMPARE(w->StoredAccount().g_strAccount, QString("1001")); // read afresh on opening
+        QCOMPARE(w->StoredAccount().accountId, QString("1001")); // read afresh on opening
 
         // Entering the box keeps the stored password (it is not the prompt).
         w->txtPassword->setFocus();
@@ -105,7 +105,7 @@ private slots:
         settings.SaveSetting("User", "Parameters", "Validation", "Ann");
         auto w = open();
         QCOMPARE(w->txtuserid->text(), QString("CallerID/Alias (if any)"));
-        QCOMPARE(w->StoredAccount().g_strUser, QString("Ann"));
+        QCOMPARE(w->StoredAccount().callerName, QString("Ann"));
     }
 
     void promptsClearOnFocusWhateverTheirCase_data()

@@ -12,7 +12,7 @@ Account account(const QString &sip, const QString &account, const QString &passw
 {
     return Account{sip, account, password, user};
 }
-QStringList values(const Account &a) { return {a.g_strSip, a.g_strAccount, a.g_strPassword, a.g_strUser}; }
+QStringList values(const Account &a) { return {a.server, a.accountId, a.password, a.callerName}; }
 } // namespace
 
 class TestProfileStore : public QObject {

@@ -11,8 +11,8 @@ using rtc::fake::FakeRTCClient;
 class TestAudioControls : public QObject {
     Q_OBJECT
 
-    PhoneState state;
     std::shared_ptr<FakeRTCClient> client;
+    std::shared_ptr<IRTCClient> phoneClient; // what the phone holds
     std::unique_ptr<AudioControls> audio;
     // The client's operations, the messages and the indicators, in order.
     QStringList &trace() { return client->log.calls; }
@@ -34,15 +34,15 @@ private slots:
     void init()
     {
         client = std::make_shared<FakeRTCClient>();
-        state.objRTCClient = client;
-        audio = std::make_unique<AudioControls>(state);
+        phoneClient = client;
+        audio = std::make_unique<AudioControls>([this] { return phoneClient.get(); });
         connect(audio.get(), &AudioControls::Message, this, [this](const QString &text, const QString &title) {
             trace() << "box " + title + ": " + text;
         });
         connect(audio.get(), &AudioControls::SpeakerMutedShown, this,
-                [this](bool on) { trace() << QString("picspeakermuted ") + (on ? "shown" : "hidden"); });
+                [this](bool on) { trace() << QString("speaker muted ") + (on ? "shown" : "hidden"); });
         connect(audio.get(), &AudioControls::MicrophoneMutedShown, this,
-                [this](bool on) { trace() << QString("picmicrophonemuted ") + (on ? "shown" : "hidden"); });
+                [this](bool on) { trace() << QString("microphone muted ") + (on ? "shown" : "hidden"); });
     }
 
     void slidersStopAtBothEndsOfTheirTrack_data()
@@ -69,7 +69,7 @@ private slots:
         drag(s, 2, 9000);
         QCOMPARE(audio->slider(s).ThumbLeft(), rightStop);
         QCOMPARE(volume(d), 61374L);
-        QCOMPARE(audio->get_mic_volume() + audio->get_spk_volume(), 61374);
+        QCOMPARE(audio->MicrophoneVolume() + audio->SpeakerVolume(), 61374);
     }
 
     void theGrabPointStaysUnderThePointer()
@@ -96,44 +96,44 @@ private slots:
 
     void withoutAClientNothingIsSetOrShown()
     {
-        state.objRTCClient.reset();
-        audio->set_spk_volume(1000);
-        audio->Label2_Click();
-        audio->Label3_Click();
-        QCOMPARE(audio->get_spk_volume(), 0);
+        phoneClient.reset();
+        audio->SetSpeakerVolume(1000);
+        audio->MuteSpeaker();
+        audio->MuteMicrophone();
+        QCOMPARE(audio->SpeakerVolume(), 0);
         QVERIFY(trace().isEmpty());
     }
 
     void speakerMutesBeforeItsBoxMicrophoneAfter()
     {
-        audio->Label2_Click();
-        audio->Label2_Click(); // already muted: nothing
-        audio->Label3_Click();
+        audio->MuteSpeaker();
+        audio->MuteSpeaker(); // already muted: nothing
+        audio->MuteMicrophone();
         QCOMPARE(trace(), QStringList({"put_AudioMuted(0, true)", "box AudioWizard: Speaker is ON-MUTE",
-                                       "picspeakermuted shown", "picmicrophonemuted shown",
+                                       "speaker muted shown", "microphone muted shown",
                                        "box AudioWizard: Mic is ON-MUTE", "put_AudioMuted(1, true)"}));
         trace().clear();
-        audio->picspeakermuted_Click();
-        audio->picmicrophonemuted_Click();
-        QCOMPARE(trace(), QStringList({"put_AudioMuted(0, false)", "box Audio Wizard: Mute Off", "picspeakermuted hidden",
+        audio->UnmuteSpeaker();
+        audio->UnmuteMicrophone();
+        QCOMPARE(trace(), QStringList({"put_AudioMuted(0, false)", "box Audio Wizard: Mute Off", "speaker muted hidden",
                                        "put_AudioMuted(1, false)", "box Audio Wizard: Mute Off",
-                                       "picmicrophonemuted hidden"}));
+                                       "microphone muted hidden"}));
     }
 
     void aMuteTheClientRefusesIsNotAnnounced()
     {
         client->log.failures["put_AudioMuted"] = E_FAIL;
-        audio->Label2_Click();
-        audio->Label3_Click();
-        QCOMPARE(trace(), QStringList({"put_AudioMuted(0, true)", "picmicrophonemuted shown",
+        audio->MuteSpeaker();
+        audio->MuteMicrophone();
+        QCOMPARE(trace(), QStringList({"put_AudioMuted(0, true)", "microphone muted shown",
                                        "box AudioWizard: Mic is ON-MUTE", "put_AudioMuted(1, true)",
-                                       "picmicrophonemuted hidden"}));
+                                       "microphone muted hidden"}));
     }
 
     void aWizardThatCannotStartSaysError()
     {
         client->log.failures["InvokeTuningWizard"] = RTC_E_NO_DEVICE;
-        audio->Picture13_Click(nullptr);
+        audio->OpenTuningWizard(nullptr);
         QCOMPARE(trace(), QStringList({"box : Error", "InvokeTuningWizard()", "box : Error"}));
     }
 };

@@ -43,10 +43,10 @@ class TestCallControl : public QObject {
     QString number; // the number box
     bool endEnabled = false, inCall = false;
 
-    PhoneState &state() { return calls->state; }
     QString status() const { return calls->StatusText(); }
-    bool ringing() const { return calls->ring->isActive(); }
-    bool timer() const { return calls->tmrConnected->isActive(); }
+    bool ringing() const { return calls->ringTimer().isActive(); }
+    bool timer() const { return calls->callTimer().isActive(); }
+    std::shared_ptr<IRTCSession> current() const { return calls->session(); }
     // The newest line of the call history, as "record LINE".
     QString lastRecord() const
     {
@@ -64,6 +64,20 @@ class TestCallControl : public QObject {
     void raise(const std::shared_ptr<IRTCSession> &session, RTC_SESSION_STATE s)
     {
         client->RaiseSession(session, s);
+    }
+    // Registered with the account's server, as the registrar's answer leaves
+    // the phone.
+    void registerPhone()
+    {
+        calls->SetAccount(Account{"sip.example.net:5070", "1001", "pw", "Ann"});
+        QCOMPARE(calls->ApplyProfile(), S_OK);
+        client->RaiseRegistration(RTCRS_REGISTERED);
+        QCOMPARE(calls->registrationWord(), QString("REGISTERED"));
+    }
+    void unregisterPhone()
+    {
+        client->RaiseRegistration(RTCRS_REJECTED);
+        QCOMPARE(calls->registrationWord(), QString("REJECTED"));
     }
 
 private slots:
@@ -98,20 +112,15 @@ private slots:
             messages << title + ": " + text;
         });
         calls->InitRTCClient();
-        state().strRegStatus = "REGISTERED";
-        state().strSIPIP = "sip.example.net:5070";
+        registerPhone();
         client->log.calls.clear();
         log.clear();
     }
-    void cleanup()
-    {
-        state().objRTCClient.reset(); // these tests look at nothing after them
-        calls.reset();
-    }
+    void cleanup() { calls.reset(); }
 
     void notRegisteredSaysSoAndDialsNothing()
     {
-        state().strRegStatus = "REJECTED";
+        unregisterPhone();
         number = "123";
         calls->MakeCall(number);
         QCOMPARE(messages, QStringList({"Account/Pin: You are not registered, please click on Account/Pin Tab "
@@ -129,10 +138,11 @@ private slots:
                                         "tone Tonestar.wav", "pause 100", "tone Tone2.wav", "pause 100",
                                         "tone Tone0.wav", "pause 100", "tone Tonepnd.wav", "pause 100",
                                         "tone Tone7.wav", "pause 100", "in-call"}));
-        QCOMPARE(client->log.calls, QStringList({"CreateSession(1, , none, 1)",
+        QCOMPARE(client->log.calls, QStringList({"CreateSession(1, , profile, 1)",
                                                  "Session.AddParticipant(sip:0044*20#7@sip.example.net:5070, Any Name)"}));
-        QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(client->sessions.at(0)));
-        QVERIFY(state().objParticipant);
+        QCOMPARE(current(), std::static_pointer_cast<IRTCSession>(client->sessions.at(0)));
+        QVERIFY(calls->participant());
+        QCOMPARE(calls->profile(), client->enabledProfile); // the session goes out with the registered profile
         QVERIFY(messages.isEmpty());
     }
 
@@ -183,21 +193,21 @@ private slots:
     {
         number = "5551234";
         calls->MakeCall(number);
-        auto session = state().objSession;
+        auto session = current();
         raise(session, RTCSS_INPROGRESS);
         QCOMPARE(status(), QString("INPROGRESS"));
         raise(session, RTCSS_CONNECTED);
         QCOMPARE(status(), QString("CONNECTED"));
         QVERIFY(timer());
         for (int i = 0; i < 60; ++i)
-            calls->tmrConnected_Timer();
+            calls->CallTimerTick();
         QCOMPARE(status(), QString("CONNECTED 0:0:59"));
-        calls->tmrConnected_Timer();
+        calls->CallTimerTick();
         QCOMPARE(status(), QString("CONNECTED 0:1:0"));
         for (int i = 0; i < 58 * 60 + 59; ++i)
-            calls->tmrConnected_Timer();
+            calls->CallTimerTick();
         QCOMPARE(status(), QString("CONNECTED 0:59:59"));
-        calls->tmrConnected_Timer();
+        calls->CallTimerTick();
         QCOMPARE(status(), QString("CONNECTED 1:0:0"));
 
         calls->EndKey(number);
@@ -205,7 +215,7 @@ private slots:
         QVERIFY(client->log.calls.last() == "Session.Terminate(0)");
         raise(session, RTCSS_DISCONNECTED);
         QCOMPARE(status(), QString("DISCONNECTED"));
-        QVERIFY(!state().objSession);
+        QVERIFY(!current());
         QVERIFY(!inCall);
         QVERIFY(!timer());
 
@@ -216,14 +226,21 @@ private slots:
 
     void sixtySecondsAreCarriedWhenRecorded()
     {
-        state().timemin = 2;
-        state().intConnectedSeconds = 60;
+        // A connected call whose timer has counted its 60th second of a
+        // minute: the next tick would carry it.
         number = "123";
+        calls->MakeCall(number);
+        raise(current(), RTCSS_CONNECTED);
+        const auto tick = [this](int times) {
+            for (int i = 0; i < times; ++i)
+                calls->CallTimerTick();
+        };
+        tick(3 * 60);
+        QCOMPARE(calls->callTime(), (Phone::CallTime{0, 2, 60}));
         calls->EndKey(number);
         QCOMPARE(lastRecord(), QString("record 123--Duration: 0:3:0"));
-        state().timehr = 0;
-        state().timemin = 59;
-        state().intConnectedSeconds = 60;
+        tick(57 * 60);
+        QCOMPARE(calls->callTime(), (Phone::CallTime{0, 59, 60}));
         calls->EndKey(number);
         QCOMPARE(lastRecord(), QString("record 123--Duration: 1:0:0"));
     }
@@ -236,8 +253,8 @@ private slots:
         QCOMPARE(status(), QString("IncomingAlice"));
         QVERIFY(ringing());
         QVERIFY(endEnabled);
-        QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(s));
-        calls->ring_Timer();
+        QCOMPARE(current(), std::static_pointer_cast<IRTCSession>(s));
+        calls->RingTick();
         QCOMPARE(client->log.calls.last(), QString("PlayRing(0, true)"));
 
         calls->SetStatusText("incomingALICE"); // any letter case answers
@@ -265,13 +282,13 @@ private slots:
         auto first = incoming({"Alice"});
         raise(first, RTCSS_INCOMING);
         raise(first, RTCSS_CONNECTED);
-        calls->tmrConnected_Timer();
+        calls->CallTimerTick();
         const QString label = status();
         log.clear();
         raise(incoming({"Carol"}), RTCSS_INCOMING);
         QCOMPARE(log, QStringList({"restore"}));
         QCOMPARE(status(), label);
-        QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(first));
+        QCOMPARE(current(), std::static_pointer_cast<IRTCSession>(first));
         QVERIFY(!ringing());
 
         // The second caller gives up: the first call goes on, as shown.
@@ -284,7 +301,7 @@ private slots:
         QCOMPARE(log, QStringList());
         QCOMPARE(status(), label);
         QVERIFY(timer());
-        QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(first));
+        QCOMPARE(current(), std::static_pointer_cast<IRTCSession>(first));
         // ... and the end key ends it.
         client->log.calls.clear();
         calls->EndKey(number);
@@ -307,21 +324,21 @@ private slots:
         };
         calls = std::make_unique<Phone>(services);
         calls->InitRTCClient();
-        state().strRegStatus = "REGISTERED";
+        registerPhone();
         calls->MakeCall("12");
         QCOMPARE(ringingLog.calls, QStringList({"Session.Terminate(2)"}));
-        QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(client->sessions.at(0)));
+        QCOMPARE(current(), std::static_pointer_cast<IRTCSession>(client->sessions.at(0)));
         QVERIFY(!calls->StatusText().startsWith("Incoming"));
-        QVERIFY(!calls->ring->isActive());
+        QVERIFY(!calls->ringTimer().isActive());
         raise(ringing, RTCSS_DISCONNECTED); // its end leaves the new call alone
-        QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(client->sessions.at(0)));
+        QCOMPARE(current(), std::static_pointer_cast<IRTCSession>(client->sessions.at(0)));
     }
 
     void keysSentDuringTheCallAreNotRecordedAsTheNumber()
     {
         number = "2000";
         calls->MakeCall(number);
-        raise(state().objSession, RTCSS_CONNECTED);
+        raise(current(), RTCSS_CONNECTED);
         for (const char *key : {"5", "9"}) {
             calls->PlayTone(NumberKeys::ToneName(QLatin1Char(*key)));
             number += key; // the box shows them
@@ -355,11 +372,11 @@ private slots:
     {
         number = "12";
         calls->MakeCall(number);
-        auto outgoing = state().objSession;
+        auto outgoing = current();
         raise(outgoing, RTCSS_INPROGRESS);
         auto s = incoming({"Dan"});
         raise(s, RTCSS_INCOMING);
-        QCOMPARE(state().objSession, std::static_pointer_cast<IRTCSession>(s));
+        QCOMPARE(current(), std::static_pointer_cast<IRTCSession>(s));
     }
 
     void idleAndUnknownStates()

@@ -27,35 +27,51 @@ class TestRegistration : public QObject {
 
     std::shared_ptr<FakeRTCClient> client;
     std::unique_ptr<Phone> reg;
-    PhoneState &state() { return reg->state; }
     QStringList shown; // the status line's texts, in order
+
+    // A phone with the fake as its client, or with none; the account set.
+    void makePhone(bool withClient)
+    {
+        Phone::Services services;
+        if (withClient)
+            services.createClient = [this]() -> std::shared_ptr<IRTCClient> { return client; };
+        reg = std::make_unique<Phone>(services);
+        if (withClient) {
+            reg->InitRTCClient();
+            client->log.calls.clear(); // the client's set-up is tested with the window
+        }
+        reg->SetAccount(Account{"127.0.0.1:5060", "1001", "pw", "Ann"});
+        shown.clear();
+        connect(reg.get(), &Phone::StatusTextChanged, this, [this](const QString &t) { shown << t; });
+    }
+    // The registration event the engine delivers.
+    struct Registration final : IRTCRegistrationStateChangeEvent {
+        RTC_REGISTRATION_STATE state;
+        explicit Registration(RTC_REGISTRATION_STATE s) : state(s) {}
+        HRESULT get_State(RTC_REGISTRATION_STATE *s) const override { return *s = state, S_OK; }
+        HRESULT get_StatusCode(long *) const override { return E_NOTIMPL; }
+        HRESULT get_StatusText(QString *) const override { return E_NOTIMPL; }
+        HRESULT get_Profile(std::shared_ptr<IRTCProfile> *) const override { return E_NOTIMPL; }
+    };
 
 private slots:
     void init()
     {
         client = std::make_shared<FakeRTCClient>();
-        reg = std::make_unique<Phone>(Phone::Services{});
-        state().objRTCClient = client;
-        reg->SetAccount(Account{"127.0.0.1:5060", "1001", "pw", "Ann"});
-        shown.clear();
-        connect(reg.get(), &Phone::StatusTextChanged, this, [this](const QString &t) { shown << t; });
+        makePhone(true);
     }
-    void cleanup()
-    {
-        state().objRTCClient.reset(); // nothing to shut down
-        reg.reset();
-    }
+    void cleanup() { reg.reset(); }
 
     void applyProfileBuildsAndEnables()
     {
         QCOMPARE(reg->ApplyProfile(), S_OK);
-        QCOMPARE(state().strSIPIP, QString("127.0.0.1:5060"));
-        QCOMPARE(state().strXMLProfile, ProvisioningText::Build("1001", "Ann", "pw", "127.0.0.1:5060"));
+        QCOMPARE(reg->serverAddress(), QString("127.0.0.1:5060"));
+        QCOMPARE(reg->provisioningText(), ProvisioningText::Build("1001", "Ann", "pw", "127.0.0.1:5060"));
         QCOMPARE(client->operations(), QStringList({"QueryProvisioning", "CreateProfile", "EnableProfile"}));
-        QCOMPARE(client->log.calls.at(1), "CreateProfile(" + state().strXMLProfile + ")");
+        QCOMPARE(client->log.calls.at(1), "CreateProfile(" + reg->provisioningText() + ")");
         QCOMPARE(client->log.calls.at(2), QString("EnableProfile(profile, 7)"));
-        QVERIFY(state().objProvisioning != nullptr);
-        QCOMPARE(state().objProfile, client->enabledProfile);
+        QVERIFY(reg->provisioning() != nullptr);
+        QCOMPARE(reg->profile(), client->enabledProfile);
     }
 
     void failingCreateProfileIsReturnedAndEnablesNothing()
@@ -63,7 +79,7 @@ private slots:
         client->log.failures.insert("CreateProfile", RTC_E_INVALID_PROFILE);
         QCOMPARE(reg->ApplyProfile(), RTC_E_INVALID_PROFILE);
         QVERIFY(!client->operations().contains("EnableProfile"));
-        QVERIFY(!state().objProfile);
+        QVERIFY(!reg->profile());
     }
 
     void failingEnableIsReturned()
@@ -74,21 +90,21 @@ private slots:
 
     void noClientFailsInsteadOfCrashing()
     {
-        state().objRTCClient.reset();
+        makePhone(false);
         QVERIFY(Failed(reg->ApplyProfile()));
-        QVERIFY(!state().strXMLProfile.isEmpty()); // the text was still built
+        QVERIFY(!reg->provisioningText().isEmpty()); // the text was still built
     }
 
     void reLoginShowsItselfThenRegistersWithNewValues()
     {
         QCOMPARE(reg->ApplyProfile(), S_OK);
-        const auto first = state().objProfile;
+        const auto first = reg->profile();
         reg->SetAccount(Account{"other.example:5070", "1002", "pw", "Ann"});
         QCOMPARE(reg->ReLogin(), S_OK);
         QCOMPARE(shown.first(), QString("Re login..."));
-        QCOMPARE(state().strSIPIP, QString("other.example:5070"));
-        QVERIFY(state().strXMLProfile.contains("uri=\"sip:1002@other.example:5070\""));
-        QVERIFY(state().objProfile != first); // replaced, the old one simply dropped
+        QCOMPARE(reg->serverAddress(), QString("other.example:5070"));
+        QVERIFY(reg->provisioningText().contains("uri=\"sip:1002@other.example:5070\""));
+        QVERIFY(reg->profile() != first); // replaced, the old one simply dropped
         QVERIFY(!client->operations().contains("DisableProfile"));
     }
 
@@ -97,6 +113,7 @@ private slots:
         QTest::addColumn<int>("event");
         QTest::addColumn<QString>("word");
         QTest::addColumn<QString>("label");
+        // BEFORE: the word the phone had before the event.
         QTest::newRow("0") << 0 << "NOTREGISTERED" << "Not Registered";
         QTest::newRow("1") << 1 << "REGISTERING" << "Registering";
         QTest::newRow("2") << 2 << "REGISTERED" << "Registered and Ready...";
@@ -113,7 +130,11 @@ private slots:
         QFETCH(int, event);
         QFETCH(QString, word);
         QFETCH(QString, label);
-        state().strRegStatus = "BEFORE";
+        // Before: a word that differs from the one the event may write.
+        Registration earlier(word == "LOGGEDOFF" ? RTCRS_REJECTED : RTCRS_LOGGED_OFF);
+        reg->OnRegistrationStateChange(&earlier);
+        const QString before = reg->registrationWord();
+        QVERIFY(before != word);
         reg->SetStatusText("before");
         client->Advise(nullptr);
         struct Sink : IRTCEventNotification {
@@ -128,7 +149,7 @@ private slots:
         client->Advise(&sink);
         client->put_EventFilter(39);
         client->RaiseRegistration(static_cast<RTC_REGISTRATION_STATE>(event));
-        QCOMPARE(state().strRegStatus, word);
+        QCOMPARE(reg->registrationWord(), word == "BEFORE" ? before : word);
         QCOMPARE(reg->StatusText(), label);
     }
 
@@ -140,12 +161,7 @@ private slots:
         reg->OnRegistrationStateChange(&broken);
         reg->OnRegistrationStateChange(nullptr);
         QCOMPARE(reg->StatusText(), QString("CONNECTED 0:1:2"));
-        struct Two final : IRTCRegistrationStateChangeEvent {
-            HRESULT get_State(RTC_REGISTRATION_STATE *s) const override { return *s = RTCRS_REGISTERED, S_OK; }
-            HRESULT get_StatusCode(long *) const override { return E_NOTIMPL; }
-            HRESULT get_StatusText(QString *) const override { return E_NOTIMPL; }
-            HRESULT get_Profile(std::shared_ptr<IRTCProfile> *) const override { return E_NOTIMPL; }
-        } two;
+        Registration two(RTCRS_REGISTERED);
         reg->OnRegistrationStateChange(&two);
         QCOMPARE(reg->StatusText(), QString("Registered and Ready..."));
     }

@@ -180,7 +180,7 @@ class TestPhoneAudio : public QObject {
     std::unique_ptr<RegisteredPhone> registered;
     frmSoftphone *phone = nullptr;
 
-    void click(const char *name) { QTest::mouseClick(phone->Control(name), Qt::LeftButton); }
+    void click(const char *name) { QTest::mouseClick(phone->ControlNamed(name), Qt::LeftButton); }
     // Who plays and records where, for failure messages.
     QString streams() const
     {
@@ -219,7 +219,7 @@ private slots:
         QString error;
         QVERIFY2(rec.start(&error), qPrintable(error + "\n" + streams()));
         const qsizetype before = rec.position();
-        click("Picture26");
+        click("Keypad 5");
         QTRY_VERIFY_WITH_TIMEOUT(!sound->isPlaying(), 3000);
         QTest::qWait(500);
         QVERIFY(rec.stop());
@@ -244,7 +244,7 @@ private slots:
         QVERIFY2(callee.startCallee("2000", "echo-2000"), qPrintable(callee.error()));
 
         phone->cmbPhoneNo->setEditText("2000");
-        click("Picture6");
+        click("Call");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
 
         SpeakerRecorder rec;
@@ -263,7 +263,7 @@ private slots:
         const QString during = streams();
         QVERIFY(rec.stop());
 
-        click("Picture8");
+        click("End call");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
         QVERIFY2(callee.waitFinished(kWaitMs), qPrintable(callee.messages()));
         QCOMPARE(callee.exitCode(), 0);
@@ -299,7 +299,7 @@ private slots:
         callee.setRtpEcho(true);
         QVERIFY2(callee.startCallee("2000", "echo-2000"), qPrintable(callee.error()));
         phone->cmbPhoneNo->setEditText("2000");
-        click("Picture6");
+        click("Call");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
 
         SpeakerRecorder rec;
@@ -319,19 +319,19 @@ private slots:
 
         const double full = echoOfATone(1000);
         QVERIFY2(full > 300, qPrintable(QString("echo rms %1 at full volume\n%2").arg(full).arg(streams())));
-        audio.set_spk_volume(16384); // a quarter: -12 dB
-        QCOMPARE(audio.get_spk_volume(), 16384);
+        audio.SetSpeakerVolume(16384); // a quarter: -12 dB
+        QCOMPARE(audio.SpeakerVolume(), 16384);
         const double quarter = echoOfATone(1200);
-        audio.set_spk_volume(65535);
-        audio.Label2_Click();
+        audio.SetSpeakerVolume(65535);
+        audio.MuteSpeaker();
         const double speakerMuted = echoOfATone(800);
-        audio.picspeakermuted_Click();
-        audio.Label3_Click();
+        audio.UnmuteSpeaker();
+        audio.MuteMicrophone();
         const double micMuted = echoOfATone(1000);
-        audio.picmicrophonemuted_Click();
+        audio.UnmuteMicrophone();
         const double again = echoOfATone(1200);
         QVERIFY(rec.stop());
-        click("Picture8");
+        click("End call");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
 
         const QString levels = QString("echo rms: full %1, a quarter %2, speaker muted %3, microphone muted %4, "

@@ -26,6 +26,16 @@ struct CountingSound : platform::ISoundOutput {
     }
 };
 
+// A registration state as the engine tells it to the phone.
+struct RegistrationEvent final : IRTCRegistrationStateChangeEvent {
+    explicit RegistrationEvent(RTC_REGISTRATION_STATE s) : state(s) {}
+    HRESULT get_State(RTC_REGISTRATION_STATE *s) const override { return *s = state, S_OK; }
+    HRESULT get_StatusCode(long *) const override { return E_NOTIMPL; }
+    HRESULT get_StatusText(QString *) const override { return E_NOTIMPL; }
+    HRESULT get_Profile(std::shared_ptr<IRTCProfile> *) const override { return E_NOTIMPL; }
+    RTC_REGISTRATION_STATE state;
+};
+
 long stateOf(const std::shared_ptr<IRTCSession> &s)
 {
     RTC_SESSION_STATE st = RTCSS_IDLE;
@@ -56,7 +66,7 @@ class TestPhoneCalls : public QObject {
     }
     QString click(const char *name)
     {
-        QTest::mouseClick(phone->Control(name), Qt::LeftButton);
+        QTest::mouseClick(phone->ControlNamed(name), Qt::LeftButton);
         return phone->lblMsg->text();
     }
 
@@ -97,22 +107,22 @@ private slots:
                 e.session->Answer();
         };
         phone->cmbPhoneNo->setEditText("1002");
-        click("Picture6");
-        QVERIFY(!phone->Control("Picture6")->isEnabled());
+        click("Call");
+        QVERIFY(!phone->ControlNamed("Call")->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("CONNECTED 0:0:1"), 3000);
         QVERIFY(peer->events.sessionStates().front() == RTCSS_INCOMING);
 
         const int before = sound->plays;
-        for (const char *key : {"Picture20", "Picture26", "Picture35", "Picture37", "Picture36"})
+        for (const char *key : {"Keypad 1", "Keypad 5", "Keypad *", "Keypad #", "Keypad 0"})
             click(key);
         QTRY_COMPARE_WITH_TIMEOUT(dtmf, QString("15*#0"), kWaitMs);
         QCOMPARE(sound->plays, before); // in a call nothing sounds here
 
-        click("Picture8");
+        click("End call");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(stateOf(peerSession(RTCSS_INCOMING)), long(RTCSS_DISCONNECTED), kWaitMs);
-        QVERIFY(phone->Control("Picture6")->isEnabled());
+        QVERIFY(phone->ControlNamed("Call")->isEnabled());
         QFile history(registered->data.filePath("recentcall.txt"));
         QVERIFY(history.open(QIODevice::ReadOnly));
         // The box shows the keys sent; the history keeps the number dialled.
@@ -126,11 +136,11 @@ private slots:
         QCOMPARE(peer->client->CreateSession(RTCST_PC_TO_PHONE, {}, peerProfile, RTCCS_FORCE_PROFILE, &out), S_OK);
         QCOMPARE(out->AddParticipant("sip:1001@" + provider->hostPort(), "Phone", nullptr), S_OK);
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("IncomingBea"), kWaitMs);
-        QVERIFY(phone->phone().ring->isActive());
-        QVERIFY(phone->Control("Picture8")->isEnabled());
-        click("Picture6");
+        QVERIFY(phone->phone().ringTimer().isActive());
+        QVERIFY(phone->ControlNamed("End call")->isEnabled());
+        click("Call");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
-        QVERIFY(!phone->phone().ring->isActive());
+        QVERIFY(!phone->phone().ringTimer().isActive());
         QTRY_COMPARE_WITH_TIMEOUT(stateOf(out), long(RTCSS_CONNECTED), kWaitMs);
         out->Terminate(RTCTR_NORMAL); // the far end hangs up
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
@@ -142,8 +152,8 @@ private slots:
         QCOMPARE(peer->client->CreateSession(RTCST_PC_TO_PHONE, {}, peerProfile, RTCCS_FORCE_PROFILE, &out), S_OK);
         QCOMPARE(out->AddParticipant("sip:1001@" + provider->hostPort(), "Phone", nullptr), S_OK);
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("IncomingBea"), kWaitMs);
-        click("Picture8");
-        QVERIFY(!phone->phone().ring->isActive());
+        click("End call");
+        QVERIFY(!phone->phone().ringTimer().isActive());
         // The caller's engine tells of the refusal an event loop turn
         // after its session's state changes.
         const auto busy = [this] {
@@ -164,8 +174,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("IncomingBea"), kWaitMs);
         out->Terminate(RTCTR_NORMAL);
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
-        QVERIFY(!phone->phone().ring->isActive());
-        QVERIFY(!phone->Control("Picture8")->isEnabled());
+        QVERIFY(!phone->phone().ringTimer().isActive());
+        QVERIFY(!phone->ControlNamed("End call")->isEnabled());
     }
 
     void secondCallDuringAConnectedCallLeavesTheFirstAlone()
@@ -174,26 +184,28 @@ private slots:
         QCOMPARE(peer->client->CreateSession(RTCST_PC_TO_PHONE, {}, peerProfile, RTCCS_FORCE_PROFILE, &out), S_OK);
         QCOMPARE(out->AddParticipant("sip:1001@" + provider->hostPort(), "Phone", nullptr), S_OK);
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("IncomingBea"), kWaitMs);
-        click("Picture6");
+        click("Call");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
-        const auto first = phone->phone().state.objSession;
+        const auto first = phone->phone().session();
 
         SippPeer second(*provider, "uac_incoming.xml");
         QVERIFY2(second.startCaller("1001", "alice", "alice-secret"), qPrintable(second.error()));
         QTest::qWait(3000);
         QCOMPARE(phone->lblMsg->text().left(10), QString("CONNECTED "));
-        QCOMPARE(phone->phone().state.objSession, first);
-        QVERIFY(!phone->phone().ring->isActive());
+        QCOMPARE(phone->phone().session(), first);
+        QVERIFY(!phone->phone().ringTimer().isActive());
         QCOMPARE(stateOf(out), long(RTCSS_CONNECTED));
-        click("Picture8");
+        click("End call");
         QTRY_COMPARE_WITH_TIMEOUT(stateOf(out), long(RTCSS_DISCONNECTED), kWaitMs);
     }
 
     void notRegisteredDialsNothing()
     {
-        phone->phone().state.strRegStatus = "REJECTED";
+        RegistrationEvent rejected(RTCRS_REJECTED);
+        phone->phone().OnRegistrationStateChange(&rejected);
+        QCOMPARE(phone->phone().registrationWord(), QString("REJECTED"));
         phone->cmbPhoneNo->setEditText("1002");
-        click("Picture6");
+        click("Call");
         QCOMPARE(registered->messages.shown.last().title, QString("Account/Pin"));
         QTest::qWait(1000);
         QVERIFY(peer->events.sessionStates().empty());
@@ -213,24 +225,24 @@ private slots:
     {
         QFETCH(QString, number);
         phone->cmbPhoneNo->setEditText(number);
-        click("Picture6");
+        click("Call");
         QCOMPARE(registered->messages.shown.last().title, QString("Input Error"));
         QCOMPARE(phone->lblMsg->text(), QString("Registered and Ready..."));
-        QVERIFY(!phone->phone().state.objSession);
+        QVERIFY(!phone->phone().session());
         QTest::qWait(1000);
         QCOMPARE(provider->invites(), QStringList());
         QVERIFY(peer->events.sessionStates().empty());
 
         // The same phone then dials a good number as usual.
         phone->cmbPhoneNo->setEditText("1002");
-        click("Picture6");
+        click("Call");
         QTRY_VERIFY_WITH_TIMEOUT(!provider->invites().isEmpty(), kWaitMs);
         for (const QString &uri : provider->invites()) // retransmissions count too
             QCOMPARE(uri, "sip:1002@" + provider->hostPort());
         // The phone says who it is.
         QVERIFY2(provider->inviteUserAgents().value(0).startsWith("Softphone/0.1"),
                  qPrintable(provider->inviteUserAgents().value(0)));
-        click("Picture8");
+        click("End call");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
     }
 
@@ -239,13 +251,13 @@ private slots:
         SippPeer callee(*provider, "uas_busy.xml");
         QVERIFY2(callee.startCallee("2000", "echo-2000"), qPrintable(callee.error()));
         phone->cmbPhoneNo->setEditText("2000");
-        click("Picture6");
+        click("Call");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
         QVERIFY(callee.waitFinished(kWaitMs));
         QCOMPARE(callee.exitCode(), 0); // got its INVITE, answered 486, saw the ACK
-        QVERIFY(phone->Control("Picture6")->isEnabled());
-        QVERIFY(!phone->phone().state.objSession);
-        QVERIFY(!phone->phone().tmrConnected->isActive());
+        QVERIFY(phone->ControlNamed("Call")->isEnabled());
+        QVERIFY(!phone->phone().session());
+        QVERIFY(!phone->phone().callTimer().isActive());
         // Only the end key writes the history.
         QVERIFY(!QFile::exists(registered->data.filePath("recentcall.txt")));
     }
@@ -255,12 +267,12 @@ private slots:
         SippPeer callee(*provider, "uas_noanswer.xml");
         QVERIFY2(callee.startCallee("2000", "echo-2000"), qPrintable(callee.error()));
         phone->cmbPhoneNo->setEditText("2000");
-        click("Picture6");
+        click("Call");
         QTRY_VERIFY_WITH_TIMEOUT(callee.messages().contains("SIP/2.0 180 Ringing"), kWaitMs);
         QTest::qWait(1500); // ringing, nobody answers
         QCOMPARE(phone->lblMsg->text(), QString("INPROGRESS"));
-        QVERIFY(!phone->phone().tmrConnected->isActive());
-        click("Picture8");
+        QVERIFY(!phone->phone().callTimer().isActive());
+        click("End call");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
         QVERIFY(callee.waitFinished(kWaitMs));
         QCOMPARE(callee.exitCode(), 0); // the CANCEL arrived and was answered
@@ -274,12 +286,12 @@ private slots:
         SippPeer caller(*provider, "uac_participants.xml");
         caller.setRtpEcho(true);
         QVERIFY2(caller.startCaller("1001", "alice", "alice-secret"), qPrintable(caller.error()));
-        QTRY_VERIFY_WITH_TIMEOUT(phone->phone().ring->isActive(), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(phone->phone().ringTimer().isActive(), kWaitMs);
         QCOMPARE(phone->lblMsg->text(), QString("Incomingalice, carol, dave"));
-        QCOMPARE(phone->phone().state.objParticipant ? 1 : 0, 1);
-        click("Picture6");
+        QCOMPARE(phone->phone().participant() ? 1 : 0, 1);
+        click("Call");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
-        click("Picture8");
+        click("End call");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
         QVERIFY(caller.waitFinished(kWaitMs));
         QCOMPARE(caller.exitCode(), 0);
@@ -292,10 +304,10 @@ private slots:
         QVERIFY(caller.waitFinished(kWaitMs));
         QCOMPARE(caller.exitCode(), 0); // refused or answered, each the usual way
         // Whatever the engine made of it, nothing is left ringing or open.
-        if (phone->phone().ring->isActive())
-            click("Picture8");
-        QTRY_VERIFY_WITH_TIMEOUT(!phone->phone().ring->isActive(), kWaitMs);
-        QTRY_VERIFY_WITH_TIMEOUT(!phone->phone().state.objSession, kWaitMs);
+        if (phone->phone().ringTimer().isActive())
+            click("End call");
+        QTRY_VERIFY_WITH_TIMEOUT(!phone->phone().ringTimer().isActive(), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!phone->phone().session(), kWaitMs);
 
         // And the next call goes through as usual.
         peer->events.onEvent = [](const RecordedEvent &e) {
@@ -303,9 +315,9 @@ private slots:
                 e.session->Answer();
         };
         phone->cmbPhoneNo->setEditText("1002");
-        click("Picture6");
+        click("Call");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text().left(9), QString("CONNECTED"), kWaitMs);
-        click("Picture8");
+        click("End call");
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("DISCONNECTED"), kWaitMs);
     }
 };

@@ -69,7 +69,7 @@ private slots:
         auto phone = startPhone();
         QCOMPARE(phone->lblMsg->text(), QString("Not logged in..."));
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
-        QCOMPARE(phone->phone().state.strRegStatus, QString("REGISTERED"));
+        QCOMPARE(phone->phone().registrationWord(), QString("REGISTERED"));
         QVERIFY(!provider.contacts("1001").isEmpty());
         QVERIFY(messages.shown.isEmpty());
 
@@ -96,7 +96,7 @@ private slots:
         storeAccount(provider.hostPort(), "1001", "not-the-password");
         auto phone = startPhone();
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Rejected"), 10000);
-        QCOMPARE(phone->phone().state.strRegStatus, QString("REJECTED"));
+        QCOMPARE(phone->phone().registrationWord(), QString("REJECTED"));
         QVERIFY(provider.contacts("1001").isEmpty());
     }
 
@@ -125,7 +125,7 @@ private slots:
             login.txtPassword->setText("bob-secret");
             login.cmdLogin->click();
         };
-        QTest::mouseClick(phone->Control("Picture2"), Qt::LeftButton);
+        QTest::mouseClick(phone->ControlNamed("Account"), Qt::LeftButton);
         QCOMPARE(phone->lblMsg->text(), QString("Re login..."));
         QCOMPARE(settings.GetSetting("Account", "Parameters", "Validation"), QString("bob"));
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 10000);
@@ -144,7 +144,7 @@ private slots:
         provider.stop();
         // The next refresh finds nobody there.
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Not Registered"), 40000);
-        QCOMPARE(phone->phone().state.strRegStatus, QString("NOTREGISTERED"));
+        QCOMPARE(phone->phone().registrationWord(), QString("NOTREGISTERED"));
 
         QVERIFY(provider.restart());
         QTRY_COMPARE_WITH_TIMEOUT(phone->lblMsg->text(), QString("Registered and Ready..."), 30000);

@@ -56,13 +56,13 @@ class TestTuningWizard : public QObject {
         if (!callee.startCallee("2000", "echo-2000"))
             return {"callee: " + callee.error()};
         phone.window->cmbPhoneNo->setEditText("2000");
-        QTest::mouseClick(phone.window->Control("Picture6"), Qt::LeftButton);
+        QTest::mouseClick(phone.window->ControlNamed("Call"), Qt::LeftButton);
         QStringList seen;
         if (QTest::qWaitFor([&] { return phone.window->lblMsg->text().startsWith("CONNECTED"); }, kWaitMs)) {
             QTest::qWait(1000);
             seen = playingInto();
         }
-        QTest::mouseClick(phone.window->Control("Picture8"), Qt::LeftButton);
+        QTest::mouseClick(phone.window->ControlNamed("End call"), Qt::LeftButton);
         (void)QTest::qWaitFor([&] { return phone.window->lblMsg->text() == "DISCONNECTED"; }, kWaitMs);
         callee.waitFinished(kWaitMs);
         return seen;
@@ -104,7 +104,7 @@ private slots:
                 wizard->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
             });
             answer.start();
-            QTest::mouseClick(phone.window->Control("Picture13"), Qt::LeftButton);
+            QTest::mouseClick(phone.window->ControlNamed("Audio wizard"), Qt::LeftButton);
             QVERIFY2(offered.contains("Headset;") && offered.contains("Speaker;"), qPrintable(offered));
             QVERIFY2(phone.messages.shown.isEmpty(), qPrintable(phone.messages.texts().join('\n')));
         }

@@ -33,13 +33,13 @@ class TestNumberBox : public QObject {
     void type(QChar c) { QTest::keyClick(box(), c.toLatin1()); }
     void move(const char *name, QPoint p)
     {
-        QWidget *w = form->Control(name);
+        QWidget *w = form->ControlNamed(name);
         QMouseEvent e(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(w, &e);
     }
     bool shows(const char *name, const QString &picture)
     {
-        auto *label = qobject_cast<QLabel *>(form->Control(name));
+        auto *label = qobject_cast<QLabel *>(form->ControlNamed(name));
         return label->pixmap().toImage() == QPixmap(Artwork::buttonPath(picture)).toImage();
     }
 
@@ -146,13 +146,13 @@ private slots:
     {
         form->cmbPhoneNo->setEditText("12");
         edit()->setCursorPosition(0);
-        QTest::mouseClick(form->Control("Picture36"), Qt::LeftButton);
+        QTest::mouseClick(form->ControlNamed("Keypad 0"), Qt::LeftButton);
         QCOMPARE(form->cmbPhoneNo->currentText(), QString("120"));
         QVERIFY(!client->operations().contains("SendDTMF"));
         form->phone().SetStatusText("connected 0:0:3");
-        QTest::mouseClick(form->Control("Picture26"), Qt::LeftButton);
-        QTest::mouseClick(form->Control("Picture35"), Qt::LeftButton);
-        QTest::mouseClick(form->Control("Picture37"), Qt::LeftButton);
+        QTest::mouseClick(form->ControlNamed("Keypad 5"), Qt::LeftButton);
+        QTest::mouseClick(form->ControlNamed("Keypad *"), Qt::LeftButton);
+        QTest::mouseClick(form->ControlNamed("Keypad #"), Qt::LeftButton);
         QCOMPARE(client->log.calls, QStringList({"SendDTMF(5)", "SendDTMF(10)", "SendDTMF(11)"}));
         QCOMPARE(sound.played.size(), 1); // only the key pressed before the call sounded here
         QCOMPARE(form->cmbPhoneNo->currentText(), QString("1205*#"));
@@ -161,51 +161,51 @@ private slots:
     void clearAndBackspaceKeys()
     {
         form->cmbPhoneNo->setEditText("12345");
-        QTest::mouseClick(form->Control("Picture17"), Qt::LeftButton);
+        QTest::mouseClick(form->ControlNamed("Backspace"), Qt::LeftButton);
         QCOMPARE(form->cmbPhoneNo->currentText(), QString("1234"));
         form->phone().SetStatusText("IncomingBob");
-        QTest::mouseClick(form->Control("Picture16"), Qt::LeftButton);
+        QTest::mouseClick(form->ControlNamed("Clear number"), Qt::LeftButton);
         QCOMPARE(form->lblMsg->text(), QString("Ready..."));
         QCOMPARE(form->cmbPhoneNo->currentText(), QString());
-        QTest::mouseClick(form->Control("Picture17"), Qt::LeftButton); // empty: nothing
+        QTest::mouseClick(form->ControlNamed("Backspace"), Qt::LeftButton); // empty: nothing
         QCOMPARE(form->cmbPhoneNo->currentText(), QString());
         form->SetInCallControls();
         form->cmbPhoneNo->setEditText("9");
-        QTest::mouseClick(form->Control("Picture17"), Qt::LeftButton);
+        QTest::mouseClick(form->ControlNamed("Backspace"), Qt::LeftButton);
         QCOMPARE(form->cmbPhoneNo->currentText(), QString("9")); // disabled in a call
     }
 
     void buttonsLightUnderThePointerOneAtATime()
     {
-        move("Picture11", {5, 5});
-        QVERIFY(shows("Picture11", "onPB"));
+        move("Phone book", {5, 5});
+        QVERIFY(shows("Phone book", "onPB"));
         QVERIFY(form->IsHoverLit());
-        move("Picture11", {22, 21}); // on the edge: still inside
-        QVERIFY(shows("Picture11", "onPB"));
-        move("Picture20", {5, 5}); // the neighbour waits for the first to be left
-        QVERIFY(shows("Picture20", "off1"));
-        move("Picture11", {23, 5});
-        QVERIFY(shows("Picture11", "offPB"));
+        move("Phone book", {22, 21}); // on the edge: still inside
+        QVERIFY(shows("Phone book", "onPB"));
+        move("Keypad 1", {5, 5}); // the neighbour waits for the first to be left
+        QVERIFY(shows("Keypad 1", "off1"));
+        move("Phone book", {23, 5});
+        QVERIFY(shows("Phone book", "offPB"));
         QVERIFY(!form->IsHoverLit());
-        move("Picture20", {5, 5});
-        QVERIFY(shows("Picture20", "on1"));
+        move("Keypad 1", {5, 5});
+        QVERIFY(shows("Keypad 1", "on1"));
     }
 
     void disabledButtonsNeitherLightNorHoldTheMouse()
     {
-        QVERIFY(!form->Control("Picture8")->isEnabled()); // no call: the end key is off
-        move("Picture8", {5, 5});
-        QVERIFY(shows("Picture8", "offCB"));
+        QVERIFY(!form->ControlNamed("End call")->isEnabled()); // no call: the end key is off
+        move("End call", {5, 5});
+        QVERIFY(shows("End call", "offCB"));
         QVERIFY(!form->IsHoverLit());
         QCOMPARE(QWidget::mouseGrabber(), nullptr);
         // Lit when a call starts: it goes dark and lets go.
-        move("Picture6", {5, 5});
-        QVERIFY(shows("Picture6", "onPC"));
+        move("Call", {5, 5});
+        QVERIFY(shows("Call", "onPC"));
         form->SetInCallControls();
-        QVERIFY(shows("Picture6", "offPC"));
+        QVERIFY(shows("Call", "offPC"));
         QVERIFY(!form->IsHoverLit());
         QCOMPARE(QWidget::mouseGrabber(), nullptr);
-        move("Picture17", {5, 5}); // disabled in a call too
+        move("Backspace", {5, 5}); // disabled in a call too
         QVERIFY(!form->IsHoverLit());
     }
 
@@ -215,9 +215,9 @@ private slots:
         QWidget *grabbed = nullptr;
         messages.onShow = [&](const auto &) { grabbed = QWidget::mouseGrabber(); };
         form->cmbPhoneNo->setEditText("12ab");
-        move("Picture6", {5, 5});
-        QCOMPARE(QWidget::mouseGrabber(), form->Control("Picture6"));
-        QTest::mouseClick(form->Control("Picture6"), Qt::LeftButton, {}, {5, 5});
+        move("Call", {5, 5});
+        QCOMPARE(QWidget::mouseGrabber(), form->ControlNamed("Call"));
+        QTest::mouseClick(form->ControlNamed("Call"), Qt::LeftButton, {}, {5, 5});
         QVERIFY(!messages.shown.isEmpty());
         QCOMPARE(grabbed, nullptr);
     }
@@ -225,12 +225,12 @@ private slots:
     void releaseOnAKeyTakesTheMouseBack()
     {
         // A release on a key takes the mouse back and keeps it lit.
-        move("Picture20", {5, 5});
-        QTest::mouseRelease(form->Control("Picture20"), Qt::LeftButton, {}, {5, 5});
+        move("Keypad 1", {5, 5});
+        QTest::mouseRelease(form->ControlNamed("Keypad 1"), Qt::LeftButton, {}, {5, 5});
         QVERIFY(form->IsHoverLit());
-        move("Picture20", {-1, 5});
+        move("Keypad 1", {-1, 5});
         QVERIFY(!form->IsHoverLit());
-        QVERIFY(shows("Picture20", "off1"));
+        QVERIFY(shows("Keypad 1", "off1"));
     }
 };
 

@@ -55,7 +55,7 @@ class TestTrayControl : public QObject {
     // The hide button, and the window's state change seen through.
     static void hide(frmSoftphone &form)
     {
-        QTest::mouseClick(form.Control("Picture41"), Qt::LeftButton);
+        QTest::mouseClick(form.ControlNamed("Hide"), Qt::LeftButton);
         QCoreApplication::processEvents();
     }
     static void minimise(frmSoftphone &form)
@@ -130,8 +130,8 @@ private slots:
     void exitFromTheMenuEndsTheCallUnregistersAndLeavesNoIcon()
     {
         auto form = shownForm();
+        client->RaiseSession(ring("bob"), RTCSS_CONNECTED); // talking, then away to the tray
         hide(*form);
-        form->phone().state.objSession = std::make_shared<FakeSession>(client->log, RTCSS_CONNECTED);
         client->log.calls.clear();
         tray.choose("mnuExit");
         QVERIFY(form->IsExiting());
