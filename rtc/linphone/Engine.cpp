@@ -26,7 +26,7 @@ Engine::Engine(LinphoneClientOptions options, EngineThread *thread, Post post)
                     {[this](RTC_EVENT e, std::shared_ptr<IRTCEvent> p) { deliver(e, std::move(p)); },
                      [this](const QStringList &servers) { sipSocket_.trustProvider(servers); },
                      [this] { sipSocket_.follow(); },
-                     // the REGISTER goes out on the engine's next turn, not at the next tick
+                     // the REGISTER goes out from the loop's next run, not at the next tick
                      [this] { QTimer::singleShot(0, &iterateTimer_, [this] { iterateOnce(); }); },
                      [this] { sipSocket_.confirmReads(); }}),
       calls_(registration_, [this](std::function<void()> f) { later(std::move(f)); },

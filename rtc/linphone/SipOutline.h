@@ -11,9 +11,8 @@
 
 namespace rtc::lp {
 
-// What the stack's parser costs grows with counts, not only with length
-// (a Request-URI of a thousand parameters took it 1.5 GB), so counts are
-// bounded as well as lengths. Each bound is far above what a provider or a
+// What the stack's parser costs grows with counts, not only with length,
+// so counts are bounded as well as lengths. Each bound is far above what a provider or a
 // phone sends.
 struct SipBounds {
     static constexpr std::size_t kMaxDatagram = 16 * 1024;

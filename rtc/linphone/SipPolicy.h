@@ -1,10 +1,9 @@
 #pragma once
-// What the phone takes of a request, decided from its outline alone: the
-// methods it has a use for, and the extensions it refuses. Everything the
-// phone does not use is answered here, never reaching the SIP stack, whose
-// code for it has crashed the phone (SUBSCRIBE) or made it act on a
-// stranger's word (REFER dialled any number; Replaces hung up the live
-// call).
+// What the phone takes of a message, decided from its outline: the methods
+// it has a use for, the extensions it refuses, the bodies it can read.
+// Everything the phone does not use is answered here, never reaching the
+// SIP stack, whose code for it is not safe on a stranger's word (a REFER
+// would dial any number; a Replaces would hang up the live call).
 #include "rtc/linphone/SipOutline.h"
 
 #include <QByteArray>

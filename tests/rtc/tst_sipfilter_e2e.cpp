@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
@@ -109,6 +110,21 @@ struct Forger {
     }
 };
 
+// The UDP ports bound on 127.0.0.1 in this network namespace now.
+QSet<int> loopbackUdpPorts()
+{
+    QSet<int> ports;
+    QFile f(QStringLiteral("/proc/net/udp"));
+    if (!f.open(QIODevice::ReadOnly))
+        return ports;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        const QList<QByteArray> cols = line.simplified().split(' ');
+        if (cols.size() > 1 && cols[1].startsWith("0100007F:"))
+            ports.insert(cols[1].mid(9).toInt(nullptr, 16));
+    }
+    return ports;
+}
+
 } // namespace
 
 class TestSipFilterEndToEnd : public QObject {
@@ -189,6 +205,32 @@ private slots:
         eve.send(port_, request("REFER", port_, {}, "Refer-To: <sip:x@127.0.0.1>\r\n"));
         QTRY_VERIFY_WITH_TIMEOUT(lp::SipFilter::Refused() >= refused + 3, kWaitMs);
         aliceStillWorks();
+    }
+
+    // A socket the SIP stack re-creates is guarded from its first datagram.
+    // Before any account, a stranger's keep-alive leaves the stack's read
+    // empty-handed, which the stack takes for a broken socket: it opens a
+    // new one on the same port.
+    void aSocketTheStackRecreatesIsGuarded()
+    {
+        const QSet<int> before = loopbackUdpPorts();
+        TestClient carol;
+        QCOMPARE(carol.start(), S_OK);
+        const QList<int> added = (loopbackUdpPorts() - before).values();
+        QCOMPARE(added.size(), 1);
+        const int port = added.front();
+        const long reads = lp::SipFilter::ReadsSeen(port);
+        const int first = lp::SipFilter::StackSocket(port);
+        QVERIFY(first >= 0);
+
+        Stranger eve;
+        eve.send(port, "\r\n\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(lp::SipFilter::ReadsSeen(port) > reads, kWaitMs);
+        QTest::qWait(200);
+        eve.send(port, request("OPTIONS", port, "Call-ID: x9@eve\r\n"));
+        const QByteArray answer = eve.receive(kWaitMs);
+        QVERIFY2(answer.startsWith("SIP/2.0 403 Forbidden\r\n"), answer.constData());
+        QVERIFY(lp::SipFilter::StackSocket(port) >= 0);
     }
 
     void forgeriesFromTheProviderCannotCrashOrSilenceIt()
