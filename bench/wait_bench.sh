@@ -236,11 +236,13 @@ load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # --- report ----------------------------------------------------------------
 worst() { awk -F'\t' -v k="$2" -v c="$3" '$1 == k && (w == "" || $c > w) { w = $c } END { print w }' "$1"; }
+# one decimal, "-" for none (a median of an even number of runs can fall between two)
+fmt() { awk -v v="$1" 'BEGIN { if (v == "") print "-"; else printf "%.1f\n", v }'; }
 row() { # label phase
   printf '| %-46s |' "$1"
   for mode in quiet loaded; do
-    printf ' %7s | %7s | %7s | %5s |' "$(median "$work/phases.tsv" "$mode:$2" 3)" "$(worst "$work/phases.tsv" "$mode:$2" 3)" \
-      "$(median "$work/phases.tsv" "$mode:$2" 4)" "$(median "$work/phases.tsv" "$mode:$2" 5)"
+    printf ' %7s | %7s | %7s | %5s |' "$(fmt "$(median "$work/phases.tsv" "$mode:$2" 3)")" "$(fmt "$(worst "$work/phases.tsv" "$mode:$2" 3)")" \
+      "$(fmt "$(median "$work/phases.tsv" "$mode:$2" 4)")" "$(median "$work/phases.tsv" "$mode:$2" 5)"
   done
   echo
 }
@@ -254,7 +256,7 @@ out=$(results_file "$here/results" waits)  # keeps earlier runs
   echo "Ours: $(describe_build "$driver") (the phone window with the program's own wiring)."
   echo "Versions: $(dpkg-query -W -f='${Package} ${Version}, ' 'liblinphone1*' libqt6widgets6 kamailio sip-tester 2>/dev/null | sed 's/, $//')."
   echo "Kamailio, PulseAudio and Xvfb shared by all runs; everything on 127.0.0.1. $runs runs in each mode, alternating which mode goes first; each a cold start of the phone, registered as $ours_user."
-  echo "The call: SIPp \`uac_incoming.xml -rtp_echo\` as alice through the provider, ringing ${ring} s, answered with the call key; the audio wizard opened with its key ${wizard} s after it came up, Cancel, the end key."
+  echo "The call: SIPp \`uac_incoming.xml -rtp_echo\` as alice through the provider, ringing ${ring} s, answered with the call key; once its audio flowed the audio wizard opened with its key and kept open ${wizard} s, then its Cancel, then the end key."
   echo "Loaded: SIPp \`bench/options_load.xml\`, $rate OPTIONS a second to $ours_user through the provider, each answered by the phone, from 1 s before the idle phase to the end of the call; quiet: none."
   echo "Machine: $(machine); load average $load_before before, $load_after after."
   echo
