@@ -212,8 +212,11 @@ run_one() {
   read -r _ wt _ _ _ _ _ ws < <(grep '^phase [0-9.]* wizard ' "$d/phone.out")
   rtp=$(rtp_rates "$d/rtp.txt" "$media" "$(awk -v t="$wt" -v s="$ws" 'BEGIN { printf "%.6f", t - s }')" "$wt")
 
-  # phases.tsv: mode:phase run longest_ms p99_ms over20 ticks seconds (the span is phase "call")
-  grep -E '^(phase|span) ' "$d/phone.out" | awk -v m="$mode" -v n="$n" '{ printf "%s:%s\t%d\t%s\t%s\t%s\t%s\t%s\n", m, $3, n, $4, $5, $6, $7, $8 }' \
+  # phases.tsv: mode:phase run longest_ms p99_ms over20 ticks seconds, and of the longest
+  # gap: asleep_ms queued_ms cpu_ms (the span is phase "call")
+  grep -E '^(phase|span) ' "$d/phone.out" | awk -v m="$mode" -v n="$n" '{
+    printf "%s:%s\t%d\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n", m, $3, n, $4, $5, $6, $7, $8,
+      $9 == "-" ? "-" : sprintf("%.1f", $4 - $9 - $10), $10, $9 }' \
     >> "$work/phases.tsv"
   # runs.tsv: mode run rtp_to rtp_from engine_cpu_% span_s options_answered options_failed options_per_s
   awk -v m="$mode" -v n="$n" -v r="$rtp" -v e0="$e0" -v e1="$e1" -v hz="$(getconf CLK_TCK)" -v a="$t0" -v b="$t1" \
@@ -246,6 +249,17 @@ row() { # label phase
   done
   echo
 }
+# The longest gap of a phase in three parts, medians over the runs of each:
+# asleep (waiting for the engine's thread, or for the next tick), waiting
+# for a CPU, running.
+split_row() { # label phase
+  printf '| %-46s |' "$1"
+  for mode in quiet loaded; do
+    printf ' %7s | %7s | %7s |' "$(fmt "$(median "$work/phases.tsv" "$mode:$2" 8)")" \
+      "$(fmt "$(median "$work/phases.tsv" "$mode:$2" 9)")" "$(fmt "$(median "$work/phases.tsv" "$mode:$2" 10)")"
+  done
+  echo
+}
 rmedian() { median "$work/runs.tsv" "$1" "$2"; }
 date=$(date +%Y-%m-%d)
 mkdir -p "$here/results"
@@ -275,6 +289,15 @@ out=$(results_file "$here/results" waits)  # keeps earlier runs
   row "end: end key until DISCONNECTED + 1 s" end
   row "the whole call, arrive to end" call
   echo
+  echo "What the UI thread did during each phase's longest gap (its schedstat), ms, medians over the runs of each part"
+  echo "alone: asleep (waiting for the engine's thread, or for its next tick: 5 ms of a gap is the timer's own wait; time"
+  echo "the virtual machine's host took shows here too), ready to run but without a CPU (the machine busy), running (its own work)."
+  echo
+  echo "| phase                                          |  quiet: asleep | no CPU | running | loaded: asleep | no CPU | running |"
+  echo "|------------------------------------------------|--------:|--------:|--------:|--------:|--------:|--------:|"
+  for ph in idle arrive ring answer wizard-open wizard cancel end; do split_row "$ph" "$ph"; done
+  split_row "the whole call" call
+  echo
   echo "While the wizard was open (medians): RTP to the caller $(rmedian quiet 3) / $(rmedian loaded 3) packets/s, from it $(rmedian quiet 4) / $(rmedian loaded 4) (quiet / loaded)."
   echo "CPU of the engine's thread from the idle phase to the end, % of one core (medians): quiet $(rmedian quiet 5), loaded $(rmedian loaded 5)."
   echo "OPTIONS answered by the phone in the loaded runs (median per run): $(rmedian loaded 7), about $(rmedian loaded 9) a second; failed: $(rmedian loaded 8)."
@@ -282,7 +305,8 @@ out=$(results_file "$here/results" waits)  # keeps earlier runs
   echo "linphonec has no window, so it has no window's thread to hold back: this figure has no counterpart there, and no"
   echo "linphonec column is given."
   echo
-  echo "Every phase of every run (mode:phase, run, longest_ms, p99_ms, gaps over 20 ms, ticks, seconds; \"call\" is arrive to end):"
+  echo "Every phase of every run (mode:phase, run, longest_ms, p99_ms, gaps over 20 ms, ticks, seconds, and the longest gap's"
+  echo "asleep_ms, no_cpu_ms, running_ms; \"call\" is arrive to end):"
   echo
   echo '```'
   sort -t$'\t' -k1,1 -k2,2n "$work/phases.tsv"

@@ -18,10 +18,14 @@
 // Lines on stdout, each with a CLOCK_REALTIME stamp (seconds, comparable
 // with the shell's $EPOCHREALTIME):
 //   status T TEXT     the status line changed
-//   phase T NAME LONGEST_MS P99_MS OVER_20MS TICKS SECONDS
+//   phase T NAME LONGEST_MS P99_MS OVER_20MS TICKS SECONDS CPU_MS QUEUED_MS
 //                     the figures of the phase that ended at T: its longest
 //                     gap between two ticks, the 99th percentile of its gaps,
-//                     how many gaps were over 20 ms, its ticks and its length
+//                     how many gaps were over 20 ms, its ticks and its length;
+//                     of the longest gap, how long the UI thread ran and how
+//                     long it was ready to run but had no CPU (the rest it
+//                     slept: waiting for the engine, or for nothing to do);
+//                     "-" for both without the kernel's schedstat
 //   span T NAME ...   the same figures for the span that ended at T
 //   wizard T opened   the audio wizard is up (its key's click is under way)
 //   wizard T closed   its key's click returned
@@ -44,6 +48,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -78,28 +84,72 @@ QWidget *openWizard()
     return modal && modal->windowTitle() == QLatin1String("Audio Wizard") ? modal : nullptr;
 }
 
+// The UI thread's time on a CPU and waiting for one, from the kernel's
+// schedstat of the thread that opened it (ns).
+struct Sched {
+    qint64 cpu = 0, queued = 0;
+};
+class SchedStat {
+public:
+    SchedStat() : fd_(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)) {}
+    ~SchedStat()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool valid() const { return fd_ >= 0; }
+    Sched now() const
+    {
+        char buf[128];
+        Sched s;
+        const ssize_t n = fd_ >= 0 ? ::pread(fd_, buf, sizeof buf - 1, 0) : -1;
+        if (n > 0) {
+            buf[n] = '\0';
+            long long cpu = 0, queued = 0;
+            if (std::sscanf(buf, "%lld %lld", &cpu, &queued) == 2)
+                s = {cpu, queued};
+        }
+        return s;
+    }
+
+private:
+    int fd_;
+};
+
 // The gaps between the ticks of one phase.
 struct Phase {
     QString name;
     qint64 startNs = 0;
     std::vector<qint64> gaps;
+    qint64 longest = -1;
+    Sched longestSplit; // of the longest gap
 
-    QString figures(qint64 nowNs) const
+    void add(qint64 gap, Sched during)
+    {
+        if (gap > longest) {
+            longest = gap;
+            longestSplit = during;
+        }
+        gaps.push_back(gap);
+    }
+
+    QString figures(qint64 nowNs, bool split) const
     {
         std::vector<qint64> sorted = gaps;
         std::sort(sorted.begin(), sorted.end());
         const auto ms = [](qint64 ns) { return double(ns) / 1e6; };
-        const qint64 longest = sorted.empty() ? 0 : sorted.back();
         // nearest rank
         const qint64 p99 = sorted.empty() ? 0 : sorted[size_t(std::ceil(0.99 * double(sorted.size()))) - 1];
         const auto late = std::count_if(sorted.begin(), sorted.end(), [](qint64 g) { return g > kLateNs; });
-        return QStringLiteral("%1 %2 %3 %4 %5 %6")
+        return QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
             .arg(name)
-            .arg(ms(longest), 0, 'f', 1)
+            .arg(ms(std::max<qint64>(longest, 0)), 0, 'f', 1)
             .arg(ms(p99), 0, 'f', 1)
             .arg(late)
             .arg(gaps.size())
-            .arg(double(nowNs - startNs) / 1e9, 0, 'f', 2);
+            .arg(double(nowNs - startNs) / 1e9, 0, 'f', 2)
+            .arg(split ? QString::number(ms(longestSplit.cpu), 'f', 1) : QStringLiteral("-"))
+            .arg(split ? QString::number(ms(longestSplit.queued), 'f', 1) : QStringLiteral("-"));
     }
 };
 
@@ -129,20 +179,28 @@ int main(int argc, char *argv[])
 
     QElapsedTimer clock;
     clock.start();
+    const SchedStat schedStat;
     qint64 lastTick = clock.nsecsElapsed();
+    Sched lastSched = schedStat.now();
     Phase phase, span;
     bool measuring = false, spanning = false;
     QTimer beat;
     beat.setTimerType(Qt::PreciseTimer);
     beat.setInterval(kTickMs);
-    QObject::connect(&beat, &QTimer::timeout, &app, [&] {
+    // Ends the gap running now: it goes to the phase and the span.
+    const auto endGap = [&] {
         const qint64 now = clock.nsecsElapsed();
+        const Sched s = schedStat.now();
+        const Sched during{s.cpu - lastSched.cpu, s.queued - lastSched.queued};
         if (measuring)
-            phase.gaps.push_back(now - lastTick);
+            phase.add(now - lastTick, during);
         if (spanning)
-            span.gaps.push_back(now - lastTick);
+            span.add(now - lastTick, during);
         lastTick = now;
-    });
+        lastSched = s;
+        return now;
+    };
+    QObject::connect(&beat, &QTimer::timeout, &app, endGap);
     beat.start();
 
     const auto press = [&](const QString &name) {
@@ -172,21 +230,16 @@ int main(int argc, char *argv[])
             if (line.startsWith(QLatin1String("phase "))) {
                 // The gap running now is cut at the boundary: its first part
                 // ends this phase, the rest belongs to the next.
-                const qint64 now = clock.nsecsElapsed();
-                if (measuring) {
-                    phase.gaps.push_back(now - lastTick);
-                    emitLine("phase", realtimeNow(), phase.figures(now));
-                }
-                if (spanning)
-                    span.gaps.push_back(now - lastTick);
-                lastTick = now;
-                phase = Phase{line.mid(6).trimmed(), now, {}};
+                const qint64 now = endGap();
+                if (measuring)
+                    emitLine("phase", realtimeNow(), phase.figures(now, schedStat.valid()));
+                phase = Phase{line.mid(6).trimmed(), now, {}, -1, {}};
                 measuring = phase.name != QLatin1String("-");
             } else if (line.startsWith(QLatin1String("span "))) {
                 const qint64 now = clock.nsecsElapsed();
                 if (spanning)
-                    emitLine("span", realtimeNow(), span.figures(now));
-                span = Phase{line.mid(5).trimmed(), now, {}};
+                    emitLine("span", realtimeNow(), span.figures(now, schedStat.valid()));
+                span = Phase{line.mid(5).trimmed(), now, {}, -1, {}};
                 spanning = span.name != QLatin1String("-");
             } else if (line == QLatin1String("answer")) {
                 press(QStringLiteral("Call"));
