@@ -203,7 +203,11 @@ run_one() {
       NR > 1 { a = $s; b = $f; split($e, x, ":"); c = x[1] * 3600 + x[2] * 60 + x[3] } END { print a + 0, b + 0, c + 0 }' "$d/load.csv")
     [ "$answered" -gt 0 ] || die "$mode run $n: the phone answered none of the OPTIONS load (see $d/load.log)"
   fi
+  # the close key's wait: the phone unregisters and shuts down inside it
   ours_cmd "$d" quit
+  wait_line "$d/phone.out" '^closed ' 15 || die "$mode run $n: the window did not close (see $d)"
+  local closed
+  closed=$(grep -m1 '^closed ' "$d/phone.out" | cut -d' ' -f3)
   end_pid "$pid"
   end_pid "$rtpd"
 
@@ -218,13 +222,13 @@ run_one() {
     printf "%s:%s\t%d\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n", m, $3, n, $4, $5, $6, $7, $8,
       $9 == "-" ? "-" : sprintf("%.1f", $4 - $9 - $10), $10, $9 }' \
     >> "$work/phases.tsv"
-  # runs.tsv: mode run rtp_to rtp_from engine_cpu_% span_s options_answered options_failed options_per_s
+  # runs.tsv: mode run rtp_to rtp_from engine_cpu_% span_s options_answered options_failed options_per_s close_ms
   awk -v m="$mode" -v n="$n" -v r="$rtp" -v e0="$e0" -v e1="$e1" -v hz="$(getconf CLK_TCK)" -v a="$t0" -v b="$t1" \
-      -v ok="$answered" -v ko="$failed" -v el="$elapsed" 'BEGIN {
+      -v ok="$answered" -v ko="$failed" -v el="$elapsed" -v cl="$closed" 'BEGIN {
     split(r, x, " ")
-    printf "%s\t%d\t%s\t%s\t%s\t%.1f\t%s\t%s\t%s\n", m, n, x[1], x[2],
+    printf "%s\t%d\t%s\t%s\t%s\t%.1f\t%s\t%s\t%s\t%s\n", m, n, x[1], x[2],
       (e0 == "-" || e1 == "-") ? "-" : sprintf("%.1f", (e1 - e0) * 100 / hz / (b - a)), b - a, ok, ko,
-      (ok == "-" || el <= 0) ? "-" : sprintf("%.0f", ok / el) }' | tee -a "$work/runs.tsv" >&2
+      (ok == "-" || el <= 0) ? "-" : sprintf("%.0f", ok / el), cl }' | tee -a "$work/runs.tsv" >&2
 }
 
 echo "wait_bench: provider on 127.0.0.1:$port, display $display, $runs runs in each mode, work $work" >&2
@@ -300,6 +304,7 @@ out=$(results_file "$here/results" waits)  # keeps earlier runs
   echo
   echo "While the wizard was open (medians): RTP to the caller $(rmedian quiet 3) / $(rmedian loaded 3) packets/s, from it $(rmedian quiet 4) / $(rmedian loaded 4) (quiet / loaded)."
   echo "CPU of the engine's thread from the idle phase to the end, % of one core (medians): quiet $(rmedian quiet 5), loaded $(rmedian loaded 5)."
+  echo "After the call, the window's close (the phone unregistering and shutting down inside it), ms: quiet median $(rmedian quiet 10), worst $(worst "$work/runs.tsv" quiet 10); loaded median $(rmedian loaded 10), worst $(worst "$work/runs.tsv" loaded 10)."
   echo "OPTIONS answered by the phone in the loaded runs (median per run): $(rmedian loaded 7), about $(rmedian loaded 9) a second; failed: $(rmedian loaded 8)."
   echo
   echo "linphonec has no window, so it has no window's thread to hold back: this figure has no counterpart there, and no"
@@ -313,13 +318,14 @@ out=$(results_file "$here/results" waits)  # keeps earlier runs
   echo '```'
   echo
   echo "Every run (rtp_to/rtp_from: packets/s to/from the caller's media port while the wizard was open; engine_%: CPU of"
-  echo "the engine's thread over span_s; options: answered and failed OPTIONS of the load, and answered per second):"
+  echo "the engine's thread over span_s; options: answered and failed OPTIONS of the load, and answered per second;"
+  echo "close_ms: the window's close after the call):"
   echo
   echo '```'
-  printf 'mode\trun\trtp_to\trtp_from\tengine_%%\tspan_s\tanswered\tfailed\tper_s\n'
+  printf 'mode\trun\trtp_to\trtp_from\tengine_%%\tspan_s\tanswered\tfailed\tper_s\tclose_ms\n'
   cat "$work/runs.tsv"
   echo '```'
 } > "$out"
-grep -e '^| ' -e '^While' -e '^CPU' -e '^OPTIONS' "$out"
+grep -e '^| ' -e '^While' -e '^CPU' -e '^After the call' -e '^OPTIONS' "$out"
 echo "written: $out"
 ok=1

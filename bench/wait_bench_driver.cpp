@@ -14,7 +14,8 @@
 //               go on being read while it is open)
 //   cancel      clicks Cancel in the open audio wizard
 //   end         clicks the end key
-//   quit        closes the window as the close button does
+//   quit        closes the window as the close button does (the phone shuts
+//               down inside the close)
 // Lines on stdout, each with a CLOCK_REALTIME stamp (seconds, comparable
 // with the shell's $EPOCHREALTIME):
 //   status T TEXT     the status line changed
@@ -29,6 +30,7 @@
 //   span T NAME ...   the same figures for the span that ended at T
 //   wizard T opened   the audio wizard is up (its key's click is under way)
 //   wizard T closed   its key's click returned
+//   closed T MS       the window's close took MS
 //   message T TEXT    the phone showed a message box (answered OK)
 //   error T TEXT      a command could not be carried out
 #include "app/Program.h"
@@ -264,7 +266,10 @@ int main(int argc, char *argv[])
             } else if (line == QLatin1String("end")) {
                 press(QStringLiteral("End call"));
             } else if (line == QLatin1String("quit")) {
+                const qint64 start = clock.nsecsElapsed();
                 form.close();
+                emitLine("closed", realtimeNow(),
+                         QString::number(double(clock.nsecsElapsed() - start) / 1e6, 'f', 1));
             } else if (!line.isEmpty()) {
                 emitLine("error", realtimeNow(), QStringLiteral("unknown command: ") + line);
             }
