@@ -16,7 +16,6 @@ namespace {
 
 constexpr int kToneGapMs = 250; // a tone's 100 ms or so, and a pause
 
-std::string str(const QString &s) { return s.toStdString(); }
 QString qstr(const std::string &s) { return QString::fromStdString(s); }
 
 linphone::Reason declineReason(RTC_TERMINATE_REASON reason)
@@ -165,14 +164,14 @@ std::shared_ptr<linphone::Address> Calls::calleeAddress(const QString &uri) cons
     std::shared_ptr<linphone::Address> address;
     const auto &account = registration_.account();
     if (uri.startsWith(QLatin1String("sip:"), Qt::CaseInsensitive)) {
-        address = factory->createAddress(str(uri));
+        address = factory->createAddress(uri.toStdString());
     } else if (uri.contains(QLatin1Char('@'))) {
-        address = factory->createAddress(str(QStringLiteral("sip:") + uri));
+        address = factory->createAddress((QStringLiteral("sip:") + uri).toStdString());
     } else if (account && !uri.contains(QLatin1Char(':')) && !uri.contains(QLatin1Char(' '))) {
         if (auto identity = account->getParams()->getIdentityAddress()) {
             address = identity->clone();
             address->setDisplayName("");
-            if (address->setUsername(str(uri)) != 0)
+            if (address->setUsername(uri.toStdString()) != 0)
                 address.reset();
         }
     }

@@ -22,7 +22,6 @@ namespace rtc::lp {
 
 namespace {
 
-std::string str(const QString &s) { return s.toStdString(); }
 
 // liblinphone's messages, and those of the libraries under it (the SIP
 // stack, the media streams), go to the program's log in place of
@@ -143,8 +142,8 @@ std::shared_ptr<linphone::Config> makeConfig(const LinphoneClientOptions &option
     config->setInt("sip", "sip_tls_port", 0);
     config->setInt("sip", "sip_dtls_port", 0);
     config->setInt("sip", "use_ipv6", 0);
-    config->setString("sip", "bind_address", str(options.bindAddress));
-    config->setString("rtp", "bind_address", str(options.bindAddress));
+    config->setString("sip", "bind_address", options.bindAddress.toStdString());
+    config->setString("rtp", "bind_address", options.bindAddress.toStdString());
     config->setInt("sip", "ping_with_options", 0);
     config->setInt("sip", "auto_net_state_mon", 0);
     // No engine database: the phone keeps its call history and phone book
@@ -152,7 +151,7 @@ std::shared_ptr<linphone::Config> makeConfig(const LinphoneClientOptions &option
     config->setString("storage", "uri", "null");
     config->setString("storage", "call_logs_db_uri", "null");
     // Our own files only: two engines in one process must not share them.
-    config->setString("misc", "zrtp_secrets_file", str(dataDir + QStringLiteral("zidcache")));
+    config->setString("misc", "zrtp_secrets_file", (dataDir + QStringLiteral("zidcache")).toStdString());
     config->setString("misc", "version_check_url_root", "");
     config->setString("misc", "file_transfer_server_url", "");
     config->setInt("misc", "enable_lime", 0);
@@ -192,9 +191,9 @@ std::shared_ptr<linphone::Core> CoreSetup::Make(const LinphoneClientOptions &opt
     // The only plugin Debian ships is a video display that maps Qt 5 and
     // OpenGL into the process; the phone is audio only, so no plugin folder
     // is read.
-    factory->setMspluginsDir(str(folder + QStringLiteral("/no-plugins")));
-    factory->setDataDir(str(folder + QStringLiteral("/data/")));
-    factory->setDownloadDir(str(folder + QStringLiteral("/download/")));
+    factory->setMspluginsDir((folder + QStringLiteral("/no-plugins")).toStdString());
+    factory->setDataDir((folder + QStringLiteral("/data/")).toStdString());
+    factory->setDownloadDir((folder + QStringLiteral("/download/")).toStdString());
     auto config = makeConfig(options, folder);
     if (!config)
         return nullptr;

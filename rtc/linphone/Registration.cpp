@@ -11,7 +11,6 @@ namespace rtc::lp {
 
 namespace {
 
-std::string str(const QString &s) { return s.toStdString(); }
 
 // liblinphone's word for a transport that connects out only: no server socket.
 constexpr int kConnectOutOnly = -2;
@@ -85,7 +84,7 @@ HRESULT Registration::enable(const std::shared_ptr<LinphoneProfile> &profile)
     const ProvisioningData &d = profile->data();
     auto factory = linphone::Factory::get();
 
-    auto identity = factory->createAddress(str(d.userUri));
+    auto identity = factory->createAddress(d.userUri.toStdString());
     if (!identity || identity->getUsername().empty())
         return RTC_E_INVALID_SIP_URL;
     // Callees see the caller-ID name; the account signs in under its own ID
@@ -95,10 +94,10 @@ HRESULT Registration::enable(const std::shared_ptr<LinphoneProfile> &profile)
     QString display = d.userAccount.isEmpty() ? d.userName : d.userAccount;
     display.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
     if (!display.isEmpty())
-        identity->setDisplayName(str(display));
+        identity->setDisplayName(display.toStdString());
 
     const QString transport = d.registrar.protocol.toLower();
-    auto server = factory->createAddress(str(QStringLiteral("sip:%1;transport=%2").arg(d.registrar.addr, transport)));
+    auto server = factory->createAddress((QStringLiteral("sip:%1;transport=%2").arg(d.registrar.addr, transport)).toStdString());
     if (!server)
         return RTC_E_INVALID_PROFILE;
 
@@ -125,7 +124,7 @@ HRESULT Registration::enable(const std::shared_ptr<LinphoneProfile> &profile)
     // A separate outbound proxy becomes the route of every request.
     if (!d.proxy.addr.isEmpty() && d.proxy.addr != d.registrar.addr) {
         const QString proto = d.proxy.protocol.toLower();
-        auto route = factory->createAddress(str(QStringLiteral("sip:%1;transport=%2;lr").arg(d.proxy.addr, proto)));
+        auto route = factory->createAddress((QStringLiteral("sip:%1;transport=%2;lr").arg(d.proxy.addr, proto)).toStdString());
         if (!route)
             return RTC_E_INVALID_PROFILE;
         params->setRoutesAddresses({route});
@@ -145,11 +144,11 @@ HRESULT Registration::enable(const std::shared_ptr<LinphoneProfile> &profile)
         if (info->getUsername() == user && info->getDomain() == domain)
             held = info;
     if (held) {
-        held->setPassword(str(d.password));
+        held->setPassword(d.password.toStdString());
         held->setHa1("");
         held->setRealm("");
     } else {
-        core_->addAuthInfo(factory->createAuthInfo(user, user, str(d.password), "", "", domain));
+        core_->addAuthInfo(factory->createAuthInfo(user, user, d.password.toStdString(), "", "", domain));
     }
 
     retireCurrent();
