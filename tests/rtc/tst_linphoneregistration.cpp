@@ -2,7 +2,16 @@
 #include "tests/rtc/EngineTestSupport.h"
 #include "tests/support/LocalProvider.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QSet>
 #include <QTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <link.h>
 
@@ -29,6 +38,29 @@ unsigned long librariesLoadedSoFar()
         &adds);
     return adds;
 }
+// The TCP sockets of this process that listen, by inode.
+QSet<QString> listeningTcpInodes()
+{
+    QSet<QString> ours;
+    for (const QFileInfo &fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
+        const QString target = fd.symLinkTarget().section(QLatin1Char('/'), -1);
+        if (target.startsWith(QLatin1String("socket:[")))
+            ours.insert(target.mid(8).chopped(1));
+    }
+    QSet<QString> listening;
+    for (const QString &table : {QStringLiteral("/proc/net/tcp"), QStringLiteral("/proc/net/tcp6")}) {
+        QFile f(table);
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : f.readAll().split('\n')) {
+            const QList<QByteArray> cols = line.simplified().split(' ');
+            if (cols.size() > 9 && cols[3] == "0A" && ours.contains(QString::fromLatin1(cols[9])))
+                listening.insert(QString::fromLatin1(cols[9]));
+        }
+    }
+    return listening;
+}
+
 } // namespace
 
 class TestLinphoneRegistration : public QObject {
@@ -239,6 +271,41 @@ private slots:
         // run into the test's timeout) and the state says it did not happen.
         QCOMPARE(c.client->PrepareForShutdown(), S_OK);
         QVERIFY(!c.events.has(RTCE_REGISTRATION_STATE_CHANGE, RTCRS_LOGGED_OFF));
+        QCOMPARE(c.client->Shutdown(), S_OK);
+    }
+
+    // A provider over TCP is reached by a connection the phone opens; the
+    // phone listens on no stream socket, which its SIP filter could not see.
+    void aProviderOverTcpIsReachedWithoutListening()
+    {
+        const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        auto closeServer = qScopeGuard([server] { ::close(server); });
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        QVERIFY(::bind(server, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+        QVERIFY(::listen(server, 4) == 0);
+        QVERIFY(::getsockname(server, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+        const QSet<QString> before = listeningTcpInodes();
+
+        TestClient c;
+        START_CLIENT(c);
+        const QString hostPort = QStringLiteral("127.0.0.1:%1").arg(ntohs(address.sin_port));
+        QVERIFY(c.enable(provisionXml("bob", "bob-secret", hostPort).replace("protocol=\"UDP\"", "protocol=\"TCP\"")));
+        QByteArray received;
+        int peer = -1;
+        QVERIFY(QTest::qWaitFor([&] {
+            if (peer < 0)
+                peer = ::accept4(server, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            char buf[4096];
+            const ssize_t n = peer >= 0 ? ::recv(peer, buf, sizeof buf, MSG_DONTWAIT) : -1;
+            if (n > 0)
+                received.append(buf, int(n));
+            return received.contains("REGISTER sip:");
+        }, kRegisterMs));
+        QCOMPARE(listeningTcpInodes(), before);
+        ::close(peer);
         QCOMPARE(c.client->Shutdown(), S_OK);
     }
 
