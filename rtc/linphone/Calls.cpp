@@ -315,7 +315,7 @@ void Calls::onState(const std::shared_ptr<linphone::Call> &call, linphone::Call:
         }
     }
     if (!session && (state == S::IncomingReceived || state == S::PushIncomingReceived)) {
-        if (listenMode == RTCLM_NONE) {
+        if (listenMode_ == RTCLM_NONE) {
             call->decline(linphone::Reason::TemporarilyUnavailable);
             return;
         }

@@ -42,7 +42,8 @@ public:
     void detach();
 
     // From any thread: what incoming calls get (RTCLM_NONE: refused with 480).
-    std::atomic<RTC_LISTEN_MODE> listenMode{RTCLM_NONE};
+    RTC_LISTEN_MODE listenMode() const { return listenMode_; }
+    void setListenMode(RTC_LISTEN_MODE mode) { listenMode_ = mode; }
 
     HRESULT place(LinphoneSession *session, const QString &uri, const QString &name);
     HRESULT answer(LinphoneSession *session);
@@ -82,6 +83,7 @@ private:
     std::shared_ptr<linphone::Core> core_;
     std::vector<Tracked> tracked_;
     std::shared_ptr<LinphoneSession> placing_; // being placed, its call not known yet
+    std::atomic<RTC_LISTEN_MODE> listenMode_{RTCLM_NONE};
     std::atomic<bool> talking_{false};         // a call is connected with its media running
     QByteArray tones_;                         // keys waiting to go out
     QTimer toneGap_;                           // between two queued tones

@@ -55,7 +55,8 @@ public:
     QString folder() const;
 
     // From any thread: what the client was told to ask for.
-    std::atomic<long> preferredMediaTypes{RTCMT_AUDIO_SEND | RTCMT_AUDIO_RECEIVE};
+    long preferredMediaTypes() const { return preferredMediaTypes_; }
+    void setPreferredMediaTypes(long types) { preferredMediaTypes_ = types; }
 
 private:
     friend class CoreEvents;
@@ -77,6 +78,7 @@ private:
     // The shut-down's wind-down: its deadline, and whom to tell.
     QTimer windDownDeadline_;
     std::function<void()> woundDown_;
+    std::atomic<long> preferredMediaTypes_{RTCMT_AUDIO_SEND | RTCMT_AUDIO_RECEIVE};
 
     AudioDevices audio_;
     Registration registration_;

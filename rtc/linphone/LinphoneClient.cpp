@@ -227,7 +227,7 @@ HRESULT LinphoneClient::put_ListenForIncomingSessions(RTC_LISTEN_MODE mode)
     REQUIRE_RUNNING();
     if (mode != RTCLM_NONE && mode != RTCLM_DYNAMIC && mode != RTCLM_BOTH)
         return E_INVALIDARG;
-    engine_->calls().listenMode = mode;
+    engine_->calls().setListenMode(mode);
     return S_OK;
 }
 
@@ -236,7 +236,7 @@ HRESULT LinphoneClient::get_ListenForIncomingSessions(RTC_LISTEN_MODE *mode) con
     REQUIRE_RUNNING();
     if (!mode)
         return E_POINTER;
-    *mode = engine_->calls().listenMode;
+    *mode = engine_->calls().listenMode();
     return S_OK;
 }
 
@@ -246,7 +246,7 @@ HRESULT LinphoneClient::SetPreferredMediaTypes(long mediaTypes, bool /*persisten
     // Audio only: video bits are refused rather than silently ignored.
     if (mediaTypes & ~long(RTCMT_AUDIO_SEND | RTCMT_AUDIO_RECEIVE))
         return E_INVALIDARG;
-    engine_->preferredMediaTypes = mediaTypes;
+    engine_->setPreferredMediaTypes(mediaTypes);
     return S_OK;
 }
 
@@ -255,7 +255,7 @@ HRESULT LinphoneClient::get_PreferredMediaTypes(long *mediaTypes) const
     REQUIRE_RUNNING();
     if (!mediaTypes)
         return E_POINTER;
-    *mediaTypes = engine_->preferredMediaTypes;
+    *mediaTypes = engine_->preferredMediaTypes();
     return S_OK;
 }
 
