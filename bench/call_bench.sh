@@ -165,22 +165,6 @@ for _ in $(seq 1 250); do
   sleep 0.02
 done
 
-# Starts the driven phone for run folder D; sets pid.
-start_ours() {
-  local d=$1
-  mkdir -p "$d/home" "$d/config/Softphone" "$d/data"
-  printf '[Password]\nParameters\\Validation=%s\n[Account]\nParameters\\Validation=%s\n[Sip]\nParameters\\Validation=127.0.0.1:%s\n[User]\nParameters\\Validation=%s\n' \
-    "$ours_pass" "$ours_user" "$port" "$ours_user" > "$d/config/Softphone/Softphone.ini"
-  chmod 600 "$d/config/Softphone/Softphone.ini"
-  mkfifo "$d/in"
-  ( set +u; . "$work/pulse/env"
-    export HOME="$d/home" XDG_CONFIG_HOME="$d/config" XDG_DATA_HOME="$d/data" XDG_CACHE_HOME="$d/home/.cache"
-    export SOFTPHONE_BIND_ADDRESS=127.0.0.1 DISPLAY="$display" SOFTPHONE_ECHO_CANCELLATION=$ec_flag
-    # read-write: the driver never sees end of input between commands
-    exec "$driver" <> "$d/in" ) > "$d/phone.out" 2> "$d/phone.log" &
-  pid=$!
-}
-ours_cmd() { printf '%s\n' "$2" > "$1/in"; }
 
 # One run of KIND (ours|linphonec) numbered N, holding the call for TALK
 # seconds with measurement when TALK > 0; appends a line to results.tsv.
@@ -191,7 +175,7 @@ run_one() {
   start_capture rtpd "$d/rtp.txt" q udp port "$echo_media"
 
   if [ "$kind" = ours ]; then
-    start_ours "$d"; pids+=("$pid")
+    start_ours "$d" SOFTPHONE_ECHO_CANCELLATION="$ec_flag"; pids+=("$pid")
     wait_line "$d/phone.out" '^status [0-9.]+ Registered and Ready' 30 \
       || die "ours run $n: not registered within 30 s (see $d)"
   else

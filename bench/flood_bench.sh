@@ -76,22 +76,6 @@ port=$("$top/scripts/provider" start "$work/provider")
 start_xvfb
 write_linphonec_wrapper "$work/bin"
 
-# Starts the driven phone for run folder D; sets pid.
-start_ours() {
-  local d=$1
-  mkdir -p "$d/home" "$d/config/Softphone" "$d/data" "$d/state"
-  printf '[Password]\nParameters\\Validation=%s\n[Account]\nParameters\\Validation=%s\n[Sip]\nParameters\\Validation=127.0.0.1:%s\n[User]\nParameters\\Validation=%s\n' \
-    "$ours_pass" "$ours_user" "$port" "$ours_user" > "$d/config/Softphone/Softphone.ini"
-  chmod 600 "$d/config/Softphone/Softphone.ini"
-  mkfifo "$d/in"
-  ( set +u; . "$work/pulse/env"
-    export HOME="$d/home" XDG_CONFIG_HOME="$d/config" XDG_DATA_HOME="$d/data" XDG_STATE_HOME="$d/state"
-    export XDG_CACHE_HOME="$d/home/.cache" SOFTPHONE_BIND_ADDRESS=127.0.0.1 DISPLAY="$display"
-    # read-write: the driver never sees end of input between commands
-    exec "$driver" <> "$d/in" ) > "$d/phone.out" 2> "$d/phone.log" &
-  pid=$!
-}
-ours_cmd() { printf '%s\n' "$2" > "$1/in"; }
 
 # One run of KIND (ours|linphonec) numbered N; appends a line to results.tsv.
 run_one() {

@@ -64,6 +64,28 @@ start_xvfb() {
   display=":$(cat "$work/display")"
 }
 
+# Starts the phone driven over a pipe (a bench driver, $driver) for run
+# folder D, with account $ours_user/$ours_pass at 127.0.0.1:$port, the
+# private PulseAudio under $work and the display $display; extra NAME=VALUE
+# go into its environment. Sets pid. ours_cmd D WORDS... sends it a command.
+start_ours() {
+  local d=$1; shift
+  mkdir -p "$d/home" "$d/config/Softphone" "$d/data" "$d/state"
+  printf '[Password]\nParameters\\Validation=%s\n[Account]\nParameters\\Validation=%s\n[Sip]\nParameters\\Validation=127.0.0.1:%s\n[User]\nParameters\\Validation=%s\n' \
+    "$ours_pass" "$ours_user" "$port" "$ours_user" > "$d/config/Softphone/Softphone.ini"
+  chmod 600 "$d/config/Softphone/Softphone.ini"
+  mkfifo "$d/in"
+  # shellcheck disable=SC1091  # written by scripts/pulse at run time
+  ( set +u; . "$work/pulse/env"
+    export HOME="$d/home" XDG_CONFIG_HOME="$d/config" XDG_DATA_HOME="$d/data" XDG_STATE_HOME="$d/state"
+    export XDG_CACHE_HOME="$d/home/.cache" SOFTPHONE_BIND_ADDRESS=127.0.0.1 DISPLAY="$display"
+    [ $# -eq 0 ] || export "$@"
+    # read-write: the driver never sees end of input between commands
+    exec "$driver" <> "$d/in" ) > "$d/phone.out" 2> "$d/phone.log" &
+  pid=$!
+}
+ours_cmd() { printf '%s\n' "${@:2}" > "$1/in"; }
+
 # The machine and how busy it was: "N CPUs, MODEL, kernel K".
 machine() {
   echo "$(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), kernel $(uname -r)"
