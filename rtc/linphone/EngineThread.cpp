@@ -2,6 +2,9 @@
 
 #include "platform/Log.h"
 
+#include <condition_variable>
+#include <mutex>
+
 namespace rtc::lp {
 
 EngineThread::EngineThread() : thread_(new QThread), context_(new QObject)
@@ -18,6 +21,29 @@ EngineThread::~EngineThread()
     thread_->wait();
     delete context_;
     delete thread_;
+}
+
+bool EngineThread::await(const char *what, std::chrono::milliseconds limit,
+                         std::function<void(std::function<void()> done)> start)
+{
+    struct Flag {
+        std::mutex mutex;
+        std::condition_variable told;
+        bool done = false;
+    };
+    auto flag = std::make_shared<Flag>();
+    post([flag, start = std::move(start)] {
+        start([flag] {
+            std::lock_guard lock(flag->mutex);
+            flag->done = true;
+            flag->told.notify_all();
+        });
+    });
+    std::unique_lock lock(flag->mutex);
+    if (flag->told.wait_for(lock, limit, [&] { return flag->done; }))
+        return true;
+    ranOut(what, limit);
+    return false;
 }
 
 void EngineThread::ranOut(const char *what, std::chrono::milliseconds limit)

@@ -10,9 +10,8 @@
 #include <QThread>
 
 #include <chrono>
-#include <condition_variable>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -44,25 +43,20 @@ public:
         static_assert(!std::is_void_v<R>, "ask() is for answers; post() the rest");
         if (here())
             return f();
-        struct Answer {
-            std::mutex mutex;
-            std::condition_variable ready;
-            std::optional<R> value;
-        };
-        auto answer = std::make_shared<Answer>();
-        post([answer, f = std::move(f)]() mutable {
-            R value = f();
-            std::lock_guard lock(answer->mutex);
-            answer->value = std::move(value);
-            answer->ready.notify_all();
+        auto value = std::make_shared<std::optional<R>>();
+        const bool answered = await(what, limit, [value, f = std::move(f)](std::function<void()> done) mutable {
+            *value = f();
+            done();
         });
-        std::unique_lock lock(answer->mutex);
-        if (!answer->ready.wait_for(lock, limit, [&] { return answer->value.has_value(); })) {
-            ranOut(what, limit);
+        if (!answered)
             return std::nullopt;
-        }
-        return std::move(answer->value);
+        return std::move(*value);
     }
+
+    // Runs start on the engine's thread, which calls done when the work it
+    // began is over (then or later, on that thread); waits for that within
+    // the limit. False, and the name in the log, when it ran out.
+    bool await(const char *what, std::chrono::milliseconds limit, std::function<void(std::function<void()> done)> start);
 
 private:
     static void ranOut(const char *what, std::chrono::milliseconds limit);

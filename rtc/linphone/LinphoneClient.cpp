@@ -16,8 +16,6 @@
 #include <QWindow>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 
 namespace rtc {
 
@@ -163,26 +161,8 @@ HRESULT LinphoneClient::PrepareForShutdown()
     REQUIRE_RUNNING();
     // The engine ends the calls and unregisters on its own timers; the
     // window waits for its word, or the limit.
-    struct WoundDown {
-        std::mutex mutex;
-        std::condition_variable told;
-        bool done = false;
-    };
-    auto woundDown = std::make_shared<WoundDown>();
-    thread_->post([engine = engine_, woundDown] {
-        engine->windDown([woundDown] {
-            std::lock_guard lock(woundDown->mutex);
-            woundDown->done = true;
-            woundDown->told.notify_all();
-        });
-    });
-    {
-        std::unique_lock lock(woundDown->mutex);
-        if (!woundDown->told.wait_for(lock, kWindDownLimit, [&] { return woundDown->done; }))
-            platform::Log::Write(platform::Log::Warning, QStringLiteral("engine"),
-                                 QStringLiteral("winding down: no word from the engine within %1 ms; going on")
-                                     .arg(kWindDownLimit.count()));
-    }
+    thread_->await("winding down", kWindDownLimit,
+                   [engine = engine_](std::function<void()> done) { engine->windDown(std::move(done)); });
     front_->flush();
     return S_OK;
 }
