@@ -17,17 +17,16 @@
 //   feedback-closed T    the feedback window was closed
 #include "app/Program.h"
 #include "bench/DriverOutput.h"
+#include "bench/StdinCommands.h"
 #include "platform/DataFolder.h"
 #include "mainwindow/frmSoftphone.h"
 #include "platform/QuitOnSignal.h"
 
 #include <QApplication>
 #include <QMouseEvent>
-#include <QSocketNotifier>
 
 #include <cstdio>
 #include <ctime>
-#include <unistd.h>
 
 namespace {
 
@@ -75,41 +74,27 @@ int main(int argc, char *argv[])
     platform::QuitOnSignal quitOnSignal([&form] { form.close(); });
     form.show();
 
-    QByteArray pending;
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
-        char buf[512];
-        const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
-        if (n <= 0) {
-            input.setEnabled(false); // the bench went away: end like the close button
+    // The bench went away: end like the close button.
+    StdinCommands commands([&form] { form.close(); }, [&](const QString &line) {
+        if (line.startsWith(QLatin1String("dial "))) {
+            form.cmbPhoneNo->setEditText(line.mid(5).trimmed());
+            lastPauseEnd = 0;
+            pauses = 0;
+            click(form.ControlNamed(QStringLiteral("Call")));
+            emitLine("dialled", lastPauseEnd, QString::number(pauses));
+        } else if (line == QLatin1String("hangup")) {
+            click(form.ControlNamed(QStringLiteral("End call")));
+        } else if (line == QLatin1String("feedback")) {
+            emitLine("feedback", realtimeNow(), QString());
+            click(form.ControlNamed(QStringLiteral("Feedback")));
+        } else if (line == QLatin1String("feedback-close")) {
+            if (QWidget *window = form.findChild<QWidget *>(QStringLiteral("frmFeedBack")))
+                window->close();
+            emitLine("feedback-closed", realtimeNow(), QString());
+        } else if (line == QLatin1String("quit")) {
             form.close();
-            return;
-        }
-        pending.append(buf, n);
-        qsizetype eol;
-        while ((eol = pending.indexOf('\n')) >= 0) {
-            const QString line = QString::fromUtf8(pending.left(eol)).trimmed();
-            pending.remove(0, eol + 1);
-            if (line.startsWith(QLatin1String("dial "))) {
-                form.cmbPhoneNo->setEditText(line.mid(5).trimmed());
-                lastPauseEnd = 0;
-                pauses = 0;
-                click(form.ControlNamed(QStringLiteral("Call")));
-                emitLine("dialled", lastPauseEnd, QString::number(pauses));
-            } else if (line == QLatin1String("hangup")) {
-                click(form.ControlNamed(QStringLiteral("End call")));
-            } else if (line == QLatin1String("feedback")) {
-                emitLine("feedback", realtimeNow(), QString());
-                click(form.ControlNamed(QStringLiteral("Feedback")));
-            } else if (line == QLatin1String("feedback-close")) {
-                if (QWidget *window = form.findChild<QWidget *>(QStringLiteral("frmFeedBack")))
-                    window->close();
-                emitLine("feedback-closed", realtimeNow(), QString());
-            } else if (line == QLatin1String("quit")) {
-                form.close();
-            } else if (!line.isEmpty()) {
-                emitLine("error", realtimeNow(), QStringLiteral("unknown command: ") + line);
-            }
+        } else if (!line.isEmpty()) {
+            emitLine("error", realtimeNow(), QStringLiteral("unknown command: ") + line);
         }
     });
     return app.exec();

@@ -18,6 +18,7 @@
 //   error T TEXT                   a command it does not know
 #include "app/Program.h"
 #include "bench/DriverOutput.h"
+#include "bench/StdinCommands.h"
 #include "mainwindow/frmSoftphone.h"
 #include "platform/DataFolder.h"
 #include "platform/Log.h"
@@ -26,13 +27,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <unistd.h>
 
 namespace {
 
@@ -81,40 +80,26 @@ int main(int argc, char *argv[])
     lastTick = clock.nsecsElapsed();
     beat.start();
 
-    QByteArray pending;
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
-        char buf[512];
-        const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
-        if (n <= 0) {
-            input.setEnabled(false); // the bench went away: end like the close button
+    // The bench went away: end like the close button.
+    StdinCommands commands([&form] { form.close(); }, [&](const QString &line) {
+        if (line == QLatin1String("mark")) {
+            // The gap running now ends in the window: it counts from its start.
+            longest = 0;
+            ticks = 0;
+            refusedAtMark = rtc::lp::SipFilter::Refused();
+            emitLine("marked", realtimeNow(), QString());
+        } else if (line == QLatin1String("report")) {
+            // The gap still open counts too: a tick held back right now.
+            const qint64 open = clock.nsecsElapsed() - lastTick;
+            emitLine("gap", realtimeNow(),
+                     QStringLiteral("%1 %2 %3")
+                         .arg(double(std::max(longest, open)) / 1e6, 0, 'f', 1)
+                         .arg(ticks)
+                         .arg(rtc::lp::SipFilter::Refused() - refusedAtMark));
+        } else if (line == QLatin1String("quit")) {
             form.close();
-            return;
-        }
-        pending.append(buf, n);
-        qsizetype eol;
-        while ((eol = pending.indexOf('\n')) >= 0) {
-            const QString line = QString::fromUtf8(pending.left(eol)).trimmed();
-            pending.remove(0, eol + 1);
-            if (line == QLatin1String("mark")) {
-                // The gap running now ends in the window: it counts from its start.
-                longest = 0;
-                ticks = 0;
-                refusedAtMark = rtc::lp::SipFilter::Refused();
-                emitLine("marked", realtimeNow(), QString());
-            } else if (line == QLatin1String("report")) {
-                // The gap still open counts too: a tick held back right now.
-                const qint64 open = clock.nsecsElapsed() - lastTick;
-                emitLine("gap", realtimeNow(),
-                         QStringLiteral("%1 %2 %3")
-                             .arg(double(std::max(longest, open)) / 1e6, 0, 'f', 1)
-                             .arg(ticks)
-                             .arg(rtc::lp::SipFilter::Refused() - refusedAtMark));
-            } else if (line == QLatin1String("quit")) {
-                form.close();
-            } else if (!line.isEmpty()) {
-                emitLine("error", realtimeNow(), QStringLiteral("unknown command: ") + line);
-            }
+        } else if (!line.isEmpty()) {
+            emitLine("error", realtimeNow(), QStringLiteral("unknown command: ") + line);
         }
     });
     const int code = app.exec();

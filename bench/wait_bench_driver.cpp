@@ -35,6 +35,7 @@
 //   error T TEXT      a command could not be carried out
 #include "app/Program.h"
 #include "bench/DriverOutput.h"
+#include "bench/StdinCommands.h"
 #include "mainwindow/frmSoftphone.h"
 #include "platform/DataFolder.h"
 #include "platform/Log.h"
@@ -45,14 +46,12 @@
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fcntl.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -214,65 +213,51 @@ int main(int argc, char *argv[])
         click(w);
     };
 
-    QByteArray pending;
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
-        char buf[512];
-        const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
-        if (n <= 0) {
-            input.setEnabled(false); // the bench went away: end like the close button
-            form.close();
-            return;
-        }
-        pending.append(buf, n);
-        qsizetype eol;
-        while ((eol = pending.indexOf('\n')) >= 0) {
-            const QString line = QString::fromUtf8(pending.left(eol)).trimmed();
-            pending.remove(0, eol + 1);
-            if (line.startsWith(QLatin1String("phase "))) {
-                // The gap running now is cut at the boundary: its first part
-                // ends this phase, the rest belongs to the next.
-                const qint64 now = endGap();
-                if (measuring)
-                    emitLine("phase", realtimeNow(), phase.figures(now, schedStat.valid()));
-                phase = Phase{line.mid(6).trimmed(), now, {}, -1, {}};
-                measuring = phase.name != QLatin1String("-");
-            } else if (line.startsWith(QLatin1String("span "))) {
-                const qint64 now = clock.nsecsElapsed();
-                if (spanning)
-                    emitLine("span", realtimeNow(), span.figures(now, schedStat.valid()));
-                span = Phase{line.mid(5).trimmed(), now, {}, -1, {}};
-                spanning = span.name != QLatin1String("-");
-            } else if (line == QLatin1String("answer")) {
-                press(QStringLiteral("Call"));
-            } else if (line == QLatin1String("wizard")) {
-                // Its click returns only when the modal wizard closes: run it
-                // from a timer so that this handler returns and reads on.
-                QTimer::singleShot(0, &app, [&] {
-                    QTimer::singleShot(0, &app, [] {
-                        if (openWizard())
-                            emitLine("wizard", realtimeNow(), QStringLiteral("opened"));
-                    });
-                    press(QStringLiteral("Audio wizard"));
-                    emitLine("wizard", realtimeNow(), QStringLiteral("closed"));
+    // The bench went away: end like the close button.
+    StdinCommands commands([&form] { form.close(); }, [&](const QString &line) {
+        if (line.startsWith(QLatin1String("phase "))) {
+            // The gap running now is cut at the boundary: its first part
+            // ends this phase, the rest belongs to the next.
+            const qint64 now = endGap();
+            if (measuring)
+                emitLine("phase", realtimeNow(), phase.figures(now, schedStat.valid()));
+            phase = Phase{line.mid(6).trimmed(), now, {}, -1, {}};
+            measuring = phase.name != QLatin1String("-");
+        } else if (line.startsWith(QLatin1String("span "))) {
+            const qint64 now = clock.nsecsElapsed();
+            if (spanning)
+                emitLine("span", realtimeNow(), span.figures(now, schedStat.valid()));
+            span = Phase{line.mid(5).trimmed(), now, {}, -1, {}};
+            spanning = span.name != QLatin1String("-");
+        } else if (line == QLatin1String("answer")) {
+            press(QStringLiteral("Call"));
+        } else if (line == QLatin1String("wizard")) {
+            // Its click returns only when the modal wizard closes: run it
+            // from a timer so that this handler returns and reads on.
+            QTimer::singleShot(0, &app, [&] {
+                QTimer::singleShot(0, &app, [] {
+                    if (openWizard())
+                        emitLine("wizard", realtimeNow(), QStringLiteral("opened"));
                 });
-            } else if (line == QLatin1String("cancel")) {
-                QWidget *wizard = openWizard();
-                auto *buttons = wizard ? wizard->findChild<QDialogButtonBox *>() : nullptr;
-                if (QPushButton *cancel = buttons ? buttons->button(QDialogButtonBox::Cancel) : nullptr)
-                    click(cancel);
-                else
-                    emitLine("error", realtimeNow(), QStringLiteral("no audio wizard with a Cancel button"));
-            } else if (line == QLatin1String("end")) {
-                press(QStringLiteral("End call"));
-            } else if (line == QLatin1String("quit")) {
-                const qint64 start = clock.nsecsElapsed();
-                form.close();
-                emitLine("closed", realtimeNow(),
-                         QString::number(double(clock.nsecsElapsed() - start) / 1e6, 'f', 1));
-            } else if (!line.isEmpty()) {
-                emitLine("error", realtimeNow(), QStringLiteral("unknown command: ") + line);
-            }
+                press(QStringLiteral("Audio wizard"));
+                emitLine("wizard", realtimeNow(), QStringLiteral("closed"));
+            });
+        } else if (line == QLatin1String("cancel")) {
+            QWidget *wizard = openWizard();
+            auto *buttons = wizard ? wizard->findChild<QDialogButtonBox *>() : nullptr;
+            if (QPushButton *cancel = buttons ? buttons->button(QDialogButtonBox::Cancel) : nullptr)
+                click(cancel);
+            else
+                emitLine("error", realtimeNow(), QStringLiteral("no audio wizard with a Cancel button"));
+        } else if (line == QLatin1String("end")) {
+            press(QStringLiteral("End call"));
+        } else if (line == QLatin1String("quit")) {
+            const qint64 start = clock.nsecsElapsed();
+            form.close();
+            emitLine("closed", realtimeNow(),
+                     QString::number(double(clock.nsecsElapsed() - start) / 1e6, 'f', 1));
+        } else if (!line.isEmpty()) {
+            emitLine("error", realtimeNow(), QStringLiteral("unknown command: ") + line);
         }
     });
     const int code = app.exec();
