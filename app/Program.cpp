@@ -3,9 +3,13 @@
 #include "platform/AlsaMixer.h"
 #include "resources/Artwork.h"
 #include "rtc/linphone/LinphoneClient.h"
+#include "rtc/linphone/StunCheck.h"
+#include "platform/IniSettingsStore.h"
+#include "platform/Log.h"
 
 #include <QGuiApplication>
 #include <QIcon>
+#include <QSettings>
 #include <QStandardPaths>
 #include <utility>
 
@@ -17,6 +21,24 @@ void Program::Describe()
 }
 
 namespace {
+// [Network] StunServer=host[:port] in the settings file names a STUN
+// server; "off" asks none. Anything else is left out, and the user told.
+QString stunServerSetting(QString *problem)
+{
+    const QString value = QSettings(platform::IniSettingsStore::defaultFilePath(), QSettings::IniFormat)
+                              .value(QStringLiteral("Network/StunServer"))
+                              .toString()
+                              .trimmed();
+    if (value.isEmpty() || value.compare(QStringLiteral("off"), Qt::CaseInsensitive) == 0
+        || rtc::lp::StunCheck::HostAndPort(value.toStdString(), rtc::lp::StunCheck::kDefaultPort))
+        return value;
+    *problem = QStringLiteral("The STUN server in the settings file, \"%1\", is not a host name or address with "
+                              "an optional port. The SIP server's host is asked instead.")
+                   .arg(value.left(80));
+    platform::Log::Write(platform::Log::Warning, QStringLiteral("settings"), *problem);
+    return QString();
+}
+
 rtc::LinphoneClientOptions engineOptions()
 {
     rtc::LinphoneClientOptions engine;
@@ -48,6 +70,10 @@ Program::EngineStart Program::StartEngine()
         else
             notices->waiting << text;
     };
+    QString problem;
+    engine.stunServer = stunServerSetting(&problem);
+    if (!problem.isEmpty())
+        engine.notice(problem);
     start.early = std::make_shared<std::shared_ptr<rtc::LinphoneClient>>(std::make_shared<rtc::LinphoneClient>(engine));
     (*start.early)->Begin();
     return start;

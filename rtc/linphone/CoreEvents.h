@@ -15,8 +15,10 @@ public:
                                            linphone::RegistrationState state,
                                            const std::string &message) override
     {
-        if (engine_)
-            engine_->registration_.onState(account, state, message);
+        if (!engine_)
+            return;
+        engine_->registration_.onState(account, state, message);
+        engine_->reachability_.registrationChanged();
     }
     void onCallStateChanged(const std::shared_ptr<linphone::Core> &, const std::shared_ptr<linphone::Call> &call,
                             linphone::Call::State state, const std::string &message) override

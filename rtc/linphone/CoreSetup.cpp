@@ -145,7 +145,18 @@ std::shared_ptr<linphone::Config> makeConfig(const LinphoneClientOptions &option
     config->setString("sip", "bind_address", options.bindAddress.toStdString());
     config->setString("rtp", "bind_address", options.bindAddress.toStdString());
     config->setInt("sip", "ping_with_options", 0);
+    // The network is followed by the engine's own watch (NetworkWatch):
+    // the core's monitor wants a route to the Internet, which a provider
+    // on the local network does not need.
     config->setInt("sip", "auto_net_state_mon", 0);
+    // A CR LF to the provider every 15 s keeps a router's mapping of the
+    // SIP socket: 30 s is the shortest UDP timeout common in home routers
+    // and carrier NATs (and Linux's own for a flow nobody answers, which a
+    // keep-alive is), and two keep-alives within it survive one lost.
+    config->setInt("sip", "keepalive_period", 15000);
+    // RTP goes back to where the far end's comes from, not only to the
+    // address in its offer: a far end behind a NAT is heard.
+    config->setInt("rtp", "symmetric", 1);
     // No engine database: the phone keeps its call history and phone book
     // in its own files and has no chat ("null" is liblinphone's word for none).
     config->setString("storage", "uri", "null");

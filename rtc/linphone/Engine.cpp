@@ -24,7 +24,10 @@ Engine::Engine(LinphoneClientOptions options, EngineThread *thread, Post post)
       audio_(options_, [this](std::function<void()> f) { later(std::move(f)); }),
       registration_(options_.registrationRetrySeconds,
                     {[this](RTC_EVENT e, std::shared_ptr<IRTCEvent> p) { deliver(e, std::move(p)); },
-                     [this](const QStringList &servers) { sipSocket_.trustProvider(servers); },
+                     [this](const QStringList &servers) {
+                         sipSocket_.trustProvider(servers);
+                         reachability_.accountChanged();
+                     },
                      [this] { sipSocket_.follow(); },
                      // the REGISTER goes out from the loop's next run, not at the next tick
                      [this] { QTimer::singleShot(0, &iterateTimer_, [this] { iterateOnce(); }); },
@@ -40,7 +43,9 @@ Engine::Engine(LinphoneClientOptions options, EngineThread *thread, Post post)
                                                            registration_.profile());
               }}),
       ringer_([this] { return calls_.anyRinging(); }),
-      sipSocket_([this] { iterateOnce(); }, options_.directCalls)
+      sipSocket_([this] { iterateOnce(); }, options_.directCalls),
+      reachability_(registration_, options_.stunServer, options_.bindAddress,
+                    {[this] { return sipSocket_.port(); }, [this] { sipSocket_.follow(); }})
 {
     Q_ASSERT(thread_->here());
     audio_.ringerChanged = [this] { ringer_.deviceChanged(); };
@@ -111,6 +116,7 @@ HRESULT Engine::initialize()
     calls_.attach(core_);
     audio_.attach(core_);
     sipSocket_.attach(core_);
+    reachability_.attach(core_);
     iterateTimer_.start();
     return S_OK;
 }
@@ -127,6 +133,8 @@ void Engine::iterateOnce()
     core_->iterate();
     sipSocket_.setIterating(false);
     inIterate_ = false;
+    if (core_)
+        reachability_.poll();
     // Shutdown was asked for while liblinphone was on the stack: finish it now.
     if (releasePending_)
         releaseCore();
@@ -194,6 +202,7 @@ void Engine::releaseCore()
         done();
     if (!core_)
         return;
+    reachability_.detach();
     sipSocket_.detach();
     ringer_.detach();
     listener_->detach();

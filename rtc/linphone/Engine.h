@@ -2,7 +2,7 @@
 // The engine behind LinphoneClient: one liblinphone core, made, driven (a
 // Qt timer) and released on the engine's own thread, and the parts that
 // each own a share of its state there: the registration, the calls, the
-// ringer, the audio devices and the SIP socket's guard. The engine starts
+// ringer, the audio devices, the SIP socket's guard and the reachability. The engine starts
 // and stops the core, hands the core's callbacks to the part they concern,
 // and carries events to the client (post). Everything here runs on the
 // engine's thread unless it says otherwise.
@@ -10,6 +10,7 @@
 #include "rtc/linphone/Calls.h"
 #include "rtc/linphone/EngineThread.h"
 #include "rtc/linphone/LinphoneClient.h"
+#include "rtc/linphone/Reachability.h"
 #include "rtc/linphone/Registration.h"
 #include "rtc/linphone/Ringer.h"
 #include "rtc/linphone/SipSocket.h"
@@ -85,6 +86,7 @@ private:
     Calls calls_;
     Ringer ringer_;
     SipSocket sipSocket_;
+    Reachability reachability_;
 };
 
 } // namespace rtc::lp

@@ -40,6 +40,9 @@ struct LinphoneClientOptions {
     // audio device that is gone). Called on the client's thread, like
     // dtmfReceived, in order with the events.
     std::function<void(const QString &text)> notice;
+    // The STUN server (host[:port]) asked where the phone is seen from
+    // outside; empty: the SIP server's host on port 3478; "off": none.
+    QString stunServer;
     // Requests from anyone, not only from the provider and the calls the
     // phone is in, may reach the engine (well formed still).
     bool directCalls = false;

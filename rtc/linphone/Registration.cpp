@@ -156,11 +156,12 @@ HRESULT Registration::enable(const std::shared_ptr<LinphoneProfile> &profile)
     if (!account || core_->addAccount(account) != 0)
         return E_FAIL;
     core_->setDefaultAccount(account);
-    // From now on the filter trusts this provider's addresses, and no other's.
-    hooks_.providerChanged({d.registrar.addr, d.proxy.addr});
     account_ = account;
     profile_ = profile;
     lastReported_ = -1;
+    unreachable_ = false;
+    // From now on the filter trusts this provider's addresses, and no other's.
+    hooks_.providerChanged({d.registrar.addr, d.proxy.addr});
     hooks_.sendSoon();
     return S_OK;
 }
@@ -211,7 +212,41 @@ void Registration::retry()
     account_->refreshRegister();
     // refreshRegister does not always report Progress (not when the
     // REGISTER transaction is restarted from its refresher); say it here.
-    report(RTCRS_REGISTERING, 0, QStringLiteral("Retrying registration"));
+    if (!unreachable_)
+        report(RTCRS_REGISTERING, 0, QStringLiteral("Retrying registration"));
+}
+
+void Registration::registerAgain(const QString &why, bool unreachable)
+{
+    if (!account_ || !account_->getParams()->registerEnabled())
+        return;
+    platform::Log::Write(unreachable ? platform::Log::Warning : platform::Log::Info, QStringLiteral("registration"),
+                         QStringLiteral("registering %1 again: %2").arg(profile_ ? profile_->data().userUri : QString(), why));
+    account_->refreshRegister();
+    if (unreachable) {
+        unreachable_ = true;
+        report(RTCRS_NOT_REGISTERED, 0, why);
+    }
+}
+
+bool Registration::registeredOverUdp() const
+{
+    if (!account_ || !account_->getParams()->registerEnabled() || account_->getState() != linphone::RegistrationState::Ok)
+        return false;
+    auto server = account_->getParams()->getServerAddress();
+    return server && server->getTransport() == linphone::TransportType::Udp;
+}
+
+std::optional<SeenAt> Registration::contact() const
+{
+    auto address = account_ ? account_->getContactAddress() : nullptr;
+    if (!address)
+        return std::nullopt;
+    auto seen = ProviderPath::SeenIn("SIP/2.0/UDP " + (address->getDomain().find(':') != std::string::npos
+                                                            ? "[" + address->getDomain() + "]"
+                                                            : address->getDomain())
+                                     + ":" + std::to_string(address->getPort() > 0 ? address->getPort() : 5060));
+    return seen;
 }
 
 void Registration::report(RTC_REGISTRATION_STATE state, long code, const QString &text)
@@ -241,18 +276,21 @@ void Registration::onState(const std::shared_ptr<linphone::Account> &account, li
     case linphone::RegistrationState::None:
         return;
     case linphone::RegistrationState::Progress:
-        // A refresh of a working registration is no news.
-        if (registerEnabled && lastReported_ == RTCRS_REGISTERED)
+        // A refresh of a working registration is no news, nor another
+        // attempt to reach a provider that cannot be reached.
+        if (registerEnabled && (lastReported_ == RTCRS_REGISTERED || unreachable_))
             return;
         rtcState = registerEnabled ? RTCRS_REGISTERING : RTCRS_UNREGISTERING;
         break;
     case linphone::RegistrationState::Ok:
+        unreachable_ = false;
         rtcState = RTCRS_REGISTERED;
         code = 200;
         retryTimer_.stop();
         hooks_.answered();
         break;
     case linphone::RegistrationState::Cleared:
+        unreachable_ = false;
         rtcState = RTCRS_LOGGED_OFF;
         code = 200;
         retryTimer_.stop();
@@ -270,6 +308,7 @@ void Registration::onState(const std::shared_ptr<linphone::Account> &account, li
         if (code != 0)
             hooks_.answered();
         if (refusedByServer(static_cast<int>(code), reason)) {
+            unreachable_ = false;
             rtcState = RTCRS_REJECTED;
         } else {
             rtcState = RTCRS_NOT_REGISTERED;

@@ -5,6 +5,7 @@
 // decide. On the engine's thread.
 #include "rtc/RTCTypes.h"
 #include "rtc/IRTCEvents.h"
+#include "rtc/linphone/ProviderPath.h"
 
 #include <linphone++/linphone.hh>
 
@@ -45,6 +46,15 @@ public:
     void onState(const std::shared_ptr<linphone::Account> &account, linphone::RegistrationState state,
                  const std::string &message);
 
+    // The path to the provider changed (a new mapping, a provider that no
+    // longer answers, the network back): registers again now, and with
+    // unreachable the display says the phone is not registered meanwhile.
+    void registerAgain(const QString &why, bool unreachable);
+    // Registered, or refreshing a registration, over UDP.
+    bool registeredOverUdp() const;
+    // The registered contact's address and port; nullopt when there is none.
+    std::optional<SeenAt> contact() const;
+
     const std::shared_ptr<linphone::Account> &account() const { return account_; }
     const std::shared_ptr<LinphoneProfile> &profile() const { return profile_; }
 
@@ -60,6 +70,9 @@ private:
     std::shared_ptr<linphone::Account> account_;
     std::shared_ptr<LinphoneProfile> profile_;
     int lastReported_ = -1; // the last RTC_REGISTRATION_STATE told, -1 none
+    // The provider cannot be reached (no network, no answer): the display
+    // stays "not registered" through the attempts until one succeeds.
+    bool unreachable_ = false;
     // Accounts being unregistered after a newer profile replaced them.
     std::vector<std::shared_ptr<linphone::Account>> retired_;
     QTimer retryTimer_;

@@ -183,6 +183,8 @@ struct Guarded {
     Budget answers{kAnswersPerSecond};
     bool keepaliveNext = false;             // the read after an empty peek gets one
     std::string lastLetIn;                  // the stack peeks, then reads the same datagram
+    std::string ownCallId;                  // of the engine's own request now out
+    std::string ownAnswer;                  // the top Via of the provider's answer to it
 };
 
 std::mutex g_mutex;
@@ -394,6 +396,7 @@ std::string transactionOf(const SipOutline &o)
 struct Decision {
     bool letIn = false;
     QByteArray answer;
+    bool own = false; // the answer to the engine's own request: taken, not refused
 };
 
 Decision decide(Guarded &g, const Peer &source, const char *data, std::size_t size)
@@ -410,6 +413,11 @@ Decision decide(Guarded &g, const Peer &source, const char *data, std::size_t si
         if (o.request && g.forbidden.take())
             return {false, SipPolicy::Answer(o, "403 Forbidden")};
         return {};
+    }
+    if (!o.request && standing == Standing::Provider && !g.ownCallId.empty() && o.callId() == g.ownCallId) {
+        if (g.ownAnswer.empty() && o.has(Via))
+            g.ownAnswer.assign(o.values[Via][0]);
+        return {false, {}, true};
     }
     const string_view datagram(data, size);
     auto readable = [&] { return datagram == g.lastLetIn || StackReads(data, size, o.request); };
@@ -477,7 +485,8 @@ ssize_t receiveGuarded(Guarded &g, int fd, void *buf, size_t len, int flags, soc
         }
         if (!d.answer.isEmpty())
             realSendTo()(fd, d.answer.constData(), static_cast<size_t>(d.answer.size()), MSG_DONTWAIT, src, sourceLen);
-        g_refused.fetch_add(1, std::memory_order_relaxed);
+        if (!d.own)
+            g_refused.fetch_add(1, std::memory_order_relaxed);
         char discard;
         realRecvFrom()(fd, &discard, 1, MSG_DONTWAIT, nullptr, nullptr);
     }
@@ -693,6 +702,43 @@ void SipFilter::SetCalls(int localPort, const std::vector<std::string> &callIds)
         calls.push_back(known != g->calls.end() ? *known : Dialog{id, {}});
     }
     g->calls = std::move(calls);
+}
+
+bool SipFilter::SendOwn(int localPort, const QByteArray &request, const std::string &callId)
+{
+    std::lock_guard lock(g_mutex);
+    Guarded *g = guardByPort(localPort);
+    if (!g || g->fd < 0 || g->registrars.empty())
+        return false;
+    if (g->ownCallId != callId) {
+        g->ownCallId = callId;
+        g->ownAnswer.clear();
+    }
+    const Peer &to = g->registrars.front();
+    return realSendTo()(g->fd, request.constData(), static_cast<size_t>(request.size()), MSG_DONTWAIT, to.sa(),
+                        to.length)
+           == request.size();
+}
+
+std::string SipFilter::TakeOwnAnswer(int localPort)
+{
+    std::lock_guard lock(g_mutex);
+    Guarded *g = guardByPort(localPort);
+    return g ? std::exchange(g->ownAnswer, {}) : std::string();
+}
+
+bool SipFilter::ProviderAddress(int localPort, sockaddr_storage *address, socklen_t *length)
+{
+    std::lock_guard lock(g_mutex);
+    const Guarded *g = guardByPort(localPort);
+    if (!g)
+        return false;
+    const Peer *p = !g->registrars.empty() ? &g->registrars.front() : !g->resolved.empty() ? &g->resolved.front() : nullptr;
+    if (!p)
+        return false;
+    *address = p->address;
+    *length = p->length;
+    return true;
 }
 
 long SipFilter::Refused()

@@ -85,6 +85,17 @@ public:
     // The Call-IDs of the engine's calls, whenever they change.
     static void SetCalls(int localPort, const std::vector<std::string> &callIds);
 
+    // The engine's own requests on the guarded socket (the path check's
+    // OPTIONS), sent where the engine sends its REGISTERs. The provider's
+    // answer with this Call-ID is kept for TakeOwnAnswer and never reaches
+    // the stack. False while the engine has registered nowhere.
+    static bool SendOwn(int localPort, const QByteArray &request, const std::string &callId);
+    // The top Via of that answer, once; empty while none came.
+    static std::string TakeOwnAnswer(int localPort);
+    // Where the provider is: where the engine sends its REGISTERs, else an
+    // address its name resolves to. False while neither is known.
+    static bool ProviderAddress(int localPort, sockaddr_storage *address, socklen_t *length);
+
     // What the filter has turned away since the process started.
     static long Refused();
     // Reads of the socket on this port the filter has seen.
