@@ -127,16 +127,16 @@ def tail(path, lines=12):
 class Sipp:
     """One SIPp far end; its message trace tells what crossed the wire."""
 
-    def __init__(self, rig, name, scenario, args, port=None, echo=True):
+    def __init__(self, rig, name, scenario, args, port=None, echo=True, calls=1):
         """echo: SIPp sends the audio it gets back where it came from
         (-rtp_echo); without, it sends only what its scenario plays, to the
-        address and port of the SDP it got."""
+        address and port of the SDP it got. calls: how many before it ends."""
         self.dir = rig.work / name
         self.dir.mkdir(exist_ok=True)
         self.port = port or free_port()
         self.media_port = free_media_port()
         self.proc = rig.spawn(
-            rig.far_side(["sipp", *args, "-sf", str(SIPP / scenario), "-p", str(self.port), "-m", "1",
+            rig.far_side(["sipp", *args, "-sf", str(SIPP / scenario), "-p", str(self.port), "-m", str(calls),
                           *rig.sipp_addresses(), "-mp", str(self.media_port),
                           *(["-rtp_echo"] if echo else []),
                           "-nostdin", "-trace_msg", "-message_file", str(self.dir / "messages.log"),
@@ -159,23 +159,24 @@ class Sipp:
 
 class Linphonec:
     """linphonec as a far end that answers every call and logs the DTMF it
-    gets, bound to the far ends' address (rig.far) like everything else here.
-    rtp: more lines for its [rtp] section."""
+    gets, bound to the far ends' address (rig.far) like everything else here;
+    or, with netns and address, where else it should run and bind ("": any
+    address). more: further sections of its configuration."""
 
-    def __init__(self, rig, user, password, rtp=""):
+    def __init__(self, rig, user, password, more="", netns=None, address=None):
+        address = rig.far if address is None else address
         self.dir = rig.work / f"linphonec-{user}"
         (self.dir / "home/.local/share/linphone").mkdir(parents=True)
         (self.dir / "linphonerc").write_text(f"""[sip]
 sip_port=-1
 sip_tcp_port=0
 sip_tls_port=0
-bind_address={rig.far}
+bind_address={address}
 ipv6=0
 register_only_when_network_is_up=0
 [rtp]
-bind_address={rig.far}
+bind_address={address}
 audio_rtp_port=20000-29999
-{rtp}
 [video]
 capture=0
 display=0
@@ -189,16 +190,17 @@ publish=0
 username={user}
 userid={user}
 passwd={password}
-""")
+{more}""")
         env = rig.pulse_env()
         env.update(HOME=str(self.dir / "home"), XDG_CONFIG_HOME=str(self.dir / "home/.config"),
                    XDG_DATA_HOME=str(self.dir / "home/.local/share"))
         self.out = self.dir / "linphonec.out"
         with open(self.out, "wb") as out:
             # Commands come on stdin, kept open: at its end linphonec quits.
+            argv = ["linphonec", "-c", str(self.dir / "linphonerc"), "-a", "-d", "6",
+                    "-l", str(self.dir / "linphonec.log")]
             self.proc = subprocess.Popen(
-                rig.far_side(["linphonec", "-c", str(self.dir / "linphonerc"), "-a", "-d", "6",
-                              "-l", str(self.dir / "linphonec.log")]),
+                in_netns(netns, argv) if netns else rig.far_side(argv),
                 stdin=subprocess.PIPE, stdout=out, stderr=subprocess.STDOUT, env=env)
         rig.on_stop(self.stop)
         check(wait_until(lambda: rig.registered(user), 15), f"linphonec {user} did not register")
@@ -415,6 +417,7 @@ class Rig:
         # lab (tests/lab) sets them before start().
         self.server = self.far = LOOPBACK
         self.far_netns = None
+        self.reports = []  # more to print for a failed test, after the phone's side
 
     # -- life ----------------------------------------------------------
     def on_stop(self, fn):
@@ -515,14 +518,19 @@ class Rig:
         return subprocess.run([str(self.provider), "contacts", str(self.provider_dir), user],
                               capture_output=True).returncode == 0
 
+    def contacts(self, user):
+        """The provider's bindings for user, one "URI expires=N" a line."""
+        return subprocess.run([str(self.provider), "contacts", str(self.provider_dir), user],
+                              capture_output=True, text=True).stdout.strip()
+
     def wait_invite(self, number, timeout=10):
         return wait_until(lambda: any(u.startswith(f"sip:{number}@") for u in self.invites()),
                           timeout)
 
     # -- far ends --------------------------------------------------------
-    def callee(self, scenario=HERE / "uas_talk.xml", user=CALLEE, password=CALLEE_PASSWORD, echo=True):
+    def callee(self, scenario=HERE / "uas_talk.xml", user=CALLEE, password=CALLEE_PASSWORD, echo=True, calls=1):
         """A SIPp callee registered as user, listening before the call comes
-        (echo: see Sipp)."""
+        (echo and calls: see Sipp)."""
         name, port = f"callee-{user}", free_port()
         (self.work / name).mkdir()
         with open(self.work / name / "register.out", "wb") as out:
@@ -532,7 +540,7 @@ class Rig:
                                "-p", str(port), "-m", "1", "-nostdin", *self.sipp_addresses()]),
                 stdout=out, stderr=subprocess.STDOUT, timeout=15)
         check(reg.returncode == 0, f"the SIPp callee {user} could not register")
-        peer = Sipp(self, name, scenario, [], port, echo)
+        peer = Sipp(self, name, scenario, [], port, echo, calls)
         check(wait_until(lambda: udp_bound(port, self.far, peer.proc.pid), 5),
               f"the SIPp callee {user} did not start")
         return peer
@@ -543,8 +551,8 @@ class Rig:
                     [f"{self.server}:{self.port}", "-s", PHONE_USER, "-au", CALLER, "-ap",
                      CALLER_PASSWORD, "-key", "caller", CALLER, *extra])
 
-    def linphonec(self, user, password, rtp=""):
-        return Linphonec(self, user, password, rtp)
+    def linphonec(self, user, password, **kw):
+        return Linphonec(self, user, password, **kw)
 
     def tray(self):
         return Tray(self)
@@ -636,6 +644,8 @@ class Rig:
             if own:
                 print("--- the phone's own log (last lines):")
                 print(tail(Path(own) / "Softphone/softphone.log", 20))
+        for more in self.reports:
+            more()
 
 
 def run(test, program, limit, prepare=None):
