@@ -127,18 +127,14 @@ def tail(path, lines=12):
 class Sipp:
     """One SIPp far end; its message trace tells what crossed the wire."""
 
-    def __init__(self, rig, name, scenario, args, port=None, echo=True, calls=1):
-        """echo: SIPp sends the audio it gets back where it came from
-        (-rtp_echo); without, it sends only what its scenario plays, to the
-        address and port of the SDP it got. calls: how many before it ends."""
+    def __init__(self, rig, name, scenario, args, port=None, calls=1):
+        """calls: how many it takes before it ends."""
         self.dir = rig.work / name
         self.dir.mkdir(exist_ok=True)
         self.port = port or free_port()
-        self.media_port = free_media_port()
         self.proc = rig.spawn(
             rig.far_side(["sipp", *args, "-sf", str(SIPP / scenario), "-p", str(self.port), "-m", str(calls),
-                          *rig.sipp_addresses(), "-mp", str(self.media_port),
-                          *(["-rtp_echo"] if echo else []),
+                          *rig.sipp_addresses(), "-mp", str(free_media_port()), "-rtp_echo",
                           "-nostdin", "-trace_msg", "-message_file", str(self.dir / "messages.log"),
                           "-trace_err", "-error_file", str(self.dir / "errors.log")]),
             self.dir / "sipp.out")
@@ -161,36 +157,27 @@ class Linphonec:
     """linphonec as a far end that answers every call and logs the DTMF it
     gets, bound to the far ends' address (rig.far) like everything else here;
     or, with netns and address, where else it should run and bind ("": any
-    address). more: further sections of its configuration."""
+    address). settings: {section: {key: value}} over its configuration's."""
 
-    def __init__(self, rig, user, password, more="", netns=None, address=None):
+    def __init__(self, rig, user, password, settings=None, netns=None, address=None):
         address = rig.far if address is None else address
         self.dir = rig.work / f"linphonec-{user}"
         (self.dir / "home/.local/share/linphone").mkdir(parents=True)
-        (self.dir / "linphonerc").write_text(f"""[sip]
-sip_port=-1
-sip_tcp_port=0
-sip_tls_port=0
-bind_address={address}
-ipv6=0
-register_only_when_network_is_up=0
-[rtp]
-bind_address={address}
-audio_rtp_port=20000-29999
-[video]
-capture=0
-display=0
-[proxy_0]
-reg_proxy=<sip:{rig.server}:{rig.port};transport=udp>
-reg_identity=sip:{user}@{rig.server}:{rig.port}
-reg_expires=3600
-reg_sendregister=1
-publish=0
-[auth_info_0]
-username={user}
-userid={user}
-passwd={password}
-{more}""")
+        config = {
+            "sip": {"sip_port": -1, "sip_tcp_port": 0, "sip_tls_port": 0, "bind_address": address, "ipv6": 0,
+                    "register_only_when_network_is_up": 0},
+            "rtp": {"bind_address": address, "audio_rtp_port": "20000-29999"},
+            "video": {"capture": 0, "display": 0},
+            "proxy_0": {"reg_proxy": f"<sip:{rig.server}:{rig.port};transport=udp>",
+                        "reg_identity": f"sip:{user}@{rig.server}:{rig.port}", "reg_expires": 3600,
+                        "reg_sendregister": 1, "publish": 0},
+            "auth_info_0": {"username": user, "userid": user, "passwd": password},
+        }
+        for section, values in (settings or {}).items():
+            config.setdefault(section, {}).update(values)
+        (self.dir / "linphonerc").write_text("".join(
+            f"[{section}]\n" + "".join(f"{k}={v}\n" for k, v in values.items())
+            for section, values in config.items()))
         env = rig.pulse_env()
         env.update(HOME=str(self.dir / "home"), XDG_CONFIG_HOME=str(self.dir / "home/.config"),
                    XDG_DATA_HOME=str(self.dir / "home/.local/share"))
@@ -528,9 +515,9 @@ class Rig:
                           timeout)
 
     # -- far ends --------------------------------------------------------
-    def callee(self, scenario=HERE / "uas_talk.xml", user=CALLEE, password=CALLEE_PASSWORD, echo=True, calls=1):
+    def callee(self, scenario=HERE / "uas_talk.xml", user=CALLEE, password=CALLEE_PASSWORD, calls=1):
         """A SIPp callee registered as user, listening before the call comes
-        (echo and calls: see Sipp)."""
+        (calls: see Sipp)."""
         name, port = f"callee-{user}", free_port()
         (self.work / name).mkdir()
         with open(self.work / name / "register.out", "wb") as out:
@@ -540,7 +527,7 @@ class Rig:
                                "-p", str(port), "-m", "1", "-nostdin", *self.sipp_addresses()]),
                 stdout=out, stderr=subprocess.STDOUT, timeout=15)
         check(reg.returncode == 0, f"the SIPp callee {user} could not register")
-        peer = Sipp(self, name, scenario, [], port, echo, calls)
+        peer = Sipp(self, name, scenario, [], port, calls)
         check(wait_until(lambda: udp_bound(port, self.far, peer.proc.pid), 5),
               f"the SIPp callee {user} did not start")
         return peer

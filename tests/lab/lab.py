@@ -105,6 +105,21 @@ def clock(t):
     return time.strftime("%H:%M:%S", time.gmtime(t)) + f"{t % 1:.3f}"[1:]
 
 
+def audio_address(sdp):
+    """The address an SDP (as text) asks audio to be sent to: the c= line
+    of its m=audio section, else the session's; "-" without either."""
+    session, media, in_audio = None, None, False
+    for line in sdp.splitlines():
+        if line.startswith("m="):
+            in_audio = line.startswith("m=audio")
+        elif line.startswith("c=") and line.split():
+            if in_audio and media is None:
+                media = line.split()[-1]
+            elif not in_audio and session is None:
+                session = line.split()[-1]
+    return media or session or "-"
+
+
 def stun_mapped(address, port, source=None, timeout=1.0):
     """A STUN binding request (RFC 5389) to address:port; the mapped
     address and port the server saw, or None without an answer."""
@@ -188,7 +203,10 @@ class Lab:
         """The router's rules: counters of RTP (version 2, not RTCP's
         packet types) between the phone and the far ends each way, of
         the far ends' UDP that found no mapping, a chain for blocking (and
-        its counter), and the NAT."""
+        its counter), and the NAT. What comes in from outside for the router
+        itself is dropped unanswered, as home routers do: its connection
+        is never confirmed, so it cannot take the port an outgoing mapping
+        would keep."""
         rtp = "@th,64,2 2 @th,72,8 != 200-207"
         nat = NAT_MODES[self.nat]
         return f"""
@@ -207,6 +225,7 @@ table ip lab {{
     chain input {{
         type filter hook input priority filter; policy accept;
         iifname "wan" ip saddr {FAR} meta l4proto udp counter name unmapped_in
+        iifname "wan" drop
     }}
     chain postrouting {{
         type nat hook postrouting priority srcnat; policy accept;
