@@ -562,16 +562,15 @@ class Rig:
         return Microphone(self)
 
     # -- the program -----------------------------------------------------
-    def phone(self, account=True, files=None, env=None, netns=None, settings=""):
+    def phone(self, account=True, files=None, env=None, netns=None):
         """The built program, run from a copy in its own folder (with the
         feedback window's module) with a settings store and a data folder
         (data/Softphone) of its own. files: paths in that folder and their
         bytes ("PhoneBook.txt" lies beside the program, where earlier
         versions kept it). With an account (on the provider at
         rig.server) it is waited for until registered. env adds to its
-        environment; settings to its Softphone.ini. netns: the network
-        namespace it runs in (it reaches the desktop and the sound server
-        through their socket files)."""
+        environment. netns: the network namespace it runs in (it reaches
+        the desktop and the sound server through their socket files)."""
         folder = self.work / "phone"
         (folder / "config/Softphone").mkdir(parents=True)
         shutil.copy2(self.program, folder / "softphone")
@@ -586,7 +585,7 @@ class Rig:
             ini.write_text(f"[Password]\nParameters\\Validation={PHONE_PASSWORD}\n"
                            f"[Account]\nParameters\\Validation={PHONE_USER}\n"
                            f"[Sip]\nParameters\\Validation={self.server}:{self.port}\n"
-                           f"[User]\nParameters\\Validation={PHONE_USER}\n{settings}")
+                           f"[User]\nParameters\\Validation={PHONE_USER}\n")
             ini.chmod(0o600)
         run_env = self.pulse_env()
         run_env.update(XDG_CONFIG_HOME=str(folder / "config"), XDG_DATA_HOME=str(folder / "data"),
