@@ -187,7 +187,7 @@ class Lab:
                   f"net.netfilter.nf_conntrack_udp_timeout={UDP_TIMEOUT}",
                   f"net.netfilter.nf_conntrack_udp_timeout_stream={UDP_TIMEOUT}")
         self.nft(self.ruleset())
-        self.capturing = self.rig.spawn(
+        self.rig.spawn(
             self.inside(self.rtr, ["tcpdump", "-i", "wan", "-n", "-tt", "-l", "-A", "-s", "0", "--immediate-mode",
                                    f"udp and not host {FAR}"]),
             self.capture)
@@ -251,7 +251,7 @@ table ip lab {{
         waited for until it answers."""
         folder = self.dir / "stun"
         folder.mkdir()
-        self.stun_proc = self.rig.spawn(
+        self.rig.spawn(
             self.inside(self.wan, ["turnserver", "-n", "--stun-only", "-L", SERVER, "-p", str(STUN_PORT),
                                    "--no-tls", "--no-dtls", "--no-cli",
                                    "--log-file", str(folder / "turn.log"), "--simple-log",
