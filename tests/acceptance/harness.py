@@ -2,7 +2,8 @@
 a private Kamailio and PulseAudio, SIPp and linphonec far ends, a
 notification area and a notification service when a test asks for them,
 and the built program run from a copy. Everything listens on 127.0.0.1 on free
-ports, lives in one temporary folder, and is stopped by PID, pass or fail.
+ports (or, in tests/lab, in network namespaces of the test's own: see
+Rig.server), lives in one temporary folder, and is stopped by PID, pass or fail.
 
     rig = Rig(program); rig.start()
     phone = rig.phone()                  # registered, on screen
@@ -31,9 +32,7 @@ from xinput import click, type_text
 HERE = Path(__file__).resolve().parent
 TOP = Path(os.environ.get("SOFTPHONE_SOURCE_DIR") or HERE.parents[1])
 SIPP = TOP / "tests/fixtures/sipp"
-# SIPp's addresses: signalling, media and its control socket (which would
-# otherwise listen on every interface).
-SIPP_LOOPBACK = ["-i", "127.0.0.1", "-mi", "127.0.0.1", "-ci", "127.0.0.1"]
+LOOPBACK = "127.0.0.1"
 
 PHONE_USER, PHONE_PASSWORD = "1001", "1001pw"
 CALLER, CALLER_PASSWORD = "alice", "alice-secret"
@@ -72,8 +71,16 @@ def free_media_port():
     raise Failure("no free media port on 127.0.0.1")
 
 
-def udp_bound(port):
-    return f"0100007F:{port:04X} " in Path("/proc/net/udp").read_text()
+def udp_bound(port, address=LOOPBACK, pid="self"):
+    """True when a UDP socket is bound to address:port in the network
+    namespace of process pid."""
+    hex_address = socket.inet_aton(address)[::-1].hex().upper()
+    return f"{hex_address}:{port:04X} " in Path(f"/proc/{pid}/net/udp").read_text()
+
+
+def in_netns(netns, argv):
+    """argv run inside network namespace netns (None: this one)."""
+    return ["ip", "netns", "exec", netns, *argv] if netns else list(argv)
 
 
 def wait_until(predicate, timeout, interval=0.1):
@@ -120,15 +127,16 @@ def tail(path, lines=12):
 class Sipp:
     """One SIPp far end; its message trace tells what crossed the wire."""
 
-    def __init__(self, rig, name, scenario, args, port=None):
+    def __init__(self, rig, name, scenario, args, port=None, calls=1):
+        """calls: how many it takes before it ends."""
         self.dir = rig.work / name
         self.dir.mkdir(exist_ok=True)
         self.port = port or free_port()
         self.proc = rig.spawn(
-            ["sipp", *args, "-sf", str(SIPP / scenario), "-p", str(self.port), "-m", "1",
-             *SIPP_LOOPBACK, "-mp", str(free_media_port()), "-rtp_echo",
-             "-nostdin", "-trace_msg", "-message_file", str(self.dir / "messages.log"),
-             "-trace_err", "-error_file", str(self.dir / "errors.log")],
+            rig.far_side(["sipp", *args, "-sf", str(SIPP / scenario), "-p", str(self.port), "-m", str(calls),
+                          *rig.sipp_addresses(), "-mp", str(free_media_port()), "-rtp_echo",
+                          "-nostdin", "-trace_msg", "-message_file", str(self.dir / "messages.log"),
+                          "-trace_err", "-error_file", str(self.dir / "errors.log")]),
             self.dir / "sipp.out")
 
     def messages(self):
@@ -147,44 +155,39 @@ class Sipp:
 
 class Linphonec:
     """linphonec as a far end that answers every call and logs the DTMF it
-    gets, bound to 127.0.0.1 like everything else here."""
+    gets, bound to the far ends' address (rig.far) like everything else here;
+    or, with netns and address, where else it should run and bind ("": any
+    address). settings: {section: {key: value}} over its configuration's."""
 
-    def __init__(self, rig, user, password):
+    def __init__(self, rig, user, password, settings=None, netns=None, address=None):
+        address = rig.far if address is None else address
         self.dir = rig.work / f"linphonec-{user}"
         (self.dir / "home/.local/share/linphone").mkdir(parents=True)
-        (self.dir / "linphonerc").write_text(f"""[sip]
-sip_port=-1
-sip_tcp_port=0
-sip_tls_port=0
-bind_address=127.0.0.1
-ipv6=0
-register_only_when_network_is_up=0
-[rtp]
-bind_address=127.0.0.1
-audio_rtp_port=20000-29999
-[video]
-capture=0
-display=0
-[proxy_0]
-reg_proxy=<sip:127.0.0.1:{rig.port};transport=udp>
-reg_identity=sip:{user}@127.0.0.1:{rig.port}
-reg_expires=3600
-reg_sendregister=1
-publish=0
-[auth_info_0]
-username={user}
-userid={user}
-passwd={password}
-""")
+        config = {
+            "sip": {"sip_port": -1, "sip_tcp_port": 0, "sip_tls_port": 0, "bind_address": address, "ipv6": 0,
+                    "register_only_when_network_is_up": 0},
+            "rtp": {"bind_address": address, "audio_rtp_port": "20000-29999"},
+            "video": {"capture": 0, "display": 0},
+            "proxy_0": {"reg_proxy": f"<sip:{rig.server}:{rig.port};transport=udp>",
+                        "reg_identity": f"sip:{user}@{rig.server}:{rig.port}", "reg_expires": 3600,
+                        "reg_sendregister": 1, "publish": 0},
+            "auth_info_0": {"username": user, "userid": user, "passwd": password},
+        }
+        for section, values in (settings or {}).items():
+            config.setdefault(section, {}).update(values)
+        (self.dir / "linphonerc").write_text("".join(
+            f"[{section}]\n" + "".join(f"{k}={v}\n" for k, v in values.items())
+            for section, values in config.items()))
         env = rig.pulse_env()
         env.update(HOME=str(self.dir / "home"), XDG_CONFIG_HOME=str(self.dir / "home/.config"),
                    XDG_DATA_HOME=str(self.dir / "home/.local/share"))
         self.out = self.dir / "linphonec.out"
         with open(self.out, "wb") as out:
             # Commands come on stdin, kept open: at its end linphonec quits.
+            argv = ["linphonec", "-c", str(self.dir / "linphonerc"), "-a", "-d", "6",
+                    "-l", str(self.dir / "linphonec.log")]
             self.proc = subprocess.Popen(
-                ["linphonec", "-c", str(self.dir / "linphonerc"), "-a", "-d", "6",
-                 "-l", str(self.dir / "linphonec.log")],
+                in_netns(netns, argv) if netns else rig.far_side(argv),
                 stdin=subprocess.PIPE, stdout=out, stderr=subprocess.STDOUT, env=env)
         rig.on_stop(self.stop)
         check(wait_until(lambda: rig.registered(user), 15), f"linphonec {user} did not register")
@@ -396,6 +399,12 @@ class Rig:
         self.work = Path(tempfile.mkdtemp(prefix="acc.", dir="/tmp"))
         self._stops = []
         self.phones = []
+        # Where the provider listens (its domain too) and where the far ends
+        # do, and the network namespace both run in (None: this one). The
+        # lab (tests/lab) sets them before start().
+        self.server = self.far = LOOPBACK
+        self.far_netns = None
+        self.reports = []  # more to print for a failed test, after the phone's side
 
     # -- life ----------------------------------------------------------
     def on_stop(self, fn):
@@ -429,10 +438,20 @@ class Rig:
         else:
             shutil.rmtree(self.work, ignore_errors=True)
 
-    def script(self, script, command, folder):
+    def script(self, script, command, folder, *args, netns=None):
         """scripts/provider, scripts/pulse or a11y-session: COMMAND FOLDER, started now."""
-        return subprocess.Popen([str(script), command, str(folder)], stdin=subprocess.DEVNULL,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        return subprocess.Popen(in_netns(netns, [str(script), command, str(folder), *args]),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True)
+
+    def far_side(self, argv):
+        """argv as run where the provider and the far ends are."""
+        return in_netns(self.far_netns, argv)
+
+    def sipp_addresses(self):
+        """SIPp's addresses: signalling, media and its control socket (which
+        would otherwise listen on every interface)."""
+        return ["-i", self.far, "-mi", self.far, "-ci", self.far]
 
     def start(self, wanted=None):
         """Brings up the desktop, the provider and the sound server, or
@@ -454,7 +473,11 @@ class Rig:
         starting = {}
         for name, (script, folder) in servers.items():
             self.on_stop(lambda s=script, f=folder: self.script(s, "stop", f))
-            starting[name] = self.script(script, "start", folder)
+            if name == "provider":
+                starting[name] = self.script(script, "start", folder, "--address", self.server,
+                                             netns=self.far_netns)
+            else:
+                starting[name] = self.script(script, "start", folder)
         out = {name: proc.communicate(timeout=30) for name, proc in starting.items()}
         for name, proc in starting.items():
             check(proc.returncode == 0, f"{name} did not start: {out[name][1].strip()}")
@@ -482,34 +505,41 @@ class Rig:
         return subprocess.run([str(self.provider), "contacts", str(self.provider_dir), user],
                               capture_output=True).returncode == 0
 
+    def contacts(self, user):
+        """The provider's bindings for user, one "URI expires=N" a line."""
+        return subprocess.run([str(self.provider), "contacts", str(self.provider_dir), user],
+                              capture_output=True, text=True).stdout.strip()
+
     def wait_invite(self, number, timeout=10):
         return wait_until(lambda: any(u.startswith(f"sip:{number}@") for u in self.invites()),
                           timeout)
 
     # -- far ends --------------------------------------------------------
-    def callee(self, scenario=HERE / "uas_talk.xml", user=CALLEE, password=CALLEE_PASSWORD):
-        """A SIPp callee registered as user, listening before the call comes."""
+    def callee(self, scenario=HERE / "uas_talk.xml", user=CALLEE, password=CALLEE_PASSWORD, calls=1):
+        """A SIPp callee registered as user, listening before the call comes
+        (calls: see Sipp)."""
         name, port = f"callee-{user}", free_port()
         (self.work / name).mkdir()
         with open(self.work / name / "register.out", "wb") as out:
             reg = subprocess.run(
-                ["sipp", f"127.0.0.1:{self.port}", "-sf", str(SIPP / "register_auth.xml"),
-                 "-s", user, "-au", user, "-ap", password, "-key", "expires", "300",
-                 "-p", str(port), "-m", "1", "-nostdin", *SIPP_LOOPBACK],
+                self.far_side(["sipp", f"{self.server}:{self.port}", "-sf", str(SIPP / "register_auth.xml"),
+                               "-s", user, "-au", user, "-ap", password, "-key", "expires", "300",
+                               "-p", str(port), "-m", "1", "-nostdin", *self.sipp_addresses()]),
                 stdout=out, stderr=subprocess.STDOUT, timeout=15)
         check(reg.returncode == 0, f"the SIPp callee {user} could not register")
-        peer = Sipp(self, name, scenario, [], port)
-        check(wait_until(lambda: udp_bound(port), 5), f"the SIPp callee {user} did not start")
+        peer = Sipp(self, name, scenario, [], port, calls)
+        check(wait_until(lambda: udp_bound(port, self.far, peer.proc.pid), 5),
+              f"the SIPp callee {user} did not start")
         return peer
 
     def caller(self, scenario, *extra):
         """A SIPp caller ringing the phone through the provider as alice."""
         return Sipp(self, f"caller-{len(self._stops)}", scenario,
-                    [f"127.0.0.1:{self.port}", "-s", PHONE_USER, "-au", CALLER, "-ap",
+                    [f"{self.server}:{self.port}", "-s", PHONE_USER, "-au", CALLER, "-ap",
                      CALLER_PASSWORD, "-key", "caller", CALLER, *extra])
 
-    def linphonec(self, user, password):
-        return Linphonec(self, user, password)
+    def linphonec(self, user, password, **kw):
+        return Linphonec(self, user, password, **kw)
 
     def tray(self):
         return Tray(self)
@@ -532,13 +562,15 @@ class Rig:
         return Microphone(self)
 
     # -- the program -----------------------------------------------------
-    def phone(self, account=True, files=None, env=None):
+    def phone(self, account=True, files=None, env=None, netns=None):
         """The built program, run from a copy in its own folder (with the
         feedback window's module) with a settings store and a data folder
         (data/Softphone) of its own. files: paths in that folder and their
         bytes ("PhoneBook.txt" lies beside the program, where earlier
-        versions kept it). With an account it is waited for until
-        registered. env adds to its environment."""
+        versions kept it). With an account (on the provider at
+        rig.server) it is waited for until registered. env adds to its
+        environment. netns: the network namespace it runs in (it reaches
+        the desktop and the sound server through their socket files)."""
         folder = self.work / "phone"
         (folder / "config/Softphone").mkdir(parents=True)
         shutil.copy2(self.program, folder / "softphone")
@@ -552,7 +584,7 @@ class Rig:
             ini = folder / "config/Softphone/Softphone.ini"
             ini.write_text(f"[Password]\nParameters\\Validation={PHONE_PASSWORD}\n"
                            f"[Account]\nParameters\\Validation={PHONE_USER}\n"
-                           f"[Sip]\nParameters\\Validation=127.0.0.1:{self.port}\n"
+                           f"[Sip]\nParameters\\Validation={self.server}:{self.port}\n"
                            f"[User]\nParameters\\Validation={PHONE_USER}\n")
             ini.chmod(0o600)
         run_env = self.pulse_env()
@@ -563,7 +595,7 @@ class Rig:
         run_env.update(env or {})
         self.phone_log = folder / "phone.log"
         self.phone_env = run_env  # a second start of the same phone uses it
-        proc = self.spawn([str(folder / "softphone")], self.phone_log, run_env)
+        proc = self.spawn(in_netns(netns, [str(folder / "softphone")]), self.phone_log, run_env)
         phone = Phone(proc, folder)
         self.phones.append(phone)
         if account:
@@ -598,13 +630,17 @@ class Rig:
             if own:
                 print("--- the phone's own log (last lines):")
                 print(tail(Path(own) / "Softphone/softphone.log", 20))
+        for more in self.reports:
+            more()
 
 
-def run(test, program, limit):
+def run(test, program, limit, prepare=None):
     """Runs one test function with a fresh Rig; prints PASS or FAIL and
     returns the exit code. Everything started is stopped within limit
     seconds, even when the test hangs or is told to end. A test that needs
-    fewer servers names them in its attribute `servers`."""
+    fewer servers names them in its attribute `servers`. prepare(rig), when
+    given, runs before the servers start (the lab's networks), and what it
+    leaves to rig.on_stop is undone last."""
     def stop(signum, _):
         raise Failure(f"the test did not finish within {limit} s" if signum == signal.SIGALRM
                       else "the test was stopped")
@@ -614,6 +650,8 @@ def run(test, program, limit):
     started = time.monotonic()
     rig = Rig(program)
     try:
+        if prepare:
+            prepare(rig)
         rig.start(getattr(test, "servers", None))
         test(rig)
         print(f"PASS: {test.__name__} ({time.monotonic() - started:.1f} s)")
