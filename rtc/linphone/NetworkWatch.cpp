@@ -23,19 +23,16 @@ long millis(clockid_t clock)
 NetworkWatch::Change NetworkWatch::Judge::next(const Look &look)
 {
     if (!look.local) {
-        const bool wasUp = seen_ && !down_;
-        seen_ = down_ = true;
+        const bool wasUp = !down_;
+        down_ = true;
         return wasUp ? Change::Down : Change::None;
     }
-    const bool first = !seen_;
     const bool wasDown = down_;
     const bool other = !local_.empty() && *look.local != local_;
-    seen_ = true;
+    const bool first = local_.empty();
     down_ = false;
     local_ = *look.local;
-    if (first)
-        return Change::None;
-    if (other || look.sleptMs > kSleepMs)
+    if (other || (!first && look.sleptMs > kSleepMs))
         return Change::Moved;
     return wasDown ? Change::Back : Change::None;
 }

@@ -30,14 +30,15 @@ public:
     };
     // The change from what was seen before: the route gone (Down); back on
     // the same address (Back); on another address, or after a sleep (Moved:
-    // sockets and mappings from before are stale).
+    // sockets and mappings from before are stale). Before the first look
+    // the network is taken to be up, as the engine takes it.
     class Judge {
     public:
         Change next(const Look &look);
         bool down() const { return down_; }
     private:
-        bool seen_ = false, down_ = false;
-        std::string local_;
+        bool down_ = false;
+        std::string local_; // empty before the first look with a route
     };
 
     struct Hooks {

@@ -88,7 +88,7 @@ void ProviderPath::start(const std::string &user, const std::string &domain, con
 
 void ProviderPath::stop()
 {
-    running_ = waiting_ = answeredOnce_ = lost_ = false;
+    running_ = waiting_ = answeredOnce_ = lost_ = registrarAsked_ = false;
     movedTo_.reset();
     nextProbe_.stop();
     retransmitTimer_.stop();
@@ -136,6 +136,9 @@ void ProviderPath::giveUp()
     if (answeredOnce_ && !lost_) {
         lost_ = true;
         hooks_.lost();
+    } else if (!answeredOnce_ && !registrarAsked_) {
+        registrarAsked_ = true;
+        hooks_.unanswered();
     }
     next(lost_ ? timing_.lostIntervalMs : timing_.intervalMs);
 }

@@ -14,8 +14,10 @@
 // - when a provider that answered before gives no answer within 8 s, it
 //   cannot reach the phone either: the phone says it is not registered and
 //   registers again, and asks every 10 s until the provider answers.
-// A provider that never answers an OPTIONS is left to the registration's
-// own refreshes. On the engine's thread.
+// When the first OPTIONS gets no answer at all, a REGISTER asks instead,
+// once: it fails as any registration does when the path is gone, and
+// succeeds with a provider that only ignores OPTIONS, which is left to the
+// registration's own refreshes from then on. On the engine's thread.
 #include <QByteArray>
 #include <QTimer>
 
@@ -47,6 +49,7 @@ public:
         std::function<void(const SeenAt &now)> moved; // the provider sees the phone elsewhere
         std::function<void()> lost;                   // the provider no longer answers
         std::function<void()> back;                   // it answers again
+        std::function<void()> unanswered;             // the first OPTIONS got no answer
     };
     struct Timing {
         int firstMs = 1000;
@@ -88,6 +91,7 @@ private:
     bool running_ = false;
     bool waiting_ = false;       // a request is out, unanswered
     bool answeredOnce_ = false;  // the provider answers OPTIONS at all
+    bool registrarAsked_ = false; // a REGISTER asked instead
     bool lost_ = false;
     std::string user_, domain_, server_;
     SeenAt local_;

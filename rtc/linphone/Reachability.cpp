@@ -40,7 +40,11 @@ Reachability::Reachability(Registration &registration, QString stunServer, QStri
              [this] {
                  registration_.registerAgain(QStringLiteral("The provider does not answer"), true);
              },
-             [this] { registration_.registerAgain(QStringLiteral("the provider answers again"), false); }}),
+             [this] { registration_.registerAgain(QStringLiteral("the provider answers again"), false); },
+             [this] {
+                 registration_.registerAgain(QStringLiteral("no answer to an OPTIONS; a REGISTER checks the path"),
+                                             false);
+             }}),
       network_({[this](sockaddr_storage *address, socklen_t *length) {
                     return SipFilter::ProviderAddress(hooks_.sipPort(), address, length);
                 },

@@ -68,7 +68,7 @@ struct FakeProvider {
     std::string answer;     // the next answer's top Via, taken once
     std::optional<SeenAt> contact = SeenAt{"198.51.100.1", 40000};
     QList<SeenAt> moves;
-    int lost = 0, back = 0;
+    int lost = 0, back = 0, unanswered = 0;
 
     ProviderPath::Hooks hooks()
     {
@@ -80,7 +80,8 @@ struct FakeProvider {
                 [this] { return contact; },
                 [this](const SeenAt &now) { moves << now; },
                 [this] { ++lost; },
-                [this] { ++back; }};
+                [this] { ++back; },
+                [this] { ++unanswered; }};
     }
 };
 
@@ -180,13 +181,20 @@ private slots:
         QCOMPARE(provider.back, 1);
         QVERIFY(!path.lost());
 
-        // Retransmitted while unanswered: more than one send per check.
+        QCOMPARE(provider.unanswered, 0);
+
+        // Retransmitted while unanswered: more than one send per check. A
+        // provider that never answered is not lost; a REGISTER asks it, once.
         path.stop();
         FakeProvider silent;
         ProviderPath never(silent.hooks(), kQuick);
         never.start("1001", "sip.example", "sip.example", {"10.77.1.10", 5060});
         QTest::qWait(300);
         QVERIFY2(silent.sent >= 4, qPrintable(QString::number(silent.sent)));
+        QTRY_COMPARE_WITH_TIMEOUT(silent.unanswered, 1, 2000);
+        const int sentAfterCheck = silent.sent;
+        QTRY_VERIFY_WITH_TIMEOUT(silent.sent > sentAfterCheck + 6, 3000);
+        QCOMPARE(silent.unanswered, 1);
         QCOMPARE(silent.lost, 0);
     }
 
@@ -291,8 +299,9 @@ private slots:
         QCOMPARE(judge.next(none), C::Down);
         QCOMPARE(judge.next(at("172.16.0.2")), C::Moved);    // back elsewhere
 
+        // Down before the first look with a route: the engine took it to be up.
         NetworkWatch::Judge startedOffline;
-        QCOMPARE(startedOffline.next(none), C::None);
+        QCOMPARE(startedOffline.next(none), C::Down);
         QCOMPARE(startedOffline.next(at("10.0.0.5")), C::Back);
     }
 
