@@ -118,6 +118,15 @@ void Reachability::useStun(const StunCheck::Result &result)
                                      .arg(QString::fromStdString(result.server)));
     }
     core_->setNatPolicy(policy);
+    // The engine puts no public address into an answer to an offer without
+    // ICE (most gateways' calls): told by the filter, where the router keeps
+    // ports and the far end can reach the one the audio is sent from.
+    const bool tell = result.keepsPorts();
+    SipFilter::SetPublicMedia(hooks_.sipPort(), tell ? result.local : std::string(),
+                              tell ? result.mapped : std::string());
+    if (result.behindNat() && !tell)
+        log(platform::Log::Info, QStringLiteral("the router gives new ports: a far end without ICE is reached only "
+                                                "if it sends back to where the phone's audio comes from"));
 }
 
 void Reachability::registrationChanged()

@@ -185,6 +185,7 @@ struct Guarded {
     std::string lastLetIn;                  // the stack peeks, then reads the same datagram
     std::string ownCallId;                  // of the engine's own request now out
     std::string ownAnswer;                  // the top Via of the provider's answer to it
+    std::string mediaLocal, mediaPublic;    // the audio's address as written, and as told
 };
 
 std::mutex g_mutex;
@@ -741,6 +742,15 @@ bool SipFilter::ProviderAddress(int localPort, sockaddr_storage *address, sockle
     return true;
 }
 
+void SipFilter::SetPublicMedia(int localPort, const std::string &local, const std::string &publicAddress)
+{
+    std::lock_guard lock(g_mutex);
+    if (Guarded *g = guardByPort(localPort)) {
+        g->mediaLocal = local;
+        g->mediaPublic = publicAddress;
+    }
+}
+
 long SipFilter::Refused()
 {
     return g_refused.load();
@@ -772,8 +782,16 @@ extern "C" ssize_t sendto(int fd, const void *buf, size_t len, int flags, const 
         std::unique_lock lock(g_mutex);
         if (Guarded *g = guardOf(fd)) {
             learn(*g, buf, len, to, toLen);
+            const std::string local = g->mediaLocal, publicAddress = g->mediaPublic;
             lock.unlock();
-            const QByteArray own = SipPolicy::WithOwnAllow(static_cast<const char *>(buf), len);
+            QByteArray own = SipPolicy::WithOwnAllow(static_cast<const char *>(buf), len);
+            if (!publicAddress.empty()) {
+                const QByteArray told = SipPolicy::WithPublicMedia(
+                    own.isEmpty() ? QByteArray::fromRawData(static_cast<const char *>(buf), qsizetype(len)) : own,
+                    local, publicAddress);
+                if (!told.isEmpty())
+                    own = told;
+            }
             if (!own.isEmpty()) {
                 const ssize_t sent = realSendTo()(fd, own.constData(), size_t(own.size()), flags, to, toLen);
                 return sent < 0 ? sent : static_cast<ssize_t>(len);

@@ -96,6 +96,12 @@ public:
     // address its name resolves to. False while neither is known.
     static bool ProviderAddress(int localPort, sockaddr_storage *address, socklen_t *length);
 
+    // Behind a router that keeps ports and shows the phone as publicAddress:
+    // session descriptions without ICE the engine sends name that address
+    // for their audio instead of the local one (SipPolicy::WithPublicMedia).
+    // Empty addresses: they go as the engine wrote them.
+    static void SetPublicMedia(int localPort, const std::string &local, const std::string &publicAddress);
+
     // What the filter has turned away since the process started.
     static long Refused();
     // Reads of the socket on this port the filter has seen.

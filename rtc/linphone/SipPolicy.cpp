@@ -211,4 +211,48 @@ QByteArray WithOwnAllow(const char *data, std::size_t size)
     return out + message.mid(headEnd + 2);
 }
 
+QByteArray WithPublicMedia(const QByteArray &message, const std::string &local, const std::string &publicAddress)
+{
+    if (local.empty() || publicAddress.empty() || local == publicAddress)
+        return {};
+    const qsizetype headEnd = message.indexOf("\r\n\r\n");
+    if (headEnd < 0)
+        return {};
+    const QByteArray body = message.mid(headEnd + 4);
+    if (!body.contains("m=audio") || body.contains("a=candidate:"))
+        return {};
+    const QByteArray from = QByteArray("c=IN IP4 ") + local.c_str(), to = QByteArray("c=IN IP4 ") + publicAddress.c_str();
+    QByteArray out;
+    bool changed = false;
+    for (const QByteArray &line : body.split('\n')) {
+        const QByteArray bare = line.endsWith('\r') ? line.chopped(1) : line;
+        if (bare == from) {
+            out += to + (line.endsWith('\r') ? "\r\n" : "\n");
+            changed = true;
+        } else {
+            out += line + '\n';
+        }
+    }
+    if (!changed)
+        return {};
+    out.chop(1); // the split's last piece had no line end of its own
+    // The head again, with the body's new length.
+    QByteArray head;
+    bool hasLength = false;
+    for (const QByteArray &line : message.left(headEnd).split('\n')) {
+        const QByteArray bare = line.endsWith('\r') ? line.chopped(1) : line;
+        const qsizetype colon = bare.indexOf(':');
+        const QByteArray name = colon > 0 ? bare.left(colon).trimmed().toLower() : QByteArray();
+        if (name == "content-length" || name == "l") {
+            head += "Content-Length: " + QByteArray::number(out.size()) + "\r\n";
+            hasLength = true;
+        } else {
+            head += bare + "\r\n";
+        }
+    }
+    if (!hasLength)
+        return {};
+    return head + "\r\n" + out;
+}
+
 } // namespace rtc::lp::SipPolicy

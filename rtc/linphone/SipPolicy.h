@@ -60,6 +60,13 @@ QByteArray Answer(const SipOutline &request, const char *status, const QByteArra
 // has none or already tells it.
 QByteArray WithOwnAllow(const char *data, std::size_t size);
 
+// An outgoing message whose session description has no ICE candidates,
+// with the audio's connection address local (c=IN IP4 local) told as
+// public instead, and its Content-Length to match; empty when nothing
+// changes. Behind a router that keeps ports, a far end that sends to the
+// address it is given reaches the phone then.
+QByteArray WithPublicMedia(const QByteArray &message, const std::string &local, const std::string &publicAddress);
+
 } // namespace SipPolicy
 
 } // namespace rtc::lp

@@ -69,8 +69,10 @@ StunCheck::Result ask(const std::string &host, int port, const std::string &bind
     socklen_t localLength = sizeof local;
     ok = ok && ::connect(fd, reinterpret_cast<sockaddr *>(&server), serverLength) == 0
          && ::getsockname(fd, reinterpret_cast<sockaddr *>(&local), &localLength) == 0;
-    if (ok)
+    if (ok) {
         r.local = text(local);
+        r.localPort = ntohs(reinterpret_cast<sockaddr_in *>(&local)->sin_port);
+    }
 
     StunCheck::Transaction transaction;
     for (unsigned char &b : transaction)
@@ -98,6 +100,7 @@ StunCheck::Result ask(const std::string &host, int port, const std::string &bind
         if (const auto mapped = StunCheck::Mapped(buffer, static_cast<std::size_t>(n), transaction)) {
             r.answered = true;
             r.mapped = mapped->first;
+            r.mappedPort = mapped->second;
             break;
         }
     }

@@ -26,7 +26,10 @@ public:
         bool answered = false;
         std::string mapped;   // where the server sees the phone (address)
         std::string local;    // the local address the question left from
+        int mappedPort = 0, localPort = 0;
         bool behindNat() const { return answered && mapped != local; }
+        // The router gave the question's mapping the port it came from.
+        bool keepsPorts() const { return behindNat() && mappedPort == localPort; }
     };
 
     // Asks server (host[:port]) from bindAddress (empty: any); the answer

@@ -112,11 +112,12 @@ def lost_mapping_not_registered_and_back(rig):
 lost_mapping_not_registered_and_back.nat = "keep"
 
 
-def offered_sdp(lab):
-    """The c= and m= lines of the first SDP the phone sent (its offer), in
-    their order: a c= after the m= line is the one that counts for it."""
+def sent_sdp(lab, start):
+    """The c= and m= lines of the first SDP the phone sent in a message
+    beginning so, in their order: a c= after the m= line is the one that
+    counts for the audio."""
     for _, src, _, _, text in lab.packets():
-        if src.startswith(lab.public + ".") and "\nm=audio" in "\n" + text and "INVITE sip:" in text:
+        if src.startswith(lab.public + ".") and "\nm=audio" in "\n" + text and start in text:
             return [line for line in text.splitlines() if line.startswith(("c=", "m=audio"))]
     return []
 
@@ -131,9 +132,39 @@ def audio_both_ways_far_end_sends_to_sdp(rig):
     far = rig.linphonec(FAR_USER, FAR_PASSWORD, settings={"rtp": {"symmetric": 0}})
     phone = lab_phone(rig)
     phone.dial(FAR_USER)  # the number box and the green key
-    sdp = wait_until(lambda: offered_sdp(lab), 3) or []
+    sdp = wait_until(lambda: sent_sdp(lab, "INVITE sip:"), 3) or []
     say(f"the phone offered {' / '.join(sdp) or 'no SDP seen on the wire'};"
         f" {lab.stun_requests()} STUN requests went out from its side")
+    audio_flows(rig, phone, far, "offered", sdp)
+
+
+audio_both_ways_far_end_sends_to_sdp.nat = "keep"
+
+
+def audio_both_ways_answered_call_far_end_sends_to_sdp(rig):
+    """The same far end calls the phone, without ICE in its offer (as
+    gateways do), and the phone's green key answers it."""
+    lab = rig.lab
+    lab.stun()
+    far = rig.linphonec(FAR_USER, FAR_PASSWORD, settings={"rtp": {"symmetric": 0}})
+    phone = lab_phone(rig)
+    far.proc.stdin.write(f"call sip:{PHONE_USER}@{rig.server}:{rig.port}\n".encode())
+    far.proc.stdin.flush()
+    check(phone.wait_status("Incoming", 10), f"the far end's call did not ring: the display reads {phone.status()!r}")
+    phone.click("Call")
+    check(phone.wait_status("CONNECTED", 10),
+          f"the green key did not answer the far end's call: the display reads {phone.status()!r}")
+    sdp = wait_until(lambda: sent_sdp(lab, "SIP/2.0 200"), 3) or []
+    say(f"the phone answered {' / '.join(sdp) or 'no SDP seen on the wire'}")
+    audio_flows(rig, phone, far, "answered", sdp)
+
+
+audio_both_ways_answered_call_far_end_sends_to_sdp.nat = "keep"
+
+
+def audio_flows(rig, phone, far, said, sdp):
+    """RTP through the router both ways over 5 s, then the call ends."""
+    lab = rig.lab
     out0, in0, lost0 = lab.counter("rtp_out"), lab.counter("rtp_in"), lab.counter("unmapped_in")
     time.sleep(5)
     out, inn, lost = (lab.counter("rtp_out") - out0, lab.counter("rtp_in") - in0,
@@ -148,11 +179,10 @@ def audio_both_ways_far_end_sends_to_sdp(rig):
     check(out >= 100 and inn >= 100,
           f"audio did not flow both ways through the router: in 5 s {out} RTP packets went out to"
           f" the far end and {inn} came in ({lost} more reached the router's public side with no"
-          f" mapping); the phone offered {' / '.join(sdp) or 'nothing seen'}"
+          f" mapping); the phone {said} {' / '.join(sdp) or 'nothing seen'}"
           + (f"; the far end's sending failed: {'; '.join(refused[:3])}" if refused else ""))
 
 
-audio_both_ways_far_end_sends_to_sdp.nat = "keep"
 
 
 def link_down_and_up(rig):
@@ -180,7 +210,7 @@ link_down_and_up.nat = "keep"
 
 TESTS = {f.__name__: f for f in (
     idle_call_rings_port_keeping, idle_call_rings_port_remapping, lost_mapping_not_registered_and_back,
-    audio_both_ways_far_end_sends_to_sdp, link_down_and_up)}
+    audio_both_ways_far_end_sends_to_sdp, audio_both_ways_answered_call_far_end_sends_to_sdp, link_down_and_up)}
 
 if __name__ == "__main__":
     if len(sys.argv) not in (3, 4) or sys.argv[1] not in TESTS:

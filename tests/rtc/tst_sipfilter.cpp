@@ -242,6 +242,34 @@ private slots:
         QVERIFY(SipPolicy::WithOwnAllow("\r\n\r\n", 4).isEmpty());
     }
 
+    // Behind a router that keeps ports, an answer without ICE names the
+    // public address for its audio; an SDP with ICE, and an address that is
+    // not the local one, go as written.
+    void anAnswerWithoutIceNamesThePublicAddress()
+    {
+        const QByteArray sdp = "v=0\r\no=- 1 1 IN IP4 10.77.1.10\r\ns=-\r\nc=IN IP4 10.77.1.10\r\nt=0 0\r\n"
+                               "m=audio 40000 RTP/AVP 0\r\nc=IN IP4 10.77.1.10\r\n";
+        auto answer = [](const QByteArray &body) {
+            return "SIP/2.0 200 OK\r\nVia: SIP/2.0/UDP 198.51.100.10;branch=z9hG4bK1\r\nFrom: <sip:alice@example.org>;tag=1\r\n"
+                   "To: <sip:1001@example.org>;tag=2\r\nCall-ID: a@example.org\r\n"
+                   "CSeq: 1 INVITE\r\nContent-Type: application/sdp\r\nl: "
+                   + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+        };
+        const QByteArray told = SipPolicy::WithPublicMedia(answer(sdp), "10.77.1.10", "198.51.100.1");
+        const QByteArray body = told.mid(told.indexOf("\r\n\r\n") + 4);
+        QCOMPARE(body.count("c=IN IP4 198.51.100.1\r\n"), 2);
+        QVERIFY(body.contains("o=- 1 1 IN IP4 10.77.1.10\r\n"));
+        QVERIFY(told.contains("\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n"));
+        QVERIFY(!told.contains("\r\nl: "));
+        QVERIFY2(rtc::lp::StackReads(told.constData(), std::size_t(told.size()), false), told.constData());
+
+        QVERIFY(SipPolicy::WithPublicMedia(answer(sdp + "a=candidate:1 1 UDP 1 10.77.1.10 40000 typ host\r\n"),
+                                           "10.77.1.10", "198.51.100.1").isEmpty());
+        QVERIFY(SipPolicy::WithPublicMedia(answer(sdp), "10.77.1.11", "198.51.100.1").isEmpty());
+        QVERIFY(SipPolicy::WithPublicMedia(answer(sdp), "10.77.1.10", "").isEmpty());
+        QVERIFY(SipPolicy::WithPublicMedia(answer("v=0\r\n"), "10.77.1.10", "198.51.100.1").isEmpty());
+    }
+
     void hostAndPortOfAUri()
     {
         QCOMPARE(rtc::lp::HostPortOf("sip:Provider.Example"), std::string("provider.example"));
