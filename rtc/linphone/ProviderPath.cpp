@@ -5,7 +5,9 @@
 #include <QRandomGenerator>
 
 #include <arpa/inet.h>
+#include <cctype>
 #include <charconv>
+#include <cstring>
 
 namespace rtc::lp {
 
@@ -50,6 +52,23 @@ int portNumber(string_view text)
     if (error != std::errc() || end != text.data() + text.size() || port < 1 || port > 65535)
         return 0;
     return port;
+}
+
+// A user part with anything but unreserved characters escaped.
+std::string escapedUser(const std::string &user)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : user) {
+        if (std::isalnum(c) || std::strchr("-_.!~*'()", c)) {
+            out += char(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
 }
 
 std::string hostForUri(const std::string &address)
@@ -143,6 +162,15 @@ void ProviderPath::giveUp()
     next(lost_ ? timing_.lostIntervalMs : timing_.intervalMs);
 }
 
+void ProviderPath::confirmed()
+{
+    if (!running_ || !lost_)
+        return;
+    lost_ = false;
+    movedTo_.reset();
+    next(timing_.intervalMs);
+}
+
 void ProviderPath::poll()
 {
     if (!waiting_)
@@ -176,7 +204,7 @@ QByteArray ProviderPath::Request(const std::string &user, const std::string &dom
                                  const SeenAt &local, const std::string &callId, const std::string &branch,
                                  const std::string &tag, unsigned cseq)
 {
-    const std::string from = "sip:" + user + "@" + domain;
+    const std::string from = "sip:" + escapedUser(user) + "@" + domain;
     std::string r;
     r += "OPTIONS sip:" + server + " SIP/2.0\r\n";
     r += "Via: SIP/2.0/UDP " + hostForUri(local.address) + ":" + std::to_string(local.port) + ";branch=" + branch

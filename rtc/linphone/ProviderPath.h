@@ -69,6 +69,8 @@ public:
     bool lost() const { return lost_; }
     // After each run of the engine's loop: takes the answer that came.
     void poll();
+    // A registration got through: the path works, whatever the OPTIONS said.
+    void confirmed();
 
     // The request: OPTIONS sip:server from user@domain, with rport asked for.
     static QByteArray Request(const std::string &user, const std::string &domain, const std::string &server,

@@ -36,11 +36,16 @@ Reachability::Reachability(Registration &registration, QString stunServer, QStri
                  contactAsks_ = 1;
                  registration_.registerAgain(
                      QStringLiteral("the provider sees the phone at %1 now").arg(said(now)), false);
+                 // The router's own address may have changed with it.
+                 askStun();
              },
              [this] {
                  registration_.registerAgain(QStringLiteral("The provider does not answer"), true);
              },
-             [this] { registration_.registerAgain(QStringLiteral("the provider answers again"), false); },
+             [this] {
+                 registration_.registerAgain(QStringLiteral("the provider answers again"), false);
+                 askStun();
+             },
              [this] {
                  registration_.registerAgain(QStringLiteral("no answer to an OPTIONS; a REGISTER checks the path"),
                                              false);
@@ -70,6 +75,8 @@ void Reachability::accountChanged()
 {
     path_.stop();
     movedTo_.reset();
+    if (core_)
+        network_.start();
     askStun();
 }
 
@@ -144,6 +151,7 @@ void Reachability::registrationChanged()
     const auto profile = registration_.profile();
     if (!identity || !contact || !profile)
         return;
+    path_.confirmed();
     if (movedTo_ && *contact != *movedTo_ && contactAsks_ < 2) {
         ++contactAsks_;
         registration_.registerAgain(QStringLiteral("with the contact %1").arg(said(*movedTo_)), false);

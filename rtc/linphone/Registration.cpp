@@ -222,11 +222,11 @@ void Registration::registerAgain(const QString &why, bool unreachable)
         return;
     platform::Log::Write(unreachable ? platform::Log::Warning : platform::Log::Info, QStringLiteral("registration"),
                          QStringLiteral("registering %1 again: %2").arg(profile_ ? profile_->data().userUri : QString(), why));
-    account_->refreshRegister();
-    if (unreachable) {
+    if (unreachable)
         unreachable_ = true;
+    account_->refreshRegister();
+    if (unreachable)
         report(RTCRS_NOT_REGISTERED, 0, why);
-    }
 }
 
 bool Registration::registeredOverUdp() const

@@ -705,17 +705,17 @@ void SipFilter::SetCalls(int localPort, const std::vector<std::string> &callIds)
     g->calls = std::move(calls);
 }
 
-bool SipFilter::SendOwn(int localPort, const QByteArray &request, const std::string &callId)
+bool SipFilter::SendOwn(int port, const QByteArray &request, const std::string &callId)
 {
     std::lock_guard lock(g_mutex);
-    Guarded *g = guardByPort(localPort);
-    if (!g || g->fd < 0 || g->registrars.empty())
+    Guarded *g = guardByPort(port);
+    if (!g || g->fd < 0 || g->registrars.empty() || rtc::lp::localPort(g->fd) != g->port)
         return false;
     if (g->ownCallId != callId) {
         g->ownCallId = callId;
         g->ownAnswer.clear();
     }
-    const Peer &to = g->registrars.front();
+    const Peer &to = g->registrars.back(); // where the engine registers now
     return realSendTo()(g->fd, request.constData(), static_cast<size_t>(request.size()), MSG_DONTWAIT, to.sa(),
                         to.length)
            == request.size();
@@ -734,7 +734,7 @@ bool SipFilter::ProviderAddress(int localPort, sockaddr_storage *address, sockle
     const Guarded *g = guardByPort(localPort);
     if (!g)
         return false;
-    const Peer *p = !g->registrars.empty() ? &g->registrars.front() : !g->resolved.empty() ? &g->resolved.front() : nullptr;
+    const Peer *p = !g->registrars.empty() ? &g->registrars.back() : !g->resolved.empty() ? &g->resolved.front() : nullptr;
     if (!p)
         return false;
     *address = p->address;
@@ -782,7 +782,10 @@ extern "C" ssize_t sendto(int fd, const void *buf, size_t len, int flags, const 
         std::unique_lock lock(g_mutex);
         if (Guarded *g = guardOf(fd)) {
             learn(*g, buf, len, to, toLen);
-            const std::string local = g->mediaLocal, publicAddress = g->mediaPublic;
+            // Only the provider is beyond the router; a peer spoken to
+            // directly may be on the same network.
+            const bool toProvider = isProvider(*g, peerOf(to, toLen));
+            const std::string local = g->mediaLocal, publicAddress = toProvider ? g->mediaPublic : std::string();
             lock.unlock();
             QByteArray own = SipPolicy::WithOwnAllow(static_cast<const char *>(buf), len);
             if (!publicAddress.empty()) {

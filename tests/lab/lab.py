@@ -64,7 +64,7 @@ def netns_pids(name):
     return [int(p) for p in r.stdout.split()] if r.returncode == 0 else []
 
 
-def remove_netns(name, grace=10.0):
+def remove_netns(name, grace=3.0):
     """Ends what still runs in namespace name (by PID: TERM, then KILL)
     and deletes it, with the links in it."""
     deadline = time.monotonic() + grace  # what is stopping on its own

@@ -141,46 +141,56 @@ private slots:
             QVERIFY(r.contains(";rport\r\n"));
             QVERIFY(r.contains("CSeq: 3 OPTIONS\r\n"));
         }
+        const QByteArray odd = ProviderPath::Request("a b;c?d", "sip.example", "sip.example", {"10.0.0.5", 5060},
+                                                     "cid2", "z9hG4bKdef", "t2", 1);
+        QVERIFY(odd.contains("From: <sip:a%20b%3Bc%3Fd@sip.example>"));
+        QVERIFY2(rtc::lp::StackReads(odd.constData(), std::size_t(odd.size()), true), odd.constData());
     }
 
     // An answer showing another address asks for a new registration once
     // for that address; silence after answers is a lost provider, and the
-    // next answer brings it back; a provider that never answered is not
-    // taken for lost.
+    // next answer, or a registration that gets through, brings it back; a
+    // provider that never answered is not taken for lost.
     void thePathCheckTellsMovesLossesAndReturns()
     {
         FakeProvider provider;
         ProviderPath path(provider.hooks(), kQuick);
+        // The answer is taken by the check that is out when it comes.
+        auto answer = [&](const char *via) {
+            provider.answer = via;
+            return QTest::qWaitFor([&] {
+                path.poll();
+                return provider.answer.empty();
+            }, 5000);
+        };
         path.start("1001", "sip.example", "sip.example", {"10.77.1.10", 5060});
-        QTRY_VERIFY_WITH_TIMEOUT(provider.sent >= 1, 2000);
-        provider.answer = kViaAt40000;
-        path.poll();
+        QVERIFY(answer(kViaAt40000));
         QVERIFY(provider.moves.isEmpty());
 
         // The mapping moved: asked once, not at every answer after.
-        const int first = provider.sent;
-        QTRY_VERIFY_WITH_TIMEOUT(provider.sent > first, 2000);
-        provider.answer = kViaAt40002;
-        path.poll();
+        QVERIFY(answer(kViaAt40002));
         QCOMPARE(provider.moves.size(), 1);
         QCOMPARE(provider.moves[0], (SeenAt{"198.51.100.1", 40002}));
-        const int sent = provider.sent;
-        QTRY_VERIFY_WITH_TIMEOUT(provider.sent > sent, 2000);
-        provider.answer = kViaAt40002;
-        path.poll();
+        QVERIFY(answer(kViaAt40002));
         QCOMPARE(provider.moves.size(), 1);
 
         // Silence: lost once, however long it lasts.
-        QTRY_COMPARE_WITH_TIMEOUT(provider.lost, 1, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(provider.lost, 1, 5000);
         QVERIFY(path.lost());
         const int sentWhileLost = provider.sent;
-        QTRY_VERIFY_WITH_TIMEOUT(provider.sent > sentWhileLost + 2, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(provider.sent > sentWhileLost + 2, 5000);
         QCOMPARE(provider.lost, 1);
-        provider.answer = kViaAt40000;
-        path.poll();
+        QVERIFY(answer(kViaAt40000));
         QCOMPARE(provider.back, 1);
         QVERIFY(!path.lost());
 
+        // Lost again; a registration that got through ends it, and the
+        // next silence is a loss again.
+        QTRY_COMPARE_WITH_TIMEOUT(provider.lost, 2, 5000);
+        path.confirmed();
+        QVERIFY(!path.lost());
+        QTRY_COMPARE_WITH_TIMEOUT(provider.lost, 3, 5000);
+        QCOMPARE(provider.back, 1);
         QCOMPARE(provider.unanswered, 0);
 
         // Retransmitted while unanswered: more than one send per check. A
@@ -189,11 +199,10 @@ private slots:
         FakeProvider silent;
         ProviderPath never(silent.hooks(), kQuick);
         never.start("1001", "sip.example", "sip.example", {"10.77.1.10", 5060});
-        QTest::qWait(300);
-        QVERIFY2(silent.sent >= 4, qPrintable(QString::number(silent.sent)));
-        QTRY_COMPARE_WITH_TIMEOUT(silent.unanswered, 1, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(silent.sent >= 4, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(silent.unanswered, 1, 5000);
         const int sentAfterCheck = silent.sent;
-        QTRY_VERIFY_WITH_TIMEOUT(silent.sent > sentAfterCheck + 6, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(silent.sent > sentAfterCheck + 6, 5000);
         QCOMPARE(silent.unanswered, 1);
         QCOMPARE(silent.lost, 0);
     }
@@ -269,10 +278,9 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         check.start("127.0.0.1:9", "127.0.0.1");
-        QVERIFY(!check.take());
-        QVERIFY(clock.elapsed() < 100);
+        QVERIFY(!check.take()); // asked on a thread of its own: nothing yet
         std::optional<StunCheck::Result> result;
-        while (!result && clock.elapsed() < 5000) {
+        while (!result && clock.elapsed() < 10000) {
             QTest::qWait(20);
             result = check.take();
         }
