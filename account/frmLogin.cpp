@@ -2,6 +2,7 @@
 
 #include "resources/Artwork.h"
 #include "account/ProfileStore.h"
+#include "account/ServerAddress.h"
 #include "skin/SkinnedWindow.h"
 
 #include <QEvent>
@@ -200,6 +201,15 @@ void frmLogin::cmdLogin_Click()
     }
     if (txtPassword->text() == kPasswordPrompt) {
         Refuse(QStringLiteral("Enter your password"), txtPassword);
+        return;
+    }
+    // A server the phone cannot use would only end in "Not logged in..."
+    // with the reason in the log: refused here, saying what to type.
+    QString why;
+    if (!ServerAddress::Parse(txtSip->text(), &why)) {
+        messages_.Show(why, QStringLiteral("Input Error"), platform::MsgIcon::Exclamation,
+                       platform::MsgButtons::OKOnly, this);
+        MoveFocusTo(txtSip);
         return;
     }
     // The caller-ID name defaults to the account ID.

@@ -89,9 +89,9 @@ rtc::HRESULT Phone::ApplyProfile()
 
 rtc::HRESULT Phone::enableProfile()
 {
-    serverAddress_ = account_.server;
-    provisioningText_ =
-        ProvisioningText::Build(account_.accountId, account_.callerName, account_.password, serverAddress_);
+    server_ = ServerAddress::FromStored(account_.server);
+    serverAddress_ = server_.connectTo();
+    provisioningText_ = ProvisioningText::Build(account_.accountId, account_.callerName, account_.password, server_);
 
     if (!client_)
         return rtc::E_POINTER;
@@ -223,6 +223,22 @@ void Phone::OnRegistrationStateChange(rtc::IRTCRegistrationStateChangeEvent *pev
         return;
     if (const auto texts = TextsFor(registration)) {
         registrationWord_ = texts->word;
-        SetStatusText(texts->label);
+        long code = 0;
+        pevent->get_StatusCode(&code);
+        const QString why = registration == rtc::RTCRS_NOT_REGISTERED ? TextForFailure(code) : QString();
+        SetStatusText(why.isEmpty() ? texts->label : why);
+    }
+}
+
+QString Phone::TextForFailure(long code)
+{
+    // Short enough for the display, as "Registered and Ready..." is; the
+    // manual says what each means and what to do.
+    switch (static_cast<rtc::HRESULT>(code)) {
+    case rtc::RTC_E_CERTIFICATE_NOT_TRUSTED: return QStringLiteral("Certificate not trusted");
+    case rtc::RTC_E_CERTIFICATE_OTHER_NAME: return QStringLiteral("Certificate: wrong name");
+    case rtc::RTC_E_CERTIFICATE_OUT_OF_DATE: return QStringLiteral("Certificate out of date");
+    case rtc::RTC_E_ENCRYPTION_REFUSED: return QStringLiteral("Far end can't encrypt");
+    default: return QString();
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "account/Account.h"
+#include "account/ServerAddress.h"
 #include "call/ClientEvents.h"
 #include "platform/IMessageBox.h"
 #include "rtc/IRTCClient.h"
@@ -84,6 +85,10 @@ public:
         QString label;
     };
     static std::optional<RegistrationTexts> TextsFor(long state);
+    // What the status line says in place of "Not Registered" or
+    // "DISCONNECTED" for a failure that needs the user's eye (a provider's
+    // certificate, a far end that cannot encrypt); empty for the others.
+    static QString TextForFailure(long code);
 
     // --- Engine events, as the client's sink delivers them
     void OnRegistrationStateChange(rtc::IRTCRegistrationStateChangeEvent *pevent);
@@ -116,7 +121,8 @@ public:
     // then, "REGISTERING", "REGISTERED", "REJECTED" or "LOGGEDOFF". Only
     // "REGISTERED" places calls.
     const QString &registrationWord() const { return registrationWord_; }
-    // The SIP server calls go to (host[:port]) and the provisioning text,
+    // The SIP server calls go to (host[:port]; for TLS with the port always
+    // named) and the provisioning text,
     // as ApplyProfile last built them from the account.
     const QString &serverAddress() const { return serverAddress_; }
     const QString &provisioningText() const { return provisioningText_; }
@@ -140,6 +146,9 @@ signals:
     // RingingEnded follows once it is answered, refused or given up.
     void CallRinging(const QString &caller);
     void RingingEnded();
+    // The current call is encrypted (SRTP) or no longer: told when it
+    // connects and when it ends.
+    void CallEncrypted(bool encrypted);
     // A message for the user, shown and closed before the phone goes on.
     // An empty title means the program's own.
     void Message(const QString &text, const QString &title, platform::MsgIcon icon);
@@ -151,6 +160,8 @@ private:
     void addRecentCall(const QString &number, int hours, int minutes, int seconds);
     // Stops the ring; the first stop after a call rang says RingingEnded.
     void stopRinging();
+    // Tells CallEncrypted when the current call's encryption is other than shown.
+    void showEncryption();
 
     Services services_;
     Account account_;
@@ -161,6 +172,7 @@ private:
     std::shared_ptr<rtc::IRTCSession> session_;
     std::shared_ptr<rtc::IRTCParticipant> participant_;
     QString registrationWord_ = QStringLiteral("NOTREGISTERED");
+    ServerAddress server_;
     QString serverAddress_;
     QString provisioningText_;
     CallTime callTime_;
@@ -170,5 +182,6 @@ private:
     QString dtmfSent_;     // the keys sent to the far end in the latest call
     bool dialling_ = false; // MakeCall is sounding a number
     bool ringing_ = false;  // a call rings and RingingEnded is still owed
+    bool encryptedShown_ = false;
     bool shutDown_ = false;
 };

@@ -3,6 +3,7 @@
 #include "call/NumberKeys.h"
 #include "call/Phone.h"
 
+#include <utility>
 #include <QScopeGuard>
 
 namespace {
@@ -50,7 +51,7 @@ void Phone::MakeCall(const QString &number)
         return;
     }
 
-    const QString uri = QStringLiteral("sip:") + number + QLatin1Char('@') + serverAddress_;
+    const QString uri = server_.callUri(number);
     std::shared_ptr<rtc::IRTCSession> session;
     rtc::HRESULT hr = client_ ? client_->CreateSession(rtc::RTCST_PC_TO_PHONE, QString(), profile_,
                                                        rtc::RTCCS_FORCE_PROFILE, &session)
@@ -177,12 +178,20 @@ void Phone::OnSessionStateChange(rtc::IRTCSessionStateChangeEvent *pevent)
         callTime_ = {};
         callTimer_->start();
         emit InCallControls();
+        showEncryption();
         break;
     case rtc::RTCSS_DISCONNECTED:
         session_.reset();
         participant_.reset();
         stopRinging();
-        SetStatusText(QStringLiteral("DISCONNECTED"));
+        if (std::exchange(encryptedShown_, false))
+            emit CallEncrypted(false);
+        {
+            long code = 0;
+            pevent->get_StatusCode(&code);
+            const QString why = TextForFailure(code);
+            SetStatusText(why.isEmpty() ? QStringLiteral("DISCONNECTED") : why);
+        }
         // The next call that never connects is recorded as 0:0:0, not
         // with this call's time.
         callTime_ = {};
@@ -233,4 +242,18 @@ void Phone::CallTimerTick()
     SetStatusText(
         QStringLiteral("CONNECTED %1:%2:%3").arg(callTime_.hours).arg(callTime_.minutes).arg(callTime_.seconds));
     ++callTime_.seconds;
+    showEncryption();
+}
+
+void Phone::showEncryption()
+{
+    // The engine knows once the audio runs, which may be after the call
+    // connected: asked again with each second of the call.
+    bool encrypted = false;
+    if (!session_ || rtc::Failed(session_->get_Encrypted(&encrypted)))
+        encrypted = false;
+    if (encrypted != encryptedShown_) {
+        encryptedShown_ = encrypted;
+        emit CallEncrypted(encrypted);
+    }
 }

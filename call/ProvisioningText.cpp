@@ -34,18 +34,27 @@ QString EscapeAttribute(const QString &value)
 
 QString Build(const QString &accountId, const QString &callerName, const QString &password, const QString &server)
 {
+    ServerAddress udp;
+    udp.host = server; // as it stands
+    return Build(accountId, callerName, password, udp);
+}
+
+QString Build(const QString &accountId, const QString &callerName, const QString &password,
+              const ServerAddress &server)
+{
     const QString a = EscapeAttribute(accountId);
     const QString u = EscapeAttribute(callerName);
     const QString p = EscapeAttribute(password);
-    const QString s = EscapeAttribute(server);
+    const QString s = EscapeAttribute(server.domain());
+    const QString addr = EscapeAttribute(server.connectTo());
+    const QString sipsrv = QStringLiteral("<sipsrv addr=\"") + addr + QStringLiteral("\" protocol=\"")
+                           + server.protocol() + QStringLiteral("\" auth=\"digest\" role=\"");
     const QString session = QStringLiteral("<session party=\"first\" type=\"pc2ph\" />");
     return QStringLiteral("<provision key=\"") + kProfileKey + QStringLiteral("\" name=\"") + a
            + QStringLiteral("\" expires=\"200\"><user account=\"") + u + QStringLiteral("\" name=\"") + a
            + QStringLiteral("\" password=\"") + p + QStringLiteral("\" uri=\"sip:") + a + QLatin1Char('@') + s
-           + QStringLiteral("\" /> <sipsrv addr=\"") + s
-           + QStringLiteral("\" protocol=\"UDP\" auth=\"digest\" role=\"registrar\">") + session
-           + QStringLiteral("</sipsrv><sipsrv addr=\"") + s
-           + QStringLiteral("\" protocol=\"UDP\" auth=\"digest\" role=\"proxy\">") + session
+           + QStringLiteral("\" /> ") + sipsrv + QStringLiteral("registrar\">") + session
+           + QStringLiteral("</sipsrv>") + sipsrv + QStringLiteral("proxy\">") + session
            + QStringLiteral("</sipsrv><provider calldisplay=\"sip:") + a + QLatin1Char('@') + s
            + QStringLiteral("\" /></provision>");
 }

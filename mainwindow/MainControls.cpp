@@ -8,6 +8,27 @@
 
 #include <QFrame>
 #include <QLineEdit>
+#include <QPainter>
+
+namespace {
+const QSize kPadlockSize(9, 12);
+
+// A small padlock in the display's text colour: a shackle over a body.
+QPixmap Padlock(const QColor &colour)
+{
+    QPixmap lock(kPadlockSize);
+    lock.fill(Qt::transparent);
+    QPainter p(&lock);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(colour, 1.4));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(2, 0.7, 5, 7), 2.4, 2.4);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawRect(QRectF(0, 5, 9, 7));
+    return lock;
+}
+} // namespace
 
 MainControls::MainControls(QWidget *window)
 {
@@ -57,6 +78,14 @@ MainControls::MainControls(QWidget *window)
     for (const char *muted : {"picmicrophonemuted", "picspeakermuted"})
         byName_.value(QLatin1String(muted))->hide();
 
+    picEncrypted = new QLabel(window);
+    picEncrypted->setObjectName(QStringLiteral("picEncrypted"));
+    picEncrypted->setPixmap(Padlock(Artwork::displayText()));
+    picEncrypted->setAccessibleName(QStringLiteral("Encrypted call"));
+    picEncrypted->setAccessibleDescription(QStringLiteral("The call's audio is encrypted"));
+    picEncrypted->hide();
+    byName_.insert(picEncrypted->objectName(), picEncrypted);
+
     cmbPhoneNo = new QComboBox(window);
     cmbPhoneNo->setObjectName(QStringLiteral("cmbPhoneNo"));
     cmbPhoneNo->setEditable(true);
@@ -101,6 +130,10 @@ void MainControls::Place(const platform::IScreenMetrics *screen)
     // The speaker slider's frame sits level with the microphone's track.
     speakerFrame_->setGeometry(72, 106, 113, 13);
     cmbPhoneNo->setGeometry(72, 80, 120, cmbPhoneNo->sizeHint().height());
+    // At the status line's right end, clear of "CONNECTED 10:59:59".
+    const QRect status = lblMsg->geometry();
+    picEncrypted->setGeometry(status.right() - kPadlockSize.width() + 1, status.top() + (status.height() - kPadlockSize.height()) / 2,
+                              kPadlockSize.width(), kPadlockSize.height());
     byName_.value(QStringLiteral("Picture1"))->lower();
 }
 

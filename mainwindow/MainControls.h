@@ -31,6 +31,8 @@ public:
 
     QLabel *lblMsg = nullptr;
     QLabel *lblBalance = nullptr;
+    // A padlock at the end of the status line while the call is encrypted.
+    QLabel *picEncrypted = nullptr;
     QComboBox *cmbPhoneNo = nullptr;
 
 private:

@@ -66,6 +66,7 @@ void frmSoftphone::connectControls()
     connect(&phone_, &Phone::InCallControls, this, &frmSoftphone::SetInCallControls);
     connect(&phone_, &Phone::IdleControls, this, &frmSoftphone::SetIdleControls);
     connect(&phone_, &Phone::EndCallEnabled, Control(QStringLiteral("Picture8")), &QWidget::setEnabled);
+    connect(&phone_, &Phone::CallEncrypted, controls_.picEncrypted, &QWidget::setVisible);
     // A call brings the window back from the tray; one that found it away
     // is announced on the desktop too.
     tray_ = new TrayControl(this, services_.tray);

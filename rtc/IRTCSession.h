@@ -17,6 +17,15 @@ public:
     // For an outgoing session created idle, adding the far end places the call.
     virtual HRESULT AddParticipant(const QString &uri, const QString &name,
                                    std::shared_ptr<IRTCParticipant> *participant) = 0;
+    // The call's audio is encrypted (SRTP), as far as the engine knows by
+    // the last connected event. An engine that cannot encrypt says no.
+    virtual HRESULT get_Encrypted(bool *encrypted) const
+    {
+        if (!encrypted)
+            return E_POINTER;
+        *encrypted = false;
+        return S_OK;
+    }
 };
 
 } // namespace rtc

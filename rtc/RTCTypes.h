@@ -23,6 +23,13 @@ constexpr HRESULT RTC_E_CLIENT_ALREADY_INITIALIZED = static_cast<HRESULT>(0x80EE
 constexpr HRESULT RTC_E_INVALID_SESSION_STATE = static_cast<HRESULT>(0x80EE001Bu);
 constexpr HRESULT RTC_E_NO_DEVICE = static_cast<HRESULT>(0x80EE0040u);
 constexpr HRESULT RTC_E_INVALID_SIP_URL = static_cast<HRESULT>(0x80EE0024u);
+// The engine's own, for what TLS and SRTP add: the provider's certificate
+// did not pass (no trusted authority, another name, out of its dates), and
+// a far end that cannot take an encrypted call.
+constexpr HRESULT RTC_E_CERTIFICATE_NOT_TRUSTED = static_cast<HRESULT>(0x80EE00F0u);
+constexpr HRESULT RTC_E_CERTIFICATE_OTHER_NAME = static_cast<HRESULT>(0x80EE00F1u);
+constexpr HRESULT RTC_E_CERTIFICATE_OUT_OF_DATE = static_cast<HRESULT>(0x80EE00F2u);
+constexpr HRESULT RTC_E_ENCRYPTION_REFUSED = static_cast<HRESULT>(0x80EE00F3u);
 
 constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
 constexpr bool Failed(HRESULT hr) { return hr < 0; }

@@ -19,6 +19,10 @@ QString DescribeResult(HRESULT hr)
     case RTC_E_INVALID_SESSION_STATE: what = "invalid session state"; break;
     case RTC_E_NO_DEVICE: what = "no audio device"; break;
     case RTC_E_INVALID_SIP_URL: what = "invalid SIP address"; break;
+    case RTC_E_CERTIFICATE_NOT_TRUSTED: what = "server certificate not trusted"; break;
+    case RTC_E_CERTIFICATE_OTHER_NAME: what = "server certificate for another name"; break;
+    case RTC_E_CERTIFICATE_OUT_OF_DATE: what = "server certificate out of date"; break;
+    case RTC_E_ENCRYPTION_REFUSED: what = "far end refused an encrypted call"; break;
     default: what = "unknown error"; break;
     }
     const QString code = QString::number(static_cast<quint32>(hr), 16).rightJustified(8, QLatin1Char('0')).toUpper();

@@ -353,6 +353,8 @@ void Calls::onState(const std::shared_ptr<linphone::Call> &call, linphone::Call:
         break;
     case S::StreamsRunning:
         hooks_.mediaStarted(call);
+        if (auto current = call->getCurrentParams())
+            session->setEncrypted(current->getMediaEncryption() == linphone::MediaEncryption::SRTP);
         setState(session.get(), RTCSS_CONNECTED, 200, text);
         if (auto *t = find(session.get()); t && !t->mediaStarted) {
             t->mediaStarted = true;
@@ -376,6 +378,15 @@ void Calls::onState(const std::shared_ptr<linphone::Call> &call, linphone::Call:
             code = info->getProtocolCode();
             if (!info->getPhrase().empty())
                 reason = qstr(info->getPhrase());
+            // Encryption is required (the account is over TLS) and the far
+            // end would not take it: said as such, not as any other failure.
+            if (state != S::Released && core_->isMediaEncryptionMandatory()
+                && (code == 488 || code == 606 || info->getReason() == linphone::Reason::NotAcceptable)) {
+                platform::Log::Write(platform::Log::Warning, QStringLiteral("call"),
+                                     QStringLiteral("%1 cannot take an encrypted call (%2 %3)")
+                                         .arg(session->peer()).arg(code).arg(reason));
+                code = RTC_E_ENCRYPTION_REFUSED;
+            }
         }
         setState(session.get(), RTCSS_DISCONNECTED, code, reason);
         if (state == S::Released)

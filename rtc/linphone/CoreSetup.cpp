@@ -1,5 +1,7 @@
 #include "rtc/linphone/CoreSetup.h"
 
+#include "rtc/linphone/CertificateCheck.h"
+
 #include "platform/Log.h"
 
 #include <QDir>
@@ -226,6 +228,16 @@ std::shared_ptr<linphone::Core> CoreSetup::Make(const LinphoneClientOptions &opt
     core->enableFriendListSubscription(false);
     core->disableChat(linphone::Reason::NotImplemented);
     core->setAudioPort(-1);
+    // SIP over TLS: the server's certificate must chain to an authority the
+    // system trusts and name the server as the user typed it; the stack
+    // refuses it otherwise and sends nothing.
+    core->setRootCa(CertificateCheck::TrustedAuthorities().toStdString());
+    core->verifyServerCertificates(true);
+    core->verifyServerCn(true);
+    // Calls over TLS are encrypted with SRTP (Registration turns it on):
+    // the 80-bit tag only, AES-128 first as every SRTP phone has it.
+    core->setSrtpCryptoSuites("AES_CM_128_HMAC_SHA1_80, AES_256_CM_HMAC_SHA1_80");
+    core->setMediaEncryption(linphone::MediaEncryption::None);
     core->setUseRfc2833ForDtmf(true);
     core->setUseInfoForDtmf(false);
     core->setNetworkReachable(true);

@@ -30,10 +30,12 @@ public:
     HRESULT Terminate(RTC_TERMINATE_REASON reason) override;
     HRESULT AddParticipant(const QString &uri, const QString &name,
                            std::shared_ptr<IRTCParticipant> *participant) override;
+    HRESULT get_Encrypted(bool *encrypted) const override { return CopyOut(bool(encrypted_), encrypted); }
 
     // For the engine.
     RTC_SESSION_STATE state() const { return state_; }
     void setState(RTC_SESSION_STATE state);
+    void setEncrypted(bool encrypted) { encrypted_ = encrypted; }
     std::shared_ptr<LinphoneParticipant> addParticipant(const QString &uri, const QString &name);
     bool hasParticipants() const { return !participants_.empty(); }
     // The far end's address, empty before there is one.
@@ -46,6 +48,7 @@ private:
     std::atomic<RTC_SESSION_STATE> state_;
     std::atomic<bool> answering_{false}; // Answer was asked for: once is enough
     std::atomic<bool> ending_{false};    // and Terminate
+    std::atomic<bool> encrypted_{false};
     std::shared_ptr<LinphoneProfile> profile_;
     std::vector<std::shared_ptr<IRTCParticipant>> participants_;
 };

@@ -73,6 +73,7 @@ Registration::Registration(int retrySeconds, Hooks hooks) : retrySeconds_(retryS
 void Registration::detach()
 {
     retryTimer_.stop();
+    certificateCheck_.cancel();
     account_.reset();
     profile_.reset();
     retired_.clear();
@@ -100,6 +101,12 @@ HRESULT Registration::enable(const std::shared_ptr<LinphoneProfile> &profile)
     auto server = factory->createAddress((QStringLiteral("sip:%1;transport=%2").arg(d.registrar.addr, transport)).toStdString());
     if (!server)
         return RTC_E_INVALID_PROFILE;
+
+    // Calls over TLS carry their audio encrypted, and only so: a far end that
+    // cannot take SRTP gets no call rather than clear audio.
+    const bool tls = transport == QLatin1String("tls");
+    core_->setMediaEncryption(tls ? linphone::MediaEncryption::SRTP : linphone::MediaEncryption::None);
+    core_->setMediaEncryptionMandatory(tls);
 
     // A provider over TCP or TLS gets that transport, connecting out only:
     // the phone listens on no stream socket, which the SIP filter could not see.
@@ -152,6 +159,17 @@ HRESULT Registration::enable(const std::shared_ptr<LinphoneProfile> &profile)
     }
 
     retireCurrent();
+    certificateCheck_.cancel();
+    tlsHost_.clear();
+    tlsPort_ = 0;
+    if (tls) {
+        const QString &addr = d.registrar.addr;
+        const qsizetype colon = addr.lastIndexOf(QLatin1Char(':'));
+        bool numeric = false;
+        const int port = colon > 0 ? addr.mid(colon + 1).toInt(&numeric) : 0;
+        tlsHost_ = numeric ? addr.left(colon) : addr;
+        tlsPort_ = numeric && port > 0 && port < 65536 ? port : 5061;
+    }
     auto account = core_->createAccount(params);
     if (!account || core_->addAccount(account) != 0)
         return E_FAIL;
@@ -160,8 +178,15 @@ HRESULT Registration::enable(const std::shared_ptr<LinphoneProfile> &profile)
     profile_ = profile;
     lastReported_ = -1;
     unreachable_ = false;
-    // From now on the filter trusts this provider's addresses, and no other's.
-    hooks_.providerChanged({d.registrar.addr, d.proxy.addr});
+    // From now on the filter trusts this provider's addresses, and no
+    // other's. A provider over TLS is trusted there only: a datagram that
+    // claims to come from its address proves nothing.
+    QStringList overUdp;
+    if (d.registrar.protocol == QLatin1String("UDP"))
+        overUdp.append(d.registrar.addr);
+    if (d.proxy.protocol == QLatin1String("UDP") || d.proxy.addr.isEmpty())
+        overUdp.append(d.proxy.addr);
+    hooks_.providerChanged(overUdp);
     hooks_.sendSoon();
     return S_OK;
 }
@@ -249,6 +274,46 @@ std::optional<SeenAt> Registration::contact() const
     return seen;
 }
 
+void Registration::checkCertificate(long code, const QString &text)
+{
+    if (certificateCheck_.running())
+        return; // the check under way tells
+    certificateCheck_.start(tlsHost_, tlsPort_, [this, code, text, account = account_](const CertificateCheck::Result &r) {
+        if (account != account_)
+            return;
+        long told = code;
+        QString why = text;
+        const QString server = QStringLiteral("%1:%2").arg(tlsHost_).arg(tlsPort_);
+        switch (r.verdict) {
+        case CertificateCheck::Verdict::NotTrusted:
+            told = RTC_E_CERTIFICATE_NOT_TRUSTED;
+            why = QStringLiteral("the certificate of %1 is not from an authority this computer trusts (%2)");
+            break;
+        case CertificateCheck::Verdict::OtherName:
+            told = RTC_E_CERTIFICATE_OTHER_NAME;
+            why = QStringLiteral("the certificate of %1 is for another name (%2)");
+            break;
+        case CertificateCheck::Verdict::OutOfDate:
+            told = RTC_E_CERTIFICATE_OUT_OF_DATE;
+            why = QStringLiteral("the certificate of %1 has expired or is not valid yet (%2)");
+            break;
+        case CertificateCheck::Verdict::Passed:
+        case CertificateCheck::Verdict::NoConnection:
+            platform::Log::Write(platform::Log::Info, QStringLiteral("registration"),
+                                 QStringLiteral("TLS to %1: %2").arg(server,
+                                     r.detail.isEmpty() ? QStringLiteral("the certificate passes") : r.detail));
+            break;
+        }
+        if (told != code) {
+            why = why.arg(server, r.detail);
+            // The display keeps saying so through the retries, until one
+            // gets through (the provider may mend its certificate).
+            unreachable_ = true;
+        }
+        report(RTCRS_NOT_REGISTERED, told, why);
+    });
+}
+
 void Registration::report(RTC_REGISTRATION_STATE state, long code, const QString &text)
 {
     if (state == lastReported_ && state != RTCRS_NOT_REGISTERED && state != RTCRS_REJECTED)
@@ -304,6 +369,14 @@ void Registration::onState(const std::shared_ptr<linphone::Account> &account, li
                 text = QString::fromStdString(info->getPhrase());
             if (info->getReason() != linphone::Reason::None)
                 reason = info->getReason();
+        }
+        if (overTls() && registerEnabled && (code == 0 || reason == linphone::Reason::IOError)) {
+            // No answer over TLS: a certificate the stack refused, or no
+            // server there. The check tells which, then the failure is told.
+            checkCertificate(code, text);
+            if (retrySeconds_ > 0)
+                retryTimer_.start(retrySeconds_ * 1000);
+            return;
         }
         if (code != 0)
             hooks_.answered();

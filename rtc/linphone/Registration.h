@@ -5,6 +5,7 @@
 // decide. On the engine's thread.
 #include "rtc/RTCTypes.h"
 #include "rtc/IRTCEvents.h"
+#include "rtc/linphone/CertificateCheck.h"
 #include "rtc/linphone/ProviderPath.h"
 
 #include <linphone++/linphone.hh>
@@ -52,6 +53,8 @@ public:
     void registerAgain(const QString &why, bool unreachable);
     // Registered, or refreshing a registration, over UDP.
     bool registeredOverUdp() const;
+    // The account speaks to its provider over TLS (and its calls use SRTP).
+    bool overTls() const { return tlsPort_ > 0; }
     // The registered contact's address and port; nullopt when there is none.
     std::optional<SeenAt> contact() const;
 
@@ -61,6 +64,9 @@ public:
 private:
     void retireCurrent();
     void retry();
+    // A TLS connection that failed: the certificate check says why before
+    // the failure is told.
+    void checkCertificate(long code, const QString &text);
     // Tells the sink, skipping a repeat of the state it was told last.
     void report(RTC_REGISTRATION_STATE state, long code, const QString &text);
 
@@ -76,6 +82,10 @@ private:
     // Accounts being unregistered after a newer profile replaced them.
     std::vector<std::shared_ptr<linphone::Account>> retired_;
     QTimer retryTimer_;
+    // The provider's TLS host and port; port 0 when the account is not over TLS.
+    QString tlsHost_;
+    int tlsPort_ = 0;
+    CertificateCheck certificateCheck_;
 };
 
 } // namespace rtc::lp

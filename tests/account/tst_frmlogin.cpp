@@ -183,6 +183,35 @@ private slots:
         QVERIFY(w->isVisible());
     }
 
+    void serverThePhoneCannotUseIsRefusedSayingWhatToType()
+    {
+        auto w = open();
+        fill(*w, "provider.example;transport=tls", "1001", "pw");
+        w->cmdLogin->setFocus();
+        w->cmdLogin_Click();
+        QCOMPARE(messages.shown.size(), 1);
+        QCOMPARE(messages.shown.last().title, QString("Input Error"));
+        QCOMPARE(messages.shown.last().icon, platform::MsgIcon::Exclamation);
+        QVERIFY(messages.texts().last().contains("sips:provider.example"));
+        QTRY_VERIFY(w->txtSip->hasFocus());
+        QCOMPARE(w->txtSip->text(), QString("provider.example;transport=tls")); // left to be mended
+        QVERIFY(settings.writes.isEmpty());
+        QVERIFY(loggedIn.isEmpty());
+        QVERIFY(w->isVisible());
+
+        // An empty server, which would never register, is refused the same way.
+        w->txtSip->setText("");
+        w->cmdLogin_Click();
+        QCOMPARE(messages.shown.size(), 2);
+        QVERIFY(loggedIn.isEmpty());
+
+        w->txtSip->setText("sips:provider.example");
+        w->cmdLogin_Click();
+        QCOMPARE(messages.shown.size(), 2);
+        QCOMPARE(stored("Sip"), QString("sips:provider.example")); // stored as typed
+        QCOMPARE(values(loggedIn.value(0)).value(0), QString("sips:provider.example"));
+    }
+
     void loginWithAliasUntouchedAndSaveTicked()
     {
         auto w = open();

@@ -379,6 +379,43 @@ private slots:
         QCOMPARE(current(), std::static_pointer_cast<IRTCSession>(s));
     }
 
+    void encryptedCallShowsItselfUntilItEnds()
+    {
+        bool shownEncrypted = false;
+        connect(calls.get(), &Phone::CallEncrypted, this, [&](bool on) {
+            shownEncrypted = on;
+            log << QString("encrypted %1").arg(on);
+        });
+        auto call = incoming({"alice"});
+        raise(call, RTCSS_INCOMING);
+        calls->CallKey(QString());
+        raise(call, RTCSS_CONNECTED);
+        QVERIFY(!shownEncrypted); // the audio is not running yet
+        // The engine knows once the audio runs: the next second shows it,
+        // and the status line keeps what key handling reads.
+        std::static_pointer_cast<FakeSession>(call)->encrypted = true;
+        calls->CallTimerTick();
+        QVERIFY(shownEncrypted);
+        QCOMPARE(status(), QString("CONNECTED 0:0:0"));
+        QVERIFY(calls->StatusSaysConnected());
+        calls->CallTimerTick();
+        QCOMPARE(log.count("encrypted 1"), 1);
+        raise(call, RTCSS_DISCONNECTED);
+        QVERIFY(!shownEncrypted);
+        QCOMPARE(status(), QString("DISCONNECTED"));
+    }
+
+    void farEndRefusingEncryptionIsSaid()
+    {
+        number = "5550123";
+        calls->MakeCall(number);
+        auto call = current();
+        QVERIFY(call);
+        client->RaiseSession(call, RTCSS_DISCONNECTED, RTC_E_ENCRYPTION_REFUSED);
+        QCOMPARE(status(), QString("Far end can't encrypt"));
+        QVERIFY(log.contains("idle"));
+    }
+
     void idleAndUnknownStates()
     {
         auto current = incoming({"A"});

@@ -108,6 +108,50 @@ private slots:
         QVERIFY(!client->operations().contains("DisableProfile"));
     }
 
+    void sipsServerRegistersOverTlsWithItsPortNamed()
+    {
+        reg->SetAccount(Account{"sips:provider.example", "1001", "pw", "Ann"});
+        QCOMPARE(reg->ApplyProfile(), S_OK);
+        QCOMPARE(reg->serverAddress(), QString("provider.example:5061"));
+        const QString text = reg->provisioningText();
+        QCOMPARE(text.count("addr=\"provider.example:5061\" protocol=\"TLS\""), 2);
+        QVERIFY(text.contains("uri=\"sip:1001@provider.example\""));
+        QVERIFY(text.contains("calldisplay=\"sip:1001@provider.example\""));
+        QVERIFY(!text.contains("UDP"));
+    }
+
+    void certificateFailuresAreShownInPlaceOfNotRegistered_data()
+    {
+        QTest::addColumn<long>("code");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("not trusted") << long(RTC_E_CERTIFICATE_NOT_TRUSTED) << "Certificate not trusted";
+        QTest::newRow("other name") << long(RTC_E_CERTIFICATE_OTHER_NAME) << "Certificate: wrong name";
+        QTest::newRow("out of date") << long(RTC_E_CERTIFICATE_OUT_OF_DATE) << "Certificate out of date";
+        QTest::newRow("anything else") << 503L << "Not Registered";
+    }
+    void certificateFailuresAreShownInPlaceOfNotRegistered()
+    {
+        QFETCH(long, code);
+        QFETCH(QString, label);
+        struct Sink : IRTCEventNotification {
+            Phone *r;
+            void Event(RTC_EVENT e, IRTCEvent *p) override
+            {
+                if (e == RTCE_REGISTRATION_STATE_CHANGE)
+                    r->OnRegistrationStateChange(dynamic_cast<IRTCRegistrationStateChangeEvent *>(p));
+            }
+        } sink;
+        sink.r = reg.get();
+        client->Advise(&sink);
+        client->put_EventFilter(39);
+        client->RaiseRegistration(RTCRS_NOT_REGISTERED, code);
+        QCOMPARE(reg->registrationWord(), QString("NOTREGISTERED"));
+        QCOMPARE(reg->StatusText(), label);
+        // The code means nothing for a registration that got through.
+        client->RaiseRegistration(RTCRS_REGISTERED, code);
+        QCOMPARE(reg->StatusText(), QString("Registered and Ready..."));
+    }
+
     void stateTable_data()
     {
         QTest::addColumn<int>("event");

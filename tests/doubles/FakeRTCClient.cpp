@@ -20,15 +20,17 @@ private:
 
 class SessionEvent final : public IRTCSessionStateChangeEvent {
 public:
-    SessionEvent(RTC_SESSION_STATE s, std::shared_ptr<IRTCSession> session) : state_(s), session_(std::move(session)) {}
+    SessionEvent(RTC_SESSION_STATE s, std::shared_ptr<IRTCSession> session, long code)
+        : state_(s), session_(std::move(session)), code_(code) {}
     HRESULT get_State(RTC_SESSION_STATE *s) const override { return s ? (*s = state_, S_OK) : E_POINTER; }
     HRESULT get_Session(std::shared_ptr<IRTCSession> *s) const override { return s ? (*s = session_, S_OK) : E_POINTER; }
-    HRESULT get_StatusCode(long *c) const override { return c ? (*c = 0, S_OK) : E_POINTER; }
+    HRESULT get_StatusCode(long *c) const override { return c ? (*c = code_, S_OK) : E_POINTER; }
     HRESULT get_StatusText(QString *t) const override { return t ? (*t = QString(), S_OK) : E_POINTER; }
 
 private:
     RTC_SESSION_STATE state_;
     std::shared_ptr<IRTCSession> session_;
+    long code_;
 };
 
 class MediaEvent final : public IRTCMediaEvent {
@@ -223,11 +225,11 @@ void FakeRTCClient::RaiseRegistration(RTC_REGISTRATION_STATE state, long statusC
     Raise(RTCE_REGISTRATION_STATE_CHANGE, &e);
 }
 
-void FakeRTCClient::RaiseSession(const std::shared_ptr<IRTCSession> &session, RTC_SESSION_STATE state)
+void FakeRTCClient::RaiseSession(const std::shared_ptr<IRTCSession> &session, RTC_SESSION_STATE state, long statusCode)
 {
     if (auto fs = std::dynamic_pointer_cast<FakeSession>(session))
         fs->state = state;
-    SessionEvent e(state, session);
+    SessionEvent e(state, session, statusCode);
     Raise(RTCE_SESSION_STATE_CHANGE, &e);
 }
 

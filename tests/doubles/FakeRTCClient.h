@@ -80,7 +80,10 @@ public:
         return S_OK;
     }
 
+    HRESULT get_Encrypted(bool *e) const override { return e ? (*e = encrypted, S_OK) : E_POINTER; }
+
     RTC_SESSION_STATE state;
+    bool encrypted = false;
     std::vector<std::shared_ptr<IRTCParticipant>> participants;
 
 private:
@@ -127,7 +130,7 @@ public:
     // Scripted events, delivered like the engine does: only through the
     // sink and only when the filter lets them through.
     void RaiseRegistration(RTC_REGISTRATION_STATE state, long statusCode = 0);
-    void RaiseSession(const std::shared_ptr<IRTCSession> &session, RTC_SESSION_STATE state);
+    void RaiseSession(const std::shared_ptr<IRTCSession> &session, RTC_SESSION_STATE state, long statusCode = 0);
     void RaiseMedia(long mediaType, RTC_MEDIA_EVENT_TYPE type);
     // Any event object under any number, for handlers that must cope.
     void Raise(RTC_EVENT event, IRTCEvent *pevent);
