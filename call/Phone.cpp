@@ -238,6 +238,7 @@ QString Phone::TextForFailure(long code)
     case rtc::RTC_E_CERTIFICATE_NOT_TRUSTED: return QStringLiteral("Certificate not trusted");
     case rtc::RTC_E_CERTIFICATE_OTHER_NAME: return QStringLiteral("Certificate: wrong name");
     case rtc::RTC_E_CERTIFICATE_OUT_OF_DATE: return QStringLiteral("Certificate out of date");
+    case rtc::RTC_E_TLS_NO_AGREEMENT: return QStringLiteral("Secure link refused");
     case rtc::RTC_E_ENCRYPTION_REFUSED: return QStringLiteral("Far end can't encrypt");
     default: return QString();
     }

@@ -30,6 +30,8 @@ constexpr HRESULT RTC_E_CERTIFICATE_NOT_TRUSTED = static_cast<HRESULT>(0x80EE00F
 constexpr HRESULT RTC_E_CERTIFICATE_OTHER_NAME = static_cast<HRESULT>(0x80EE00F1u);
 constexpr HRESULT RTC_E_CERTIFICATE_OUT_OF_DATE = static_cast<HRESULT>(0x80EE00F2u);
 constexpr HRESULT RTC_E_ENCRYPTION_REFUSED = static_cast<HRESULT>(0x80EE00F3u);
+// No TLS 1.2 or newer, or no cipher in common, with the provider.
+constexpr HRESULT RTC_E_TLS_NO_AGREEMENT = static_cast<HRESULT>(0x80EE00F4u);
 
 constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
 constexpr bool Failed(HRESULT hr) { return hr < 0; }

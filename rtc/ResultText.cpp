@@ -23,6 +23,7 @@ QString DescribeResult(HRESULT hr)
     case RTC_E_CERTIFICATE_OTHER_NAME: what = "server certificate for another name"; break;
     case RTC_E_CERTIFICATE_OUT_OF_DATE: what = "server certificate out of date"; break;
     case RTC_E_ENCRYPTION_REFUSED: what = "far end refused an encrypted call"; break;
+    case RTC_E_TLS_NO_AGREEMENT: what = "no TLS version or cipher in common with the server"; break;
     default: what = "unknown error"; break;
     }
     const QString code = QString::number(static_cast<quint32>(hr), 16).rightJustified(8, QLatin1Char('0')).toUpper();

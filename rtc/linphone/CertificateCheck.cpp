@@ -96,8 +96,11 @@ void CertificateCheck::start(const QString &host, int port, Done done)
         }
         finish({Judge(codes), said.join(QStringLiteral("; "))});
     });
-    QObject::connect(socket, &QAbstractSocket::errorOccurred, [this, socket](QAbstractSocket::SocketError) {
-        finish({Verdict::NoConnection, socket->errorString()});
+    QObject::connect(socket, &QAbstractSocket::errorOccurred, [this, socket](QAbstractSocket::SocketError e) {
+        // A handshake that fails without a word on the certificate: the
+        // server offers no TLS version or cipher the phone takes.
+        finish({e == QAbstractSocket::SslHandshakeFailedError ? Verdict::NoAgreement : Verdict::NoConnection,
+                socket->errorString()});
     });
     deadline_.start(kDeadlineMs);
     socket->connectToHostEncrypted(host, quint16(port));

@@ -2,8 +2,8 @@
 // Why a TLS connection to the provider failed, in words a person can act
 // on. The SIP stack refuses a server whose certificate does not pass and
 // says only that the connection failed; this check makes one handshake of
-// its own, against the same trusted authorities and the same name, and
-// says what was wrong. It sends nothing but the handshake. On the engine's
+// its own, against the same trusted authorities and the same name, with
+// TLS 1.2 or newer as the stack, and says what was wrong. It sends nothing but the handshake. On the engine's
 // thread (its event loop drives the socket).
 #include <QObject>
 #include <QString>
@@ -23,6 +23,7 @@ public:
         NotTrusted,   // no chain to an authority this computer trusts
         OtherName,    // trusted, but for another name than the one typed
         OutOfDate,    // expired, or not valid yet
+        NoAgreement,  // no TLS 1.2 or newer, or no cipher both take
         NoConnection, // no handshake at all (refused, timed out)
     };
     struct Result {

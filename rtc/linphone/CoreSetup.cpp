@@ -1,6 +1,7 @@
 #include "rtc/linphone/CoreSetup.h"
 
 #include "rtc/linphone/CertificateCheck.h"
+#include "rtc/linphone/StackTls.h"
 
 #include "platform/Log.h"
 
@@ -125,7 +126,9 @@ void startPreparing()
 // is created: two engines (each on its own thread) take turns.
 std::mutex factoryMutex;
 
-std::shared_ptr<linphone::Config> makeConfig(const LinphoneClientOptions &options, const QString &folder)
+// The engine's settings into config (made empty).
+bool makeConfig(const std::shared_ptr<linphone::Config> &config, const LinphoneClientOptions &options,
+                const QString &folder)
 {
     const QString dataDir = folder + QStringLiteral("/data/");
     // liblinphone writes every account it registers, with the hash of its
@@ -134,9 +137,8 @@ std::shared_ptr<linphone::Config> makeConfig(const LinphoneClientOptions &option
     // password. The config lives in memory only, and a file left by an
     // earlier version goes.
     QFile::remove(folder + QStringLiteral("/linphonerc"));
-    auto config = linphone::Factory::get()->createConfigFromString("");
     if (!config)
-        return nullptr;
+        return false;
     // One UDP socket on a random port; no TCP or TLS server socket ever
     // (the SIP filter sees datagrams only).
     config->setInt("sip", "sip_port", -1);
@@ -177,7 +179,7 @@ std::shared_ptr<linphone::Config> makeConfig(const LinphoneClientOptions &option
     config->setString("net", "stun_server", "");
     config->setInt("net", "firewall_policy", 0);
     config->setInt("net", "enable_ipv6", 0);
-    return config;
+    return true;
 }
 
 } // namespace
@@ -207,10 +209,17 @@ std::shared_ptr<linphone::Core> CoreSetup::Make(const LinphoneClientOptions &opt
     factory->setMspluginsDir((folder + QStringLiteral("/no-plugins")).toStdString());
     factory->setDataDir((folder + QStringLiteral("/data/")).toStdString());
     factory->setDownloadDir((folder + QStringLiteral("/download/")).toStdString());
-    auto config = makeConfig(options, folder);
-    if (!config)
+    // Made through the C interface, the only one that takes the TLS
+    // configuration (TLS 1.2 or newer for SIP over TLS), and then wrapped.
+    void *tls = StackTls::NewClientConfig();
+    LinphoneConfig *cConfig = linphone_factory_create_config_from_string(linphone_factory_get(), "");
+    auto config = linphone::Object::cPtrToSharedPtr<linphone::Config>(cConfig, false);
+    if (!tls || !makeConfig(config, options, folder))
         return nullptr;
-    auto core = factory->createCoreWithConfig(config, nullptr);
+    LinphoneCore *cCore = linphone_factory_create_core_with_config_3(linphone_factory_get(), cConfig, nullptr);
+    if (cCore)
+        linphone_core_set_ssl_config(cCore, tls);
+    auto core = linphone::Object::cPtrToSharedPtr<linphone::Core>(cCore, false);
     releaseNss();
     factoryTurn.unlock();
     if (!core)

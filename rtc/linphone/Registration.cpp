@@ -297,6 +297,10 @@ void Registration::checkCertificate(long code, const QString &text)
             told = RTC_E_CERTIFICATE_OUT_OF_DATE;
             why = QStringLiteral("the certificate of %1 has expired or is not valid yet (%2)");
             break;
+        case CertificateCheck::Verdict::NoAgreement:
+            told = RTC_E_TLS_NO_AGREEMENT;
+            why = QStringLiteral("%1 offers no TLS 1.2 or newer, or no cipher the phone takes (%2)");
+            break;
         case CertificateCheck::Verdict::Passed:
         case CertificateCheck::Verdict::NoConnection:
             platform::Log::Write(platform::Log::Info, QStringLiteral("registration"),
@@ -352,7 +356,8 @@ void Registration::onState(const std::shared_ptr<linphone::Account> &account, li
         rtcState = RTCRS_REGISTERED;
         code = 200;
         retryTimer_.stop();
-        hooks_.answered();
+        if (!overTls()) // over TLS the answer never passes the UDP filter
+            hooks_.answered();
         break;
     case linphone::RegistrationState::Cleared:
         unreachable_ = false;
@@ -378,7 +383,7 @@ void Registration::onState(const std::shared_ptr<linphone::Account> &account, li
                 retryTimer_.start(retrySeconds_ * 1000);
             return;
         }
-        if (code != 0)
+        if (code != 0 && !overTls())
             hooks_.answered();
         if (refusedByServer(static_cast<int>(code), reason)) {
             unreachable_ = false;

@@ -30,7 +30,7 @@ public:
         std::function<void()> transportsChanged;
         // Something to send: the engine's loop runs at once instead of at its next tick.
         std::function<void()> sendSoon;
-        // The registrar answered (a final answer came in).
+        // The registrar answered over UDP (a final answer came in).
         std::function<void()> answered;
     };
     Registration(int retrySeconds, Hooks hooks);

@@ -127,6 +127,7 @@ private slots:
         QTest::newRow("not trusted") << long(RTC_E_CERTIFICATE_NOT_TRUSTED) << "Certificate not trusted";
         QTest::newRow("other name") << long(RTC_E_CERTIFICATE_OTHER_NAME) << "Certificate: wrong name";
         QTest::newRow("out of date") << long(RTC_E_CERTIFICATE_OUT_OF_DATE) << "Certificate out of date";
+        QTest::newRow("no TLS 1.2") << long(RTC_E_TLS_NO_AGREEMENT) << "Secure link refused";
         QTest::newRow("anything else") << 503L << "Not Registered";
     }
     void certificateFailuresAreShownInPlaceOfNotRegistered()
