@@ -78,6 +78,24 @@ def udp_bound(port, address=LOOPBACK, pid="self"):
     return f"{hex_address}:{port:04X} " in Path(f"/proc/{pid}/net/udp").read_text()
 
 
+def udp_ports(pid):
+    """The local ports of the IPv4 UDP sockets process pid holds."""
+    inodes = set()
+    for fd in Path(f"/proc/{pid}/fd").iterdir():
+        try:
+            link = os.readlink(fd)
+        except OSError:
+            continue
+        if link.startswith("socket:["):
+            inodes.add(link[8:-1])
+    ports = set()
+    for line in Path(f"/proc/{pid}/net/udp").read_text().splitlines()[1:]:
+        fields = line.split()
+        if len(fields) > 9 and fields[9] in inodes:
+            ports.add(int(fields[1].split(":")[1], 16))
+    return ports
+
+
 def in_netns(netns, argv):
     """argv run inside network namespace netns (None: this one)."""
     return ["ip", "netns", "exec", netns, *argv] if netns else list(argv)
@@ -157,9 +175,17 @@ class Linphonec:
     """linphonec as a far end that answers every call and logs the DTMF it
     gets, bound to the far ends' address (rig.far) like everything else here;
     or, with netns and address, where else it should run and bind ("": any
-    address). settings: {section: {key: value}} over its configuration's."""
+    address). settings: {section: {key: value}} over its configuration's.
 
-    def __init__(self, rig, user, password, settings=None, netns=None, address=None):
+    tls: registered and calling over TLS only, to the provider's TLS port
+    by the name in its certificate (rig.tls_name), trusting the authority
+    in ca only (default: ca.pem beside rig.tls, as tests/fixtures/testpki
+    lays them out); it listens on no TCP or TLS port. srtp: its calls
+    must have SRTP (SDES keys in the SDP), else they fail. wait: until the
+    provider has its binding (False: a registration expected to fail)."""
+
+    def __init__(self, rig, user, password, settings=None, netns=None, address=None,
+                 tls=False, srtp=False, ca=None, wait=True):
         address = rig.far if address is None else address
         self.dir = rig.work / f"linphonec-{user}"
         (self.dir / "home/.local/share/linphone").mkdir(parents=True)
@@ -173,6 +199,17 @@ class Linphonec:
                         "reg_sendregister": 1, "publish": 0},
             "auth_info_0": {"username": user, "userid": user, "passwd": password},
         }
+        if tls:
+            check(rig.tls_port, "linphonec over TLS needs the provider on TLS (rig.tls before rig.start())")
+            proxy = f"<sip:{rig.tls_name}:{rig.tls_port};transport=tls>"
+            # -2: TLS on, bound to no port (connections out only)
+            config["sip"].update(sip_port=0, sip_tls_port=-2, root_ca=str(ca or Path(rig.tls).parent / "ca.pem"),
+                                 verify_server_certs=1, verify_server_cn=1)
+            # reg_route: calls go through the provider too, not to the
+            # callee's domain directly
+            config["proxy_0"].update(reg_proxy=proxy, reg_route=proxy, reg_identity=f"sip:{user}@{rig.tls_name}")
+        if srtp:
+            config["sip"].update(media_encryption="srtp", media_encryption_mandatory=1)
         for section, values in (settings or {}).items():
             config.setdefault(section, {}).update(values)
         (self.dir / "linphonerc").write_text("".join(
@@ -181,7 +218,7 @@ class Linphonec:
         env = rig.pulse_env()
         env.update(HOME=str(self.dir / "home"), XDG_CONFIG_HOME=str(self.dir / "home/.config"),
                    XDG_DATA_HOME=str(self.dir / "home/.local/share"))
-        self.out = self.dir / "linphonec.out"
+        self.out, self.log = self.dir / "linphonec.out", self.dir / "linphonec.log"
         with open(self.out, "wb") as out:
             # Commands come on stdin, kept open: at its end linphonec quits.
             argv = ["linphonec", "-c", str(self.dir / "linphonerc"), "-a", "-d", "6",
@@ -190,9 +227,24 @@ class Linphonec:
                 in_netns(netns, argv) if netns else rig.far_side(argv),
                 stdin=subprocess.PIPE, stdout=out, stderr=subprocess.STDOUT, env=env)
         rig.on_stop(self.stop)
-        check(wait_until(lambda: rig.registered(user), 15), f"linphonec {user} did not register")
+        if wait:
+            check(wait_until(lambda: rig.registered(user), 15),
+                  f"linphonec {user} did not register: {tail(self.log, 5)}")
+
+    def send(self, command):
+        """One command line, as typed at its prompt ("call sip:bob@localhost",
+        "terminate")."""
+        check("\n" not in command and len(command) < 512, f"not one command line: {command!r}")
+        self.proc.stdin.write(command.encode() + b"\n")
+        self.proc.stdin.flush()
+
+    def udp_ports(self):
+        """Its UDP ports now: SIP on UDP, and RTP and RTCP during a call."""
+        return udp_ports(self.proc.pid)
 
     def stop(self):
+        if self.proc.poll() is not None:
+            return
         try:
             self.proc.communicate(b"quit\n", timeout=5)  # unregisters on the way out
         except (subprocess.TimeoutExpired, OSError):
@@ -394,8 +446,8 @@ class Phone:
 
 
 class Rig:
-    def __init__(self, program):
-        self.program = Path(program).resolve()
+    def __init__(self, program=None):
+        self.program = Path(program).resolve() if program else None
         self.work = Path(tempfile.mkdtemp(prefix="acc.", dir="/tmp"))
         self._stops = []
         self.phones = []
@@ -404,6 +456,9 @@ class Rig:
         # lab (tests/lab) sets them before start().
         self.server = self.far = LOOPBACK
         self.far_netns = None
+        # A folder with server.pem and server.key (see pki()): the provider
+        # takes TLS too, on tls_port, known by tls_name.
+        self.tls, self.tls_port, self.tls_name = None, None, "localhost"
         self.reports = []  # more to print for a failed test, after the phone's side
 
     # -- life ----------------------------------------------------------
@@ -474,7 +529,8 @@ class Rig:
         for name, (script, folder) in servers.items():
             self.on_stop(lambda s=script, f=folder: self.script(s, "stop", f))
             if name == "provider":
-                starting[name] = self.script(script, "start", folder, "--address", self.server,
+                tls = ["--tls", str(self.tls)] if self.tls else []
+                starting[name] = self.script(script, "start", folder, "--address", self.server, *tls,
                                              netns=self.far_netns)
             else:
                 starting[name] = self.script(script, "start", folder)
@@ -484,10 +540,23 @@ class Rig:
         self.provider, self.provider_dir = root / "scripts/provider", self.work / "provider"
         if "provider" in starting:
             self.port = int(out["provider"][0].split()[-1])
+            if self.tls:
+                self.tls_port = int((self.provider_dir / "tls_port").read_text())
         self._pulse_env = read_env(self.work / "pulse/env") if "pulse" in starting else {}
-        # This process reads the tree and drives xdotool in that session.
-        os.environ.update(read_env(self.work / "session/env"))
-        os.environ.pop("AT_SPI_BUS_ADDRESS", None)
+        if "a11y-session" in starting:
+            # This process reads the tree and drives xdotool in that session.
+            os.environ.update(read_env(self.work / "session/env"))
+            os.environ.pop("AT_SPI_BUS_ADDRESS", None)
+
+    def pki(self):
+        """A test certificate authority made now (once) by
+        tests/fixtures/testpki: ca.pem, and good/, othername/ and unknownca/
+        to hand to rig.tls."""
+        folder = self.work / "pki"
+        if not (folder / "ca.pem").exists():
+            r = subprocess.run([str(TOP / "tests/fixtures/testpki"), str(folder)], capture_output=True, text=True)
+            check(r.returncode == 0, f"the test certificates could not be made: {r.stderr.strip()}")
+        return folder
 
     def pulse_env(self):
         env = dict(os.environ)
