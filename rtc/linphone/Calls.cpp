@@ -368,20 +368,29 @@ void Calls::onState(const std::shared_ptr<linphone::Call> &call, linphone::Call:
     case S::Error:
     case S::End:
     case S::Released: {
+        bool hadAudio = false;
         if (auto *t = find(session.get()); t && t->mediaStarted) {
+            hadAudio = true;
             t->mediaStarted = false;
             mediaEvent(RTCMET_STOPPED);
         }
         long code = 0;
         QString reason = text;
+        bool refused = false;
         if (auto info = call->getErrorInfo()) {
             code = info->getProtocolCode();
             if (!info->getPhrase().empty())
                 reason = qstr(info->getPhrase());
-            // Encryption is required (the account is over TLS) and the far
-            // end would not take it: said as such, not as any other failure.
-            if (state != S::Released && core_->isMediaEncryptionMandatory()
-                && (code == 488 || code == 606 || info->getReason() == linphone::Reason::NotAcceptable)) {
+            refused = code == 488 || code == 606 || info->getReason() == linphone::Reason::NotAcceptable;
+        }
+        // Encryption is required (the account is over TLS) and the far end
+        // would not take it, refusing the offer or answering it in clear
+        // (the engine ends such a call before any audio): said as such,
+        // not as any other failure.
+        if (state != S::Released && core_->isMediaEncryptionMandatory() && !hadAudio) {
+            auto remote = call->getRemoteParams();
+            if (refused || (remote && remote->getMediaEncryption() != linphone::MediaEncryption::SRTP
+                            && call->getDir() == linphone::Call::Dir::Outgoing)) {
                 platform::Log::Write(platform::Log::Warning, QStringLiteral("call"),
                                      QStringLiteral("%1 cannot take an encrypted call (%2 %3)")
                                          .arg(session->peer()).arg(code).arg(reason));

@@ -259,15 +259,16 @@ class Linphonec:
 
 
 class Speaker:
-    """Records the speaker sink's monitor (s16le mono, 8 kHz) into a file."""
+    """Records the speaker sink's monitor (s16le mono, 8 kHz) into a file;
+    or another sink's, named by device."""
     RATE = 8000
 
-    def __init__(self, rig):
-        self.path = rig.work / "speaker.raw"
+    def __init__(self, rig, device="speaker"):
+        self.path = rig.work / f"{device}.raw"
         self.out = open(self.path, "wb")
         # --latency-msec: without it the server hands over ~2 s fragments.
         self.proc = subprocess.Popen(
-            ["parecord", "--raw", "--device=speaker.monitor", "--format=s16le",
+            ["parecord", "--raw", f"--device={device}.monitor", "--format=s16le",
              f"--rate={self.RATE}", "--channels=1", "--latency-msec=20"],
             stdout=self.out, stderr=subprocess.DEVNULL, env=rig.pulse_env())
         rig.on_stop(lambda: (stop_pid(self.proc), self.out.close()))
