@@ -14,8 +14,8 @@ from pathlib import Path
 
 import a11y
 import wire
-from harness import (CALLEE, CALLEE_PASSWORD, HERE, PHONE_PASSWORD, PHONE_USER, READY, Speaker, check,
-                     run, wait_until)
+from harness import (CALLEE, HERE, PHONE_PASSWORD, PHONE_USER, READY, SIPP, Speaker, check, run,
+                     wait_until)
 from xinput import click, key, type_text
 
 SKIPPED = 77
@@ -168,6 +168,28 @@ def far_end_without_srtp_gets_no_audio(rig):
           "a far end's scenario did not end: the call was not ended")
 
 
+def incoming_call_over_tls_is_encrypted(rig):
+    far = rig.linphonec(FAR_END, f"{FAR_END}pw", tls=True, srtp=True, settings=PCMU_ONLY)
+    phone = rig.phone(account=False, files=stored(f"sips:localhost:{rig.tls_port}"),
+                      env=trusting_test_authority(rig))
+    check(phone.wait_status(READY, 20), f"the phone did not register over TLS: its display reads {phone.status()!r}")
+    # The provider reaches the phone through the connection the phone opened.
+    far.send(f"call sip:{PHONE_USER}@{rig.tls_name}")
+    check(phone.wait_status("Incoming", 10), f"a call over TLS did not ring: the display reads {phone.status()!r}")
+    phone.click("Call")
+    check(phone.wait_status("CONNECTED", 10), f"the call was not answered: the display reads {phone.status()!r}")
+    check(a11y.wait_for(lambda: phone.find("Encrypted call"), 5), "the answered call shows no padlock")
+    phone.click("End call")
+    check(phone.wait_status("DISCONNECTED", 10), f"the call did not end: the display reads {phone.status()!r}")
+    # An offer of clear audio, through the same provider, is refused
+    # without a ring.
+    caller = rig.caller(SIPP / "uac_incoming.xml", "-m", "1")
+    check(caller.finished(15) is not None, "the clear caller's call did not end")
+    answers = caller.messages()
+    check("SIP/2.0 488 " in answers, f"a clear offer was not refused with 488: {answers[-300:]!r}")
+    check(phone.status() == "DISCONNECTED", f"a clear offer changed the display to {phone.status()!r}")
+
+
 def refused_certificate(rig, message):
     cap = wire.Capture(rig)
     phone = rig.phone(account=False, files=stored(f"sips:localhost:{rig.tls_port}"),
@@ -215,7 +237,8 @@ def server_with_old_tls_is_refused(rig):
 server_with_old_tls_is_refused.servers = ("a11y-session", "pulse")
 
 TESTS = {f.__name__: f for f in (login_over_tls_registers_nothing_in_clear, encrypted_call_audio_both_ways,
-                                 far_end_without_srtp_gets_no_audio, certificate_for_another_name_is_refused,
+                                 far_end_without_srtp_gets_no_audio, incoming_call_over_tls_is_encrypted,
+                                 certificate_for_another_name_is_refused,
                                  certificate_from_unknown_authority_is_refused, server_with_old_tls_is_refused)}
 CERTIFICATES = {"certificate_for_another_name_is_refused": "othername",
                 "certificate_from_unknown_authority_is_refused": "unknownca"}
