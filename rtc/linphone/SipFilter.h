@@ -47,8 +47,11 @@ namespace rtc::lp {
 //   the log.
 // - Stream transports (TCP, TLS) are read with recv on connections of their
 //   own and are not seen. The phone therefore never listens on them: a
-//   provider over TCP or TLS is reached by a connection the phone opens, and
-//   nobody else can open one to it.
+//   provider over TLS is reached by the one connection the phone opens, to
+//   the server whose certificate passed, and nobody else can open one to
+//   it. TLS covers that connection in the filter's place. With an account
+//   over TLS the UDP socket trusts no provider at all (a datagram from its
+//   address proves nothing), so every request there is a stranger's.
 // - RTP is read by the media library with recvmsg on sockets of its own,
 //   and is not the filter's business.
 class SipFilter {
