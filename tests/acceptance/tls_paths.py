@@ -6,7 +6,9 @@ the loopback is read from a capture (wire.py), so these need root.
     /usr/bin/python3 -B tls_paths.py TEST PATH/TO/softphone
 """
 import os
+import random
 import shutil
+import socket
 import subprocess
 import sys
 import time
@@ -87,6 +89,33 @@ def login_over_tls_registers_nothing_in_clear(rig):
     check(len(tls) >= 4, f"no TLS conversation with the provider's port {rig.tls_port}: {len(tls)} segments")
     udp_to_provider = [p for p in cap.packets() if p.proto == "udp" and p.dport == rig.port]
     check(not udp_to_provider, f"{len(udp_to_provider)} datagrams went to the provider's UDP port")
+    # Over UDP, a request that claims the provider's address and port is a
+    # stranger's all the same: the provider speaks over TLS only.
+    answers = [spoofed_invite(port, rig.tls_port) for port in ours]
+    check(any(a.startswith("SIP/2.0 403 ") for a in answers),
+          f"an INVITE over UDP from the provider's address was not refused: {answers}")
+
+
+def spoofed_invite(port, from_port):
+    """An INVITE to the phone's UDP port from 127.0.0.1:from_port; the
+    answer's status line, or "" when none comes in a second."""
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    try:
+        s.bind(("127.0.0.1", from_port))
+        s.settimeout(1)
+        body = "v=0\r\no=x 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\nm=audio 40000 RTP/AVP 0\r\n"
+        msg = (f"INVITE sip:{PHONE_USER}@127.0.0.1:{port} SIP/2.0\r\n"
+               f"Via: SIP/2.0/UDP 127.0.0.1:{from_port};branch=z9hG4bK{random.getrandbits(40):x};rport\r\n"
+               f"Max-Forwards: 70\r\nFrom: <sip:mallory@localhost>;tag={random.getrandbits(32):x}\r\n"
+               f"To: <sip:{PHONE_USER}@localhost>\r\nCall-ID: {random.getrandbits(64):x}@127.0.0.1\r\n"
+               f"CSeq: 1 INVITE\r\nContact: <sip:mallory@127.0.0.1:{from_port}>\r\n"
+               f"Content-Type: application/sdp\r\nContent-Length: {len(body)}\r\n\r\n{body}")
+        s.sendto(msg.encode(), ("127.0.0.1", port))
+        return s.recv(65535).decode(errors="replace").split("\r\n", 1)[0]
+    except OSError:
+        return ""
+    finally:
+        s.close()
 
 
 def encrypted_call_audio_both_ways(rig):
