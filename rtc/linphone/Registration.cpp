@@ -5,6 +5,8 @@
 #include "rtc/linphone/RegistrationStateChangeEvent.h"
 #include "platform/Log.h"
 
+#include <QHostAddress>
+
 #include <algorithm>
 
 namespace rtc::lp {
@@ -302,6 +304,16 @@ void Registration::checkCertificate(long code, const QString &text)
             why = QStringLiteral("%1 offers no TLS 1.2 or newer, or no cipher the phone takes (%2)");
             break;
         case CertificateCheck::Verdict::Passed:
+            // The SIP stack's TLS library matches a certificate's names
+            // only, not the addresses it lists: a server typed as an
+            // address passes the check and fails the stack.
+            if (QHostAddress(tlsHost_).protocol() == QAbstractSocket::IPv4Protocol) {
+                told = RTC_E_CERTIFICATE_OTHER_NAME;
+                why = QStringLiteral("%1 is an address: the certificate is checked against names only, so type "
+                                     "the server's name%2");
+                break;
+            }
+            [[fallthrough]];
         case CertificateCheck::Verdict::NoConnection:
             platform::Log::Write(platform::Log::Info, QStringLiteral("registration"),
                                  QStringLiteral("TLS to %1: %2").arg(server,
