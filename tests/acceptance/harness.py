@@ -38,6 +38,12 @@ PHONE_USER, PHONE_PASSWORD = "1001", "1001pw"
 CALLER, CALLER_PASSWORD = "alice", "alice-secret"
 CALLEE, CALLEE_PASSWORD = "5550123456", "callee-5550123456"  # tests/acceptance/users
 READY = "Registered and Ready..."
+# linphonec settings for PCMU alone: its frames have one size, and the sound
+# on the wire is the sound a test plays.
+PCMU_ONLY = {"audio_codec_0": {"mime": "PCMU", "rate": 8000, "channels": 1, "enabled": 1},
+             "audio_codec_1": {"mime": "opus", "rate": 48000, "channels": 2, "enabled": 0},
+             "audio_codec_2": {"mime": "speex", "rate": 16000, "channels": 1, "enabled": 0},
+             "audio_codec_3": {"mime": "speex", "rate": 8000, "channels": 1, "enabled": 0}}
 
 
 class Failure(AssertionError):
@@ -94,6 +100,14 @@ def udp_ports(pid):
         if len(fields) > 9 and fields[9] in inodes:
             ports.add(int(fields[1].split(":")[1], 16))
     return ports
+
+
+def read_text(path):
+    """A file's text, or "" when it cannot be read."""
+    try:
+        return Path(path).read_text(errors="replace")
+    except OSError:
+        return ""
 
 
 def in_netns(netns, argv):

@@ -12,21 +12,15 @@ import socket
 import subprocess
 import sys
 import time
-from pathlib import Path
 
 import a11y
 import wire
-from harness import (CALLEE, HERE, PHONE_PASSWORD, PHONE_USER, READY, SIPP, Speaker, check, run,
-                     wait_until)
+from harness import (CALLEE, HERE, PCMU_ONLY, PHONE_PASSWORD, PHONE_USER, READY, SIPP, Speaker, check,
+                     run, wait_until)
 from xinput import click, key, type_text
 
 SKIPPED = 77
 PCMU_FRAME = 160  # 20 ms at 8 kHz
-# PCMU only: its frames have one size, and the audio is the one the test plays.
-PCMU_ONLY = {"audio_codec_0": {"mime": "PCMU", "rate": 8000, "channels": 1, "enabled": 1},
-             "audio_codec_1": {"mime": "opus", "rate": 48000, "channels": 2, "enabled": 0},
-             "audio_codec_2": {"mime": "speex", "rate": 16000, "channels": 1, "enabled": 0},
-             "audio_codec_3": {"mime": "speex", "rate": 8000, "channels": 1, "enabled": 0}}
 FAR_END = "1002"
 
 
@@ -62,7 +56,7 @@ def login_over_tls_registers_nothing_in_clear(rig):
 
     check(a11y.wait_for(lambda: focused() == "Sip IP/Domain", 10), "the login window has no keyboard on its server")
     # As a user coming from another phone would write it first.
-    type_text(f"localhost;transport=tls")
+    type_text("localhost;transport=tls")
     key("Tab", "Tab")  # past the caller-ID name
     type_text(PHONE_USER)
     key("Tab")

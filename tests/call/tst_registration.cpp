@@ -54,6 +54,21 @@ class TestRegistration : public QObject {
         HRESULT get_Profile(std::shared_ptr<IRTCProfile> *) const override { return E_NOTIMPL; }
     };
 
+    // The client's registration events, to the phone, while it lives.
+    struct RegistrationSink : IRTCEventNotification {
+        RegistrationSink(FakeRTCClient &client, Phone &phone) : phone(phone)
+        {
+            client.Advise(this);
+            client.put_EventFilter(39);
+        }
+        void Event(RTC_EVENT e, IRTCEvent *p) override
+        {
+            if (e == RTCE_REGISTRATION_STATE_CHANGE)
+                phone.OnRegistrationStateChange(dynamic_cast<IRTCRegistrationStateChangeEvent *>(p));
+        }
+        Phone &phone;
+    };
+
 private slots:
     void init()
     {
@@ -134,17 +149,7 @@ private slots:
     {
         QFETCH(long, code);
         QFETCH(QString, label);
-        struct Sink : IRTCEventNotification {
-            Phone *r;
-            void Event(RTC_EVENT e, IRTCEvent *p) override
-            {
-                if (e == RTCE_REGISTRATION_STATE_CHANGE)
-                    r->OnRegistrationStateChange(dynamic_cast<IRTCRegistrationStateChangeEvent *>(p));
-            }
-        } sink;
-        sink.r = reg.get();
-        client->Advise(&sink);
-        client->put_EventFilter(39);
+        RegistrationSink sink(*client, *reg);
         client->RaiseRegistration(RTCRS_NOT_REGISTERED, code);
         QCOMPARE(reg->registrationWord(), QString("NOTREGISTERED"));
         QCOMPARE(reg->StatusText(), label);
@@ -182,17 +187,7 @@ private slots:
         QVERIFY(before != word);
         reg->SetStatusText("before");
         client->Advise(nullptr);
-        struct Sink : IRTCEventNotification {
-            Phone *r;
-            void Event(RTC_EVENT e, IRTCEvent *p) override
-            {
-                if (e == RTCE_REGISTRATION_STATE_CHANGE)
-                    r->OnRegistrationStateChange(dynamic_cast<IRTCRegistrationStateChangeEvent *>(p));
-            }
-        } sink;
-        sink.r = reg.get();
-        client->Advise(&sink);
-        client->put_EventFilter(39);
+        RegistrationSink sink(*client, *reg);
         client->RaiseRegistration(static_cast<RTC_REGISTRATION_STATE>(event));
         QCOMPARE(reg->registrationWord(), word == "BEFORE" ? before : word);
         QCOMPARE(reg->StatusText(), label);

@@ -16,19 +16,12 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "acceptance"))
 
-from harness import PHONE_USER, READY, check, run, wait_until  # noqa: E402
+from harness import PHONE_USER, READY, check, read_text, run, wait_until  # noqa: E402
 from lab import FAR, PHONE, UDP_TIMEOUT, Lab, available, clock  # noqa: E402
 
 SKIPPED = 77
 FAR_USER, FAR_PASSWORD = "1002", "1002pw"  # tests/fixtures/users
 IDLE = 120  # four times the router's memory of a silent mapping
-
-
-def read(path):
-    try:
-        return Path(path).read_text(errors="replace")
-    except OSError:
-        return ""
 
 
 def say(text):
@@ -175,7 +168,7 @@ def audio_flows(rig, phone, far, said, sdp):
         f" {lost} of the far end's packets found no mapping; the router maps {', '.join(to_far) or 'nothing'}")
     phone.click("End call")
     refused = sorted(set(re.findall(r"(?i)(?:send|sendto)[^\n]*?: ([^\n]*unreachable[^\n]*)",
-                                    read(far.dir / "linphonec.log"))))
+                                    read_text(far.dir / "linphonec.log"))))
     check(out >= 100 and inn >= 100,
           f"audio did not flow both ways through the router: in 5 s {out} RTP packets went out to"
           f" the far end and {inn} came in ({lost} more reached the router's public side with no"
