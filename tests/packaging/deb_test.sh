@@ -66,6 +66,7 @@ covered() {
 }
 check "Depends covers every library linked" covered
 check "and Qt's platform plugins" eval '[[ "$depends" == *" qt6-qpa-plugins "* ]]'
+check "and the authorities a TLS provider's certificate is checked against" eval '[[ "$depends" == *" ca-certificates "* ]]'
 
 lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 && lintian_rc=0 || lintian_rc=$?
 grep -v 'running with root privileges' "$work/lintian.log" | sed 's/^/lintian: /' || true
