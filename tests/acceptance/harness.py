@@ -196,12 +196,15 @@ class Linphonec:
     in ca only (default: ca.pem beside rig.tls, as tests/fixtures/testpki
     lays them out); it listens on no TCP or TLS port. srtp: its calls
     must have SRTP (SDES keys in the SDP), else they fail. wait: until the
-    provider has its binding (False: a registration expected to fail)."""
+    provider has its binding (False: a registration expected to fail).
+    folder: its folder in the rig's (default linphonec-USER), for several
+    starts of one account. log: its debug log (False: none, as a user runs
+    it). started: the wall-clock time just before it was started."""
 
     def __init__(self, rig, user, password, settings=None, netns=None, address=None,
-                 tls=False, srtp=False, ca=None, wait=True):
+                 tls=False, srtp=False, ca=None, wait=True, folder=None, log=True):
         address = rig.far if address is None else address
-        self.dir = rig.work / f"linphonec-{user}"
+        self.dir = rig.work / (folder or f"linphonec-{user}")
         (self.dir / "home/.local/share/linphone").mkdir(parents=True)
         config = {
             "sip": {"sip_port": -1, "sip_tcp_port": 0, "sip_tls_port": 0, "bind_address": address, "ipv6": 0,
@@ -235,8 +238,10 @@ class Linphonec:
         self.out, self.log = self.dir / "linphonec.out", self.dir / "linphonec.log"
         with open(self.out, "wb") as out:
             # Commands come on stdin, kept open: at its end linphonec quits.
-            argv = ["linphonec", "-c", str(self.dir / "linphonerc"), "-a", "-d", "6",
-                    "-l", str(self.dir / "linphonec.log")]
+            argv = ["linphonec", "-c", str(self.dir / "linphonerc"), "-a"]
+            if log:
+                argv += ["-d", "6", "-l", str(self.dir / "linphonec.log")]
+            self.started = time.time()
             self.proc = subprocess.Popen(
                 in_netns(netns, argv) if netns else rig.far_side(argv),
                 stdin=subprocess.PIPE, stdout=out, stderr=subprocess.STDOUT, env=env)
@@ -474,6 +479,8 @@ class Rig:
         # A folder with server.pem and server.key (see pki()): the provider
         # takes TLS too, on tls_port, known by tls_name.
         self.tls, self.tls_port, self.tls_name = None, None, "localhost"
+        # The provider's Kamailio configuration template (a bench logs more).
+        self.provider_template = TOP / "tests/fixtures/kamailio.cfg.in"
         self.reports = []  # more to print for a failed test, after the phone's side
 
     # -- life ----------------------------------------------------------
@@ -532,7 +539,7 @@ class Rig:
         (root / "scripts").mkdir(parents=True)
         (root / "tests/fixtures").mkdir(parents=True)
         (root / "scripts/provider").symlink_to(TOP / "scripts/provider")
-        (root / "tests/fixtures/kamailio.cfg.in").symlink_to(TOP / "tests/fixtures/kamailio.cfg.in")
+        (root / "tests/fixtures/kamailio.cfg.in").symlink_to(self.provider_template)
         (root / "tests/fixtures/users").write_text(
             (TOP / "tests/fixtures/users").read_text().rstrip("\n") + "\n" + (HERE / "users").read_text())
 
