@@ -9,7 +9,9 @@ namespace rtc::lp::StackTls {
 
 namespace {
 std::mutex made;
-std::vector<mbedtls_ssl_config *> kept; // reachable, for the leak checker
+// Reachable to the end, also after static destructors ran: the leak checker
+// looks then.
+auto *const kept = new std::vector<mbedtls_ssl_config *>;
 } // namespace
 
 void *NewClientConfig()
@@ -27,7 +29,7 @@ void *NewClientConfig()
     mbedtls_ssl_conf_min_version(config, MBEDTLS_SSL_MAJOR_VERSION_3, MBEDTLS_SSL_MINOR_VERSION_3);
     mbedtls_ssl_conf_renegotiation(config, MBEDTLS_SSL_RENEGOTIATION_DISABLED);
     std::lock_guard lock(made);
-    kept.push_back(config);
+    kept->push_back(config);
     return config;
 }
 
