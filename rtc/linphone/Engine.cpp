@@ -133,6 +133,7 @@ void Engine::iterateOnce()
     core_->iterate();
     sipSocket_.setIterating(false);
     inIterate_ = false;
+    sipSocket_.followStreams();
     if (core_)
         reachability_.poll();
     // Shutdown was asked for while liblinphone was on the stack: finish it now.

@@ -545,12 +545,42 @@ int stackBound(bctbx_socket_t fd, const sockaddr *address, socklen_t length)
     return result;
 }
 
+// Stream sockets the stack connected, each with the thread that did: the
+// engine that owns it watches it.
+struct Stream {
+    int fd;
+    std::thread::id thread;
+};
+constexpr std::size_t kMaxStreams = 16;
+std::vector<Stream> g_streams;
+
+int stackConnected(bctbx_socket_t fd, const sockaddr *address, socklen_t length)
+{
+    const int result = g_stackMethods.pFuncConnect(fd, address, length);
+    const int error = errno;
+    int type = 0;
+    socklen_t len = sizeof type;
+    if ((result == 0 || error == EINPROGRESS) && getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &len) == 0
+        && type == SOCK_STREAM) {
+        std::lock_guard lock(g_mutex);
+        g_streams.erase(std::remove_if(g_streams.begin(), g_streams.end(), [&](const Stream &s) { return s.fd == fd; }),
+                        g_streams.end());
+        if (g_streams.size() >= kMaxStreams)
+            g_streams.erase(g_streams.begin());
+        g_streams.push_back({fd, std::this_thread::get_id()});
+    }
+    errno = error;
+    return result;
+}
+
 int stackClosed(bctbx_socket_t fd)
 {
     {
         std::lock_guard lock(g_mutex);
         g_bound.erase(std::remove_if(g_bound.begin(), g_bound.end(), [&](const Bound &b) { return b.fd == fd; }),
                       g_bound.end());
+        g_streams.erase(std::remove_if(g_streams.begin(), g_streams.end(), [&](const Stream &s) { return s.fd == fd; }),
+                        g_streams.end());
     }
     return g_stackMethods.pFuncClose(fd);
 }
@@ -587,6 +617,7 @@ void SipFilter::WatchStackSockets()
         g_stackMethods = *standard->pSocketMethods;
         static bctbx_vsocket_methods_t hooked = g_stackMethods;
         hooked.pFuncBind = stackBound;
+        hooked.pFuncConnect = stackConnected;
         hooked.pFuncClose = stackClosed;
         standard->pSocketMethods = &hooked;
     });
@@ -596,6 +627,17 @@ int SipFilter::StackSocket(int localPort)
 {
     std::lock_guard lock(g_mutex);
     return boundSocketOn(localPort);
+}
+
+std::vector<int> SipFilter::StackStreams()
+{
+    std::vector<int> fds;
+    const auto here = std::this_thread::get_id();
+    std::lock_guard lock(g_mutex);
+    for (const Stream &s : g_streams)
+        if (s.thread == here)
+            fds.push_back(s.fd);
+    return fds;
 }
 
 bool SipFilter::InEffect()

@@ -71,6 +71,10 @@ public:
     // The socket the stack bound to this local UDP port; -1 when it did not
     // bind one through its hooks.
     static int StackSocket(int localPort);
+    // The stream (TCP, TLS) sockets the stack connected from the calling
+    // thread and has not closed: the engine wakes at their data instead of
+    // at its next tick. The filter does not read them.
+    static std::vector<int> StackStreams();
     // Whether the SIP stack's recvfrom and sendto are the filter's.
     static bool InEffect();
 

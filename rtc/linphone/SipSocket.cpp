@@ -3,6 +3,8 @@
 #include "rtc/linphone/SipFilter.h"
 #include "platform/Log.h"
 
+#include <algorithm>
+
 
 namespace rtc::lp {
 
@@ -48,6 +50,11 @@ void SipSocket::attach(const std::shared_ptr<linphone::Core> &core)
 void SipSocket::detach()
 {
     notifier_.reset();
+    for (auto &[fd, notifier] : streams_) {
+        notifier->setEnabled(false);
+        notifier.release()->deleteLater();
+    }
+    streams_.clear();
     fd_ = -1;
     if (port_ > 0)
         SipFilter::Release(port_);
@@ -80,6 +87,46 @@ void SipSocket::tick()
     }
     if (notifier_)
         notifier_->setEnabled(true);
+    followStreams();
+    for (auto &[fd, notifier] : streams_)
+        notifier->setEnabled(true);
+}
+
+void SipSocket::followStreams()
+{
+    if (!core_)
+        return;
+    const std::vector<int> now = SipFilter::StackStreams();
+    for (auto it = streams_.begin(); it != streams_.end();) {
+        if (std::find(now.begin(), now.end(), it->first) != now.end()) {
+            ++it;
+            continue;
+        }
+        // Closed by the stack during its run: off the event loop before the
+        // loop polls again, deleted once out of any signal of its own.
+        it->second->setEnabled(false);
+        it->second.release()->deleteLater();
+        it = streams_.erase(it);
+    }
+    for (const int fd : now) {
+        if (streams_.count(fd))
+            continue;
+        auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated,
+                         [this, n = notifier.get()] { streamReadable(n); });
+        streams_.emplace(fd, std::move(notifier));
+    }
+}
+
+void SipSocket::streamReadable(QSocketNotifier *notifier)
+{
+    // As for the UDP socket: inside the loop already, or past the runs
+    // allowed, the next tick reads it.
+    if (iterating_ || ++runsThisTick_ > kMaxRunsPerTick) {
+        notifier->setEnabled(false);
+        return;
+    }
+    iterate_();
 }
 
 void SipSocket::watch(int fd)

@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ public:
     void tick();
     // Whether the engine's loop is on the stack right now (no nested run).
     void setIterating(bool iterating) { iterating_ = iterating; }
+    // Watches the stream sockets (TCP, TLS) the stack holds now, and no
+    // others: after each run of the stack, which may have opened or closed one.
+    void followStreams();
 
     // The stack has read an answer from the provider: the filter must have
     // seen that read. Checked once.
@@ -44,6 +48,7 @@ public:
 private:
     void watch(int fd);
     void readable();
+    void streamReadable(QSocketNotifier *notifier);
 
     const std::function<void()> iterate_;
     const bool anyone_;
@@ -51,6 +56,8 @@ private:
     int port_ = 0;
     int fd_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
+    // The stack's TCP and TLS connections (to the provider), by descriptor.
+    std::map<int, std::unique_ptr<QSocketNotifier>> streams_;
     int runsThisTick_ = 0;
     bool iterating_ = false;
     bool confirmed_ = false;
