@@ -349,6 +349,8 @@ void Calls::onState(const std::shared_ptr<linphone::Call> &call, linphone::Call:
         setState(session.get(), RTCSS_INPROGRESS, 183, text);
         break;
     case S::Connected:
+        if (auto *t = find(session.get()))
+            t->answered = true;
         setState(session.get(), RTCSS_CONNECTED, 200, text);
         break;
     case S::StreamsRunning:
@@ -368,7 +370,9 @@ void Calls::onState(const std::shared_ptr<linphone::Call> &call, linphone::Call:
     case S::Error:
     case S::End:
     case S::Released: {
-        bool hadAudio = false;
+        bool hadAudio = false, answered = false;
+        if (auto *t = find(session.get()))
+            answered = t->answered;
         if (auto *t = find(session.get()); t && t->mediaStarted) {
             hadAudio = true;
             t->mediaStarted = false;
@@ -384,11 +388,12 @@ void Calls::onState(const std::shared_ptr<linphone::Call> &call, linphone::Call:
             refused = code == 488 || code == 606 || info->getReason() == linphone::Reason::NotAcceptable;
         }
         // Encryption is required (the account is over TLS) and the far end
-        // would not take it, refusing the offer or answering it in clear
-        // (the engine ends such a call before any audio): said as such,
-        // not as any other failure.
+        // would not take it: refusing the offer (488, 606: with SRTP
+        // required its likeliest reason), or answering it in clear, which
+        // the engine ends before any audio. Said as such, not as any other
+        // failure; a busy, declined or unanswered call is none of these.
         if (state != S::Released && core_->isMediaEncryptionMandatory() && !hadAudio) {
-            auto remote = call->getRemoteParams();
+            auto remote = answered ? call->getRemoteParams() : nullptr;
             if (refused || (remote && remote->getMediaEncryption() != linphone::MediaEncryption::SRTP
                             && call->getDir() == linphone::Call::Dir::Outgoing)) {
                 platform::Log::Write(platform::Log::Warning, QStringLiteral("call"),

@@ -64,6 +64,7 @@ private:
         std::shared_ptr<LinphoneSession> session;
         std::shared_ptr<linphone::Call> call;
         bool mediaStarted = false;
+        bool answered = false; // the far end's 200 came (with its answer)
     };
     // Looked up afresh after anything that tells the sink, which may start
     // or end calls and so move the entries.

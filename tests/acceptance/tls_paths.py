@@ -171,23 +171,26 @@ def far_end_without_srtp_gets_no_audio(rig):
     # which must not be taken either.
     refusing = rig.callee(HERE / "uas_no_srtp.xml", user="2000", password="echo-2000")
     clear = rig.callee(HERE / "uas_clear_answer.xml")
+    # A busy far end is only busy.
+    busy = rig.callee(SIPP / "uas_busy.xml", user=FAR_END, password=f"{FAR_END}pw")
     phone = rig.phone(account=False, files=stored(f"sips:localhost:{rig.tls_port}"),
                       env=trusting_test_authority(rig))
     check(phone.wait_status(READY, 20), f"the phone did not register over TLS: its display reads {phone.status()!r}")
-    for number in ("2000", CALLEE):
+    for number, said in (("2000", "Far end can't encrypt"), (CALLEE, "Far end can't encrypt"),
+                         (FAR_END, "DISCONNECTED")):
         phone.click("Clear number")  # empties the box and puts the keyboard there
         check(a11y.wait_for(lambda: "focused" in phone.control("Number", role="text").states, 3),
               "after a click on C the number box does not have the keyboard")
         type_text(number)
         check(a11y.wait_for(lambda: phone.number() == number, 5), f"the number box reads {phone.number()!r}")
         phone.click("Call")
-        check(phone.wait_status("Far end can't encrypt", 15),
-              f"a call to {number}, which takes no SRTP, did not end saying so: the display reads {phone.status()!r}")
+        check(phone.wait_status(said, 15),
+              f"a call to {number} did not end with {said!r}: the display reads {phone.status()!r}")
         check(not phone.find("Encrypted call"), "the padlock shows after the call ended")
     ours = phone_ports(phone)
     sent = [p for p in cap.rtp() if p.sport in ours]
     check(not sent, f"the phone sent {len(sent)} RTP packets to far ends without SRTP")
-    check(refusing.finished(10) is not None and clear.finished(10) is not None,
+    check(all(far.finished(10) is not None for far in (refusing, clear, busy)),
           "a far end's scenario did not end: the call was not ended")
 
 
