@@ -35,7 +35,7 @@ bool digitsOnly(const QString &s)
 }
 
 // Four decimal numbers 0..255, no leading zeros (which some resolvers read
-// as octal).
+// as octal); not an address no server can have (0.x, multicast and above).
 bool ipv4(const QString &host)
 {
     const QStringList parts = host.split(QLatin1Char('.'));
@@ -45,7 +45,8 @@ bool ipv4(const QString &host)
         if (!digitsOnly(p) || p.size() > 3 || (p.size() > 1 && p.startsWith(QLatin1Char('0'))) || p.toInt() > 255)
             return false;
     }
-    return true;
+    const int first = parts.first().toInt();
+    return first != 0 && first < 224;
 }
 
 // Letters, digits and inner hyphens, 1..63 to a label; not all digits at

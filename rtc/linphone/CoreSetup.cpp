@@ -214,9 +214,9 @@ std::shared_ptr<linphone::Core> CoreSetup::Make(const LinphoneClientOptions &opt
     void *tls = StackTls::NewClientConfig();
     LinphoneConfig *cConfig = linphone_factory_create_config_from_string(linphone_factory_get(), "");
     auto config = linphone::Object::cPtrToSharedPtr<linphone::Config>(cConfig, false);
-    if (!tls || !makeConfig(config, options, folder))
-        return nullptr;
-    LinphoneCore *cCore = linphone_factory_create_core_with_config_3(linphone_factory_get(), cConfig, nullptr);
+    LinphoneCore *cCore = tls && makeConfig(config, options, folder)
+                              ? linphone_factory_create_core_with_config_3(linphone_factory_get(), cConfig, nullptr)
+                              : nullptr;
     if (cCore)
         linphone_core_set_ssl_config(cCore, tls);
     auto core = linphone::Object::cPtrToSharedPtr<linphone::Core>(cCore, false);

@@ -107,7 +107,14 @@ HRESULT Registration::enable(const std::shared_ptr<LinphoneProfile> &profile)
     // Calls over TLS carry their audio encrypted, and only so: a far end that
     // cannot take SRTP gets no call rather than clear audio.
     const bool tls = transport == QLatin1String("tls");
-    core_->setMediaEncryption(tls ? linphone::MediaEncryption::SRTP : linphone::MediaEncryption::None);
+    if (core_->setMediaEncryption(tls ? linphone::MediaEncryption::SRTP : linphone::MediaEncryption::None) != 0
+        || (tls && core_->getMediaEncryption() != linphone::MediaEncryption::SRTP)) {
+        // No SRTP in this build of the media library: no account over TLS
+        // rather than calls in clear.
+        platform::Log::Write(platform::Log::Error, QStringLiteral("registration"),
+                             QStringLiteral("SRTP is not available: %1 is not signed in").arg(d.userUri));
+        return E_FAIL;
+    }
     core_->setMediaEncryptionMandatory(tls);
 
     // A provider over TCP or TLS gets that transport, connecting out only:
@@ -204,6 +211,7 @@ HRESULT Registration::disable(const std::shared_ptr<LinphoneProfile> &profile)
 void Registration::unregister()
 {
     retryTimer_.stop();
+    certificateCheck_.cancel();
     if (account_ && account_->getParams()->registerEnabled()) {
         auto params = account_->getParams()->clone();
         params->enableRegister(false);
@@ -281,7 +289,10 @@ void Registration::checkCertificate(long code, const QString &text)
     if (certificateCheck_.running())
         return; // the check under way tells
     certificateCheck_.start(tlsHost_, tlsPort_, [this, code, text, account = account_](const CertificateCheck::Result &r) {
-        if (account != account_)
+        // Told only while it still fails: a registration that got through
+        // or was ended meanwhile has said so already.
+        if (account != account_ || !account_->getParams()->registerEnabled()
+            || account_->getState() != linphone::RegistrationState::Failed)
             return;
         long told = code;
         QString why = text;
@@ -364,6 +375,7 @@ void Registration::onState(const std::shared_ptr<linphone::Account> &account, li
         rtcState = registerEnabled ? RTCRS_REGISTERING : RTCRS_UNREGISTERING;
         break;
     case linphone::RegistrationState::Ok:
+        certificateCheck_.cancel(); // a verdict now would be old news
         unreachable_ = false;
         rtcState = RTCRS_REGISTERED;
         code = 200;
@@ -372,6 +384,7 @@ void Registration::onState(const std::shared_ptr<linphone::Account> &account, li
             hooks_.answered();
         break;
     case linphone::RegistrationState::Cleared:
+        certificateCheck_.cancel();
         unreachable_ = false;
         rtcState = RTCRS_LOGGED_OFF;
         code = 200;

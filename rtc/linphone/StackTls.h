@@ -4,9 +4,11 @@
 // stack's TLS library would otherwise still take TLS 1.0 and 1.1.
 //
 // The stack adds its trusted authorities, its certificate check and its
-// random source to this configuration as it opens each connection (and
-// points it at that connection's authorities until the next one opens:
-// one connection at a time is what the phone has, to its provider).
+// random source to this configuration as it opens each connection, and
+// they are that connection's until it closes. Only the handshake reads
+// them (the suites allowed need no random numbers after it): two
+// handshakes at once, with the newer connection closed first, would not
+// be safe. The phone has one connection, to its provider.
 namespace rtc::lp::StackTls {
 
 // A configuration of the TLS library for one core, never freed (the core

@@ -56,6 +56,9 @@ private slots:
         QTest::newRow("ipv6") << "[2001:db8::1]:5060" << "IPv6";
         QTest::newRow("bad label") << "-provider.example" << "not a server name";
         QTest::newRow("octet over 255") << "10.0.0.256" << "not a server name";
+        QTest::newRow("any address") << "0.0.0.0" << "not a server name";
+        QTest::newRow("broadcast") << "255.255.255.255:5060" << "not a server name";
+        QTest::newRow("multicast") << "sips:224.0.1.75" << "not a server name";
         QTest::newRow("empty label") << "provider..example" << "not a server name";
         QTest::newRow("underscore") << "sip_server.example" << "not a server name";
         QTest::newRow("sips: nothing after") << "sips:" << "not a server name";
