@@ -697,8 +697,7 @@ void SipFilter::TrustProvider(int localPort, const QStringList &hostPorts)
     std::vector<HostPort> servers, names;
     std::vector<Peer> numeric;
     for (const QString &hp : hostPorts) {
-        const std::string text = hp.trimmed().toStdString();
-        const std::string normal = HostPortOf(text.rfind("sip", 0) == 0 ? text : "sip:" + text);
+        const std::string normal = ServerHostPort(hp.toStdString());
         if (normal.empty())
             continue;
         const HostPort server = splitHostPort(normal);

@@ -180,6 +180,14 @@ std::string HostPortOf(string_view uri)
     return out;
 }
 
+std::string ServerHostPort(string_view server)
+{
+    server = TrimBlanks(server);
+    if (StartsNoCase(server, "sip:") || StartsNoCase(server, "sips:"))
+        return HostPortOf(server);
+    return HostPortOf("sip:" + std::string(server));
+}
+
 SipKind Outline(const char *data, std::size_t size, SipOutline *out)
 {
     using V = SipKind;

@@ -78,5 +78,8 @@ std::string_view TrimBlanks(std::string_view s);
 // host[:port] of a SIP URI (sip:user@host:port;params), lower case; empty
 // when it has none.
 std::string HostPortOf(std::string_view uri);
+// The same for a server as an account names it: a SIP URI, or host[:port]
+// bare (which may well begin with "sip", as sip.provider.example does).
+std::string ServerHostPort(std::string_view server);
 
 } // namespace rtc::lp

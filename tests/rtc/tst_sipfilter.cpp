@@ -276,6 +276,11 @@ private slots:
         QCOMPARE(rtc::lp::HostPortOf("sip:alice@127.0.0.1:5070;transport=udp"), std::string("127.0.0.1:5070"));
         QCOMPARE(rtc::lp::HostPortOf("sips:[::1]:5061?x=y"), std::string("[::1]:5061"));
         QCOMPARE(rtc::lp::HostPortOf("tel:123"), std::string());
+        // A server's name may begin with "sip" without being a SIP URI.
+        QCOMPARE(rtc::lp::ServerHostPort("sip.example.net:5060"), std::string("sip.example.net:5060"));
+        QCOMPARE(rtc::lp::ServerHostPort("sipgate.example"), std::string("sipgate.example"));
+        QCOMPARE(rtc::lp::ServerHostPort(" SIP:Provider.Example:5070"), std::string("provider.example:5070"));
+        QCOMPARE(rtc::lp::ServerHostPort("sips:provider.example"), std::string("provider.example"));
     }
 };
 
