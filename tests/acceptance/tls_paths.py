@@ -16,7 +16,7 @@ import time
 import a11y
 import wire
 from harness import (CALLEE, HERE, PCMU_ONLY, PHONE_PASSWORD, PHONE_USER, READY, SIPP, Speaker, check,
-                     run, wait_until)
+                     run, udp_ports, wait_until)
 from xinput import click, key, type_text
 
 SKIPPED = 77
@@ -37,7 +37,6 @@ def stored(server):
 
 def phone_ports(phone):
     """The phone's UDP ports now (its SIP socket, and its audio's in a call)."""
-    from harness import udp_ports
     return udp_ports(phone.proc.pid)
 
 
