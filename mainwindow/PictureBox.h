@@ -7,6 +7,8 @@ class PictureBox : public QLabel {
     Q_OBJECT
 public:
     explicit PictureBox(const QString &name, QWidget *parent = nullptr);
+    // Something listens to its clicks: it is a button.
+    bool IsClickable() const;
 
 signals:
     void Click();
