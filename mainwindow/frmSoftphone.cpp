@@ -155,7 +155,7 @@ void frmSoftphone::Form_Load()
     if (services_.mixer)
         mixer_ = std::make_unique<clsVolume>(services_.mixer(), services_.messages);
     // 9. The outline of the skin replaces the rounded one.
-    SkinnedWindow::ApplySkin(this, QImage(Artwork::skinPath(QStringLiteral("main"))));
+    SkinnedWindow::ApplySkin(this, QImage(Artwork::skinPath(QStringLiteral("main"))), Picture(QStringLiteral("Picture1")));
 
     // 10. Nothing stored: ask for the account first.
     if (services_.settings)

@@ -3,6 +3,7 @@
 #include "skin/RegionBands.h"
 #include "skin/RowScanner.h"
 
+#include <QPainter>
 #include <QWidget>
 #include <cmath>
 
@@ -73,4 +74,18 @@ void Region::ApplyRgn(QWidget *hwnd) const
         copy = QRegion(-1, -1, 1, 1);
     }
     hwnd->setMask(copy);
+}
+
+QImage Region::CutPicture(const QImage &picture, const QSize &canvas) const
+{
+    QImage cut(picture.size().expandedTo(canvas), QImage::Format_ARGB32_Premultiplied);
+    if (cut.isNull())
+        return cut;
+    cut.fill(Qt::transparent);
+    QPainter p(&cut);
+    p.setClipRegion(hndRegion);
+    // Opaque inside: a skin with alpha of its own keeps none of it, as the
+    // shape keeps none.
+    p.drawImage(0, 0, picture.convertToFormat(QImage::Format_RGB32));
+    return cut;
 }

@@ -32,6 +32,12 @@ public:
     // Gives the window a copy of hndRegion as its outline.
     void ApplyRgn(QWidget *hwnd) const;
 
+    // The picture with every pixel outside hndRegion fully transparent, on a
+    // canvas of at least canvas's size (transparent beyond the picture):
+    // where a compositor draws the window, the same outline by alpha.
+    // Both are in picture coordinates (call before OffsetHeader).
+    QImage CutPicture(const QImage &picture, const QSize &canvas = {}) const;
+
     // Frame offset of a form's client area: half the width difference for the
     // side, the rest of the height difference for caption plus top frame.
     static QPoint HeaderOffset(const QSize &outer, const QSize &client);

@@ -1,6 +1,7 @@
 #include "skin/SkinnedWindow.h"
 
 #include "skin/Region.h"
+#include "skin/WindowSystem.h"
 #include "skin/modMoveForm.h"
 
 #include <QDialog>
@@ -9,18 +10,34 @@
 #include <QPixmap>
 #include <QWidget>
 
-quint32 SkinnedWindow::ApplySkin(QWidget *window, const QImage &skin)
+SkinnedWindow::Outline SkinnedWindow::DefaultOutline()
+{
+    return WindowSystem::OnWayland() ? Outline::Alpha : Outline::Shape;
+}
+
+quint32 SkinnedWindow::ApplySkin(QWidget *window, const QImage &skin, QLabel *picture, Outline how)
 {
     if (!window)
         return 0;
     quint32 transColor = 1;
     Region region;
     region.ScanPicture(skin, transColor);
+    QPixmap background = QPixmap::fromImage(skin);
+    if (how == Outline::Alpha) {
+        // The key colour never reaches the screen: the background and the
+        // picture are drawn from the cut copy, on a window with alpha.
+        window->setAttribute(Qt::WA_TranslucentBackground);
+        background = QPixmap::fromImage(region.CutPicture(skin, window->size()));
+        if (picture)
+            picture->setPixmap(QPixmap::fromImage(region.CutPicture(skin)));
+    }
     region.OffsetHeader(window);
     QPalette palette = window->palette();
-    palette.setBrush(QPalette::Window, QBrush(QPixmap::fromImage(skin)));
+    palette.setBrush(QPalette::Window, QBrush(background));
     window->setPalette(palette);
     window->setAutoFillBackground(true);
+    // With alpha this is where the pointer reaches: clicks outside the
+    // outline go to what lies beneath.
     region.ApplyRgn(window);
     return transColor; // the region goes with `region`; the window keeps its copy
 }
@@ -33,8 +50,8 @@ void SkinnedWindow::PrepareDialog(QDialog *dialog, const QString &name, const QS
     dialog->setModal(true);
 }
 
-void SkinnedWindow::SkinByPicture(QWidget *window, QLabel *picture)
+void SkinnedWindow::SkinByPicture(QWidget *window, QLabel *picture, Outline how)
 {
-    ApplySkin(window, picture->pixmap().toImage());
+    ApplySkin(window, picture->pixmap().toImage(), picture, how);
     modMoveForm::WireDrag(picture, window);
 }

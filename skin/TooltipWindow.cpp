@@ -1,5 +1,7 @@
 #include "skin/TooltipWindow.h"
 
+#include "skin/WindowSystem.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -104,6 +106,14 @@ TooltipWindow::TooltipWindow()
         applyMask();
         update();
     });
+    if (WindowSystem::OnWayland())
+        UseAlphaOutline();
+}
+
+void TooltipWindow::UseAlphaOutline()
+{
+    alpha_ = true;
+    setAttribute(Qt::WA_TranslucentBackground);
 }
 
 TooltipWindow::~TooltipWindow() = default;
@@ -428,6 +438,9 @@ void TooltipWindow::applyMask()
         if (shown.isEmpty())
             shown = QRegion(r.left(), r.top(), 1, 1);
     }
+    shown_ = shown;
+    // With alpha the mask only keeps the pointer off the rest; the paint
+    // leaves it transparent.
     setMask(shown);
 }
 
@@ -496,6 +509,8 @@ void TooltipWindow::paintEvent(QPaintEvent *)
     const QColor back = back_.isValid() ? back_ : tips.color(QPalette::ToolTipBase);
     const QColor fore = fore_.isValid() ? fore_ : tips.color(QPalette::ToolTipText);
     QPainter p(this);
+    if (alpha_)
+        p.setClipRegion(shown_);
     if (balloon_) {
         p.setRenderHint(QPainter::Antialiasing);
         p.fillRect(rect(), back);

@@ -117,6 +117,10 @@ public:
     // fade in).
     void Animate(int milliseconds, uint flags);
     bool IsAnimating() const { return anim_.state() == QAbstractAnimation::Running; }
+    // Draws the outline (the balloon, the part rolled out so far) by alpha
+    // instead of cutting the window: what Wayland needs, chosen there at
+    // construction. Before the first show only.
+    void UseAlphaOutline();
 
 protected:
     void paintEvent(QPaintEvent *) override;
@@ -149,6 +153,8 @@ private:
     QRect textRect_;
     uint drawFlags_ = 0;
     QRegion shape_;      // the outline: a box or the balloon with its stem
+    QRegion shown_;      // the part of it on screen now
+    bool alpha_ = false; // the outline is drawn by alpha (see UseAlphaOutline)
     bool stemUp_ = true; // the balloon's stem points up (tip under the tool)
     QPoint stemAt_;      // the stem's point, in the window
     qreal reveal_ = 1.0;

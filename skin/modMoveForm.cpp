@@ -2,10 +2,10 @@
 
 #include "skin/DragFilter.h"
 #include "skin/DragOutline.h"
+#include "skin/WindowSystem.h"
 #include "platform/QtScreenMetrics.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QPointer>
 #include <QWidget>
 #include <QWindow>
@@ -52,12 +52,6 @@ void drawOutline()
     outline()->Draw(g_drag.outline);
     g_drag.drawnOutline = g_drag.outline;
     g_drag.outlineOnScreen = true;
-}
-
-// Wayland lets no client place its own windows; its compositor moves them.
-bool compositorMoves()
-{
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 } // namespace
@@ -120,7 +114,8 @@ void SkinMouseDown(QWidget *form, double x, double y)
     g_drag.pressX = float(x);
     g_drag.pressY = float(y);
     g_drag.systemMove = false;
-    if (form && compositorMoves()) {
+    // Wayland lets no client place its own windows; its compositor moves them.
+    if (form && WindowSystem::OnWayland()) {
         eraseOutline();
         QWindow *window = form->window()->windowHandle();
         g_drag.systemMove = window && window->startSystemMove();

@@ -186,6 +186,37 @@ private slots:
         QVERIFY(!tip()->IsAnimating());
     }
 
+    // Drawn by alpha (Wayland), the balloon is its outline alone: the
+    // corners around its rounded body are see-through, its body is not, and
+    // a rolling tip shows only the part rolled out so far.
+    void alphaOutlineLeavesOnlyTheTipVisible()
+    {
+        clsTooltip tips;
+        tip()->UseAlphaOutline();
+        tips.AddTool(button, {.TOOLTIPTEXT = QString("Click to End Call"), .Baloon = true});
+        tips.AddTool(other, {.TOOLTIPTEXT = QString("Click to Make Call"), .ShowMode = 1, .CenteredTooltip = true});
+        rest(button);
+        QVERIFY(tip()->IsShowing() && tip()->IsBalloon());
+        QImage shown = tip()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        const QRect body = tip()->TextRect();
+        QCOMPARE(qAlpha(shown.pixel(body.center())), 255);
+        // The stem points up from under the tool, so the top corners are
+        // outside both the stem and the body's rounded corners.
+        for (const QPoint &p : {QPoint(0, 0), QPoint(shown.width() - 1, 0), QPoint(0, shown.height() - 1),
+                                QPoint(shown.width() - 1, shown.height() - 1)})
+            QVERIFY2(qAlpha(shown.pixel(p)) == 0, qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
+
+        rest(other);
+        QVERIFY(tip()->IsAnimating());
+        const int rolled = tip()->mask().boundingRect().width();
+        QVERIFY(rolled < tip()->width());
+        shown = tip()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        const int y = tip()->height() / 2;
+        QCOMPARE(qAlpha(shown.pixel(0, y)), 255);
+        QCOMPARE(qAlpha(shown.pixel(tip()->width() - 1, y)), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!tip()->IsAnimating(), 2000);
+    }
+
     void updatesReachOnlyToolsThatWereAdded()
     {
         clsTooltip tips;

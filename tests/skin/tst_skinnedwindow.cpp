@@ -1,5 +1,6 @@
 #include "skin/SkinnedWindow.h"
 
+#include <QLabel>
 #include <QPainter>
 #include <QWidget>
 #include <QtTest>
@@ -54,6 +55,37 @@ private slots:
         const QImage shown = window.grab().toImage();
         for (const QPoint &p : {QPoint(60, 50), QPoint(25, 50), QPoint(60, 12)})
             QCOMPARE(shown.pixel(p), skin.pixel(p));
+    }
+
+    // Where the compositor draws the outline (Wayland) the window has
+    // alpha, the same outline by alpha as by shape, and the pointer still
+    // kept to it; neither the background nor the picture that shows the
+    // skin can put the key colour on the screen.
+    void alphaOutlineIsTheShapesOutline()
+    {
+        const QImage skin = discSkin();
+        QWidget window(nullptr, Qt::FramelessWindowHint);
+        window.resize(skin.width(), skin.height() + 20); // taller than its skin
+        auto *picture = new QLabel(&window);
+        picture->setPixmap(QPixmap::fromImage(skin));
+        picture->resize(skin.size());
+        SkinnedWindow::ApplySkin(&window, skin, picture, SkinnedWindow::Outline::Alpha);
+        QVERIFY(window.testAttribute(Qt::WA_TranslucentBackground));
+        const QRegion outline = reference(skin, kKey);
+        QVERIFY((window.mask() ^ outline).isEmpty());
+
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QImage shown = window.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(shown.size(), window.size());
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb px = shown.pixel(x, y);
+                if (outline.contains(QPoint(x, y)))
+                    QCOMPARE(px, skin.pixel(x, y) | 0xff000000);
+                else
+                    QVERIFY2(qAlpha(px) == 0, qPrintable(QStringLiteral("%1,%2 shows %3").arg(x).arg(y).arg(px, 8, 16)));
+            }
     }
 
     void windowWithoutASkinShowsNothing()

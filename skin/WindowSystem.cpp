@@ -1,0 +1,13 @@
+#include "skin/WindowSystem.h"
+
+#include <QGuiApplication>
+
+namespace WindowSystem {
+
+bool OnWayland()
+{
+    // "wayland", "wayland-egl", "wayland-brcm": every flavour of the plugin.
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+} // namespace WindowSystem
