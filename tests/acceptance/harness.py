@@ -660,8 +660,9 @@ class Rig:
         bytes ("PhoneBook.txt" lies beside the program, where earlier
         versions kept it). With an account (on the provider at
         rig.server) it is waited for until registered. env adds to its
-        environment. netns: the network namespace it runs in (it reaches
-        the desktop and the sound server through their socket files)."""
+        environment (None takes a variable away). netns: the network
+        namespace it runs in (it reaches the desktop and the sound server
+        through their socket files)."""
         folder = self.work / "phone"
         (folder / "config/Softphone").mkdir(parents=True)
         shutil.copy2(self.program, folder / "softphone")
@@ -683,7 +684,11 @@ class Rig:
                        XDG_STATE_HOME=str(folder / "state"), SOFTPHONE_BIND_ADDRESS="127.0.0.1", QT_QPA_PLATFORM="xcb")
         if os.geteuid() == 0:
             run_env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"  # Chromium's sandbox refuses root
-        run_env.update(env or {})
+        for name, value in (env or {}).items():  # None takes a variable away
+            if value is None:
+                run_env.pop(name, None)
+            else:
+                run_env[name] = value
         self.phone_log = folder / "phone.log"
         self.phone_env = run_env  # a second start of the same phone uses it
         proc = self.spawn(in_netns(netns, [str(folder / "softphone")]), self.phone_log, run_env)

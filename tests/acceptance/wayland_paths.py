@@ -1,0 +1,74 @@
+"""The phone as a native Wayland client, on weston's headless desktop
+(weston.py): what the compositor shows around each skinned window, read
+from its screenshots. There is no pointer or keyboard on that desktop, so
+the windows are worked through what a screen reader offers (AT-SPI).
+
+    /usr/bin/python3 -B wayland_paths.py TEST PATH/TO/softphone
+"""
+import shutil
+import sys
+
+import a11y
+from harness import PHONE_PASSWORD, PHONE_USER, READY, TOP, check, run
+from weston import Skin, Weston, key_colour_shows
+
+SKINS = TOP / "resources/skins"
+
+
+def settled(desktop, skin, before, what):
+    """The desktop once the window showing skin is drawn in full, checked:
+    nothing just outside its outline differs from what lay there before,
+    and its key colour shows nowhere."""
+    last = None
+    for _ in range(50):
+        shot = desktop.screenshot()
+        if last is not None and shot.rgb == last.rgb:
+            break
+        last = shot
+    origin, wrong, anywhere = key_colour_shows(skin, before, shot)
+    check(not wrong, f"around the {what} at {origin}, {len(wrong)} pixels just outside its outline are not the "
+                     f"desktop's, e.g. {wrong[:3]} (x, y, shown, beneath)")
+    check(not anywhere, f"the {what}'s key colour {skin.key} shows on the desktop")
+    return shot
+
+
+def press(phone, name, role):
+    """What a screen reader's "press" does on the control named name."""
+    node = phone.control(name, role)
+    check(node.acc.get_n_actions() > 0, f"{name!r} offers a screen reader nothing to press")
+    node.acc.do_action(0)
+
+
+def skinned_windows_are_clean_on_wayland(rig):
+    desktop = Weston(rig)
+    bare = desktop.screenshot()
+    phone = rig.phone(account=False, env=desktop.client_env())
+
+    # First start: the login window, before the main window.
+    phone.control("Login")
+    settled(desktop, Skin(SKINS / "login.png"), bare, "login window")
+    for name, value in (("Sip IP/Domain", f"{rig.server}:{rig.port}"), ("Account", PHONE_USER),
+                        ("PIN", PHONE_PASSWORD)):
+        phone.control(name, "text").acc.set_text_contents(value)
+    press(phone, "LOGIN", "push button")
+
+    check(phone.wait_status(READY, 20), f"the phone did not register: its display reads {phone.status()!r}")
+    main = settled(desktop, Skin(SKINS / "main.png"), bare, "main window")
+
+    # A dialog over the main window: what lies beneath it is the main
+    # window's picture as well as the desktop.
+    press(phone, "Phone book", "push button")
+    phone.control("Entries", "list")
+    settled(desktop, Skin(SKINS / "phonebook.png"), main, "phone book")
+
+
+skinned_windows_are_clean_on_wayland.servers = ("a11y-session", "provider", "pulse")
+
+TESTS = {f.__name__: f for f in (skinned_windows_are_clean_on_wayland,)}
+
+if __name__ == "__main__":
+    if len(sys.argv) != 3 or sys.argv[1] not in TESTS:
+        sys.exit(f"usage: wayland_paths.py {{{','.join(TESTS)}}} PATH/TO/softphone")
+    if not shutil.which("weston"):
+        sys.exit("weston is not installed (scripts/setup installs it)")
+    sys.exit(run(TESTS[sys.argv[1]], sys.argv[2], limit=80))
