@@ -1,10 +1,12 @@
 #include "mainwindow/TrayControl.h"
 
+#include "platform/WindowSystem.h"
+
 #include <QEvent>
 #include <QWidget>
 
-TrayControl::TrayControl(QWidget *window, platform::ITrayIcon *tray)
-    : QObject(window), window_(window), tray_(tray)
+TrayControl::TrayControl(QWidget *window, platform::ITrayIcon *tray, bool minimisedIsReported)
+    : QObject(window), window_(window), tray_(tray), minimisedIsReported_(minimisedIsReported)
 {
     window_->installEventFilter(this);
     if (!tray_)
@@ -18,6 +20,11 @@ TrayControl::TrayControl(QWidget *window, platform::ITrayIcon *tray)
     };
 }
 
+bool TrayControl::MinimisedIsReported()
+{
+    return !platform::WindowSystem::OnWayland();
+}
+
 void TrayControl::FillRecord(const QString &iconFile)
 {
     record_.tip = QStringLiteral("TolviSoftphone");
@@ -29,6 +36,14 @@ void TrayControl::FillRecord(const QString &iconFile)
 
 void TrayControl::Picture41_Click()
 {
+    // Where the window never learns that it was minimised (Wayland), it
+    // goes into the tray at once; without a tray the desktop minimises it
+    // and keeps it in reach.
+    if (!minimisedIsReported_ && tray_ && tray_->IsAvailable()) {
+        tray_->Add(record_);
+        window_->hide();
+        return;
+    }
     window_->setWindowState(window_->windowState() | Qt::WindowMinimized);
 }
 

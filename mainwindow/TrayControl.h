@@ -12,8 +12,10 @@ class TrayControl : public QObject {
     Q_OBJECT
 public:
     // Watches the window's state changes; without a tray service the window
-    // merely minimises.
-    TrayControl(QWidget *window, platform::ITrayIcon *tray);
+    // merely minimises. minimisedIsReported: the window system tells a
+    // window that it was minimised (X11 does; Wayland does not).
+    TrayControl(QWidget *window, platform::ITrayIcon *tray, bool minimisedIsReported = MinimisedIsReported());
+    static bool MinimisedIsReported();
 
     // The record every add uses: the tip, the window's icon, the menu.
     void FillRecord(const QString &iconFile);
@@ -43,5 +45,6 @@ protected:
 private:
     QWidget *window_;
     platform::ITrayIcon *tray_;
+    bool minimisedIsReported_;
     platform::ITrayIcon::Record record_;
 };

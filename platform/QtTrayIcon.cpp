@@ -1,5 +1,7 @@
 #include "platform/QtTrayIcon.h"
 
+#include "platform/WindowSystem.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QIcon>
@@ -45,10 +47,11 @@ void QtTrayIcon::Add(const Record &record)
     ensureIcon();
     if (icon_->isVisible())
         return;
+    icon_->setContextMenu(nullptr); // the menu it may hold goes now
     icon_->setIcon(QIcon(record.iconFile));
     icon_->setToolTip(record.tip);
-    // The menu is the owner's to open (PopupMenu), not the icon's own
-    // context menu, so that the owner decides which click opens it.
+    // On X11 the menu is the owner's to open (PopupMenu), not the icon's
+    // own context menu, so that the owner decides which click opens it.
     menu_ = std::make_unique<QMenu>();
     menu_->setObjectName(record.menuTitle);
     menu_->setTitle(record.menuTitle);
@@ -60,6 +63,11 @@ void QtTrayIcon::Add(const Record &record)
                 menuChosen(name);
         });
     }
+    // On Wayland the desktop's own tray draws the menu (a menu of ours
+    // would need a window of ours to open from, and the window is hidden).
+    menuExported_ = WindowSystem::OnWayland();
+    if (menuExported_)
+        icon_->setContextMenu(menu_.get());
     icon_->show();
 }
 
@@ -78,7 +86,7 @@ bool QtTrayIcon::IsShown() const
 
 void QtTrayIcon::PopupMenu()
 {
-    if (menu_ && IsShown())
+    if (menu_ && IsShown() && !menuExported_)
         menu_->popup(QCursor::pos());
 }
 

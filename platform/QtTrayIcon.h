@@ -26,6 +26,7 @@ private:
 
     std::unique_ptr<QSystemTrayIcon> icon_;
     std::unique_ptr<QMenu> menu_;
+    bool menuExported_ = false; // the desktop shows the menu itself
 };
 
 } // namespace platform

@@ -1,7 +1,7 @@
 #include "skin/SkinnedWindow.h"
 
 #include "skin/Region.h"
-#include "skin/WindowSystem.h"
+#include "platform/WindowSystem.h"
 #include "skin/modMoveForm.h"
 
 #include <QDialog>
@@ -12,7 +12,7 @@
 
 SkinnedWindow::Outline SkinnedWindow::DefaultOutline()
 {
-    return WindowSystem::OnWayland() ? Outline::Alpha : Outline::Shape;
+    return platform::WindowSystem::OnWayland() ? Outline::Alpha : Outline::Shape;
 }
 
 quint32 SkinnedWindow::ApplySkin(QWidget *window, const QImage &skin, QLabel *picture, Outline how)

@@ -1,6 +1,6 @@
 #include "skin/TooltipWindow.h"
 
-#include "skin/WindowSystem.h"
+#include "platform/WindowSystem.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -106,7 +106,7 @@ TooltipWindow::TooltipWindow()
         applyMask();
         update();
     });
-    if (WindowSystem::OnWayland())
+    if (platform::WindowSystem::OnWayland())
         UseAlphaOutline();
 }
 

@@ -2,7 +2,7 @@
 
 #include "skin/DragFilter.h"
 #include "skin/DragOutline.h"
-#include "skin/WindowSystem.h"
+#include "platform/WindowSystem.h"
 #include "platform/QtScreenMetrics.h"
 
 #include <QCoreApplication>
@@ -115,7 +115,7 @@ void SkinMouseDown(QWidget *form, double x, double y)
     g_drag.pressY = float(y);
     g_drag.systemMove = false;
     // Wayland lets no client place its own windows; its compositor moves them.
-    if (form && WindowSystem::OnWayland()) {
+    if (form && platform::WindowSystem::OnWayland()) {
         eraseOutline();
         QWindow *window = form->window()->windowHandle();
         g_drag.systemMove = window && window->startSystemMove();

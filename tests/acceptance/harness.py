@@ -382,6 +382,58 @@ class NotificationService:
         subprocess.run(["dbus-send", "--session", "--type=method_call", "--dest=org.freedesktop.Notifications",
                         "/org/freedesktop/Notifications", "org.softphone.TestNotifications.Press",
                         f"uint32:{nid}", f"string:{key}"], check=True, capture_output=True)
+class StatusNotifierHost:
+    """tests/acceptance/status_notifier_host.py on the session bus: the
+    tray of a Wayland desktop (StatusNotifierItem). It must be there before
+    the phone starts, as a desktop's is."""
+
+    def __init__(self, rig):
+        self.log = rig.work / "status_notifier_host.log"
+        self.proc = rig.spawn(["/usr/bin/python3", "-B", str(HERE / "status_notifier_host.py"), str(self.log)],
+                              rig.work / "status_notifier_host.out")
+        check(wait_until(lambda: any(e["event"] == "ready" for e in self.events()), 10),
+              f"the tray host did not start: {tail(rig.work / 'status_notifier_host.out')}")
+
+    def events(self):
+        try:
+            return [json.loads(line) for line in self.log.read_text().splitlines() if line.strip()]
+        except (OSError, ValueError):
+            return []
+
+    def items(self):
+        """The items on the bus now: (service, path), in order of coming."""
+        shown = {}
+        for e in self.events():
+            if e["event"] == "register":
+                shown[e["service"]] = e["path"]
+            elif e["event"] == "gone":
+                shown.pop(e["service"], None)
+        return list(shown.items())
+
+    @staticmethod
+    def choose(item, caption):
+        """What the host does when a person picks caption from the item's
+        menu, which the item hands over by D-Bus (com.canonical.dbusmenu)."""
+        import dbus
+        bus = dbus.SessionBus()
+        service, path = item
+        menu_path = bus.get_object(service, path).Get("org.kde.StatusNotifierItem", "Menu",
+                                                      dbus_interface="org.freedesktop.DBus.Properties")
+        menu = dbus.Interface(bus.get_object(service, menu_path), "com.canonical.dbusmenu")
+        _, (_, _, children) = menu.GetLayout(0, -1, dbus.Array([], signature="s"))
+        labels = {int(c[0]): str(c[1].get("label", "")).replace("&", "") for c in children}
+        check(caption in labels.values(), f"the tray's menu offers {sorted(labels.values())}, not {caption!r}")
+        ident = next(i for i, label in labels.items() if label == caption)
+        menu.Event(ident, "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0))
+
+    @staticmethod
+    def activate(item):
+        """A left click on the item, as the host passes it on."""
+        service, path = item
+        subprocess.run(["dbus-send", "--session", "--type=method_call", f"--dest={service}", path,
+                        "org.kde.StatusNotifierItem.Activate", "int32:0", "int32:0"], check=True, capture_output=True)
+
+
 class Microphone:
     """Plays a 1 kHz tone into the microphone for a third of every second
     (the "mic" source hears the mic_feed sink), until the test ends. Short
@@ -637,6 +689,9 @@ class Rig:
 
     def notifications(self):
         return NotificationService(self)
+
+    def status_notifier_host(self):
+        return StatusNotifierHost(self)
 
     def speaker(self):
         return Speaker(self)

@@ -9,7 +9,7 @@ import shutil
 import sys
 
 import a11y
-from harness import PHONE_PASSWORD, PHONE_USER, READY, TOP, check, run
+from harness import PHONE_PASSWORD, PHONE_USER, READY, TOP, StatusNotifierHost, check, run, wait_until
 from weston import Skin, Weston, key_colour_shows
 
 SKINS = TOP / "resources/skins"
@@ -64,7 +64,29 @@ def skinned_windows_are_clean_on_wayland(rig):
 
 skinned_windows_are_clean_on_wayland.servers = ("a11y-session", "provider", "pulse")
 
-TESTS = {f.__name__: f for f in (skinned_windows_are_clean_on_wayland,)}
+
+def hidden_in_the_tray_and_back_on_wayland(rig):
+    desktop = Weston(rig)
+    tray = rig.status_notifier_host()
+    bare = desktop.screenshot()
+    phone = rig.phone(env=desktop.client_env())
+    skin = Skin(SKINS / "main.png")
+    settled(desktop, skin, bare, "main window")
+
+    # Back by the menu the desktop's tray draws, then by a click on the icon.
+    for back in (lambda item: StatusNotifierHost.choose(item, "Show"), StatusNotifierHost.activate):
+        press(phone, "Hide", "push button")
+        check(wait_until(lambda: tray.items(), 5), f"no icon came to the tray: {tray.events()}")
+        check(wait_until(lambda: desktop.screenshot().rgb == bare.rgb, 5), "the main window stayed on the desktop")
+        back(tray.items()[0])
+        check(wait_until(lambda: desktop.screenshot().rgb != bare.rgb, 5), "the window did not come back from the tray")
+        settled(desktop, skin, bare, "main window")
+        check(wait_until(lambda: not tray.items(), 5), "the icon stayed in the tray with the window back")
+
+
+hidden_in_the_tray_and_back_on_wayland.servers = ("a11y-session", "provider", "pulse")
+
+TESTS = {f.__name__: f for f in (skinned_windows_are_clean_on_wayland, hidden_in_the_tray_and_back_on_wayland)}
 
 if __name__ == "__main__":
     if len(sys.argv) != 3 or sys.argv[1] not in TESTS:

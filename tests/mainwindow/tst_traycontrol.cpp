@@ -127,6 +127,27 @@ private slots:
         QCOMPARE(tray.adds, 0);
     }
 
+    // Wayland never tells a window that it was minimised: the hide button
+    // puts it into the tray itself, and without a tray leaves it to the
+    // desktop's minimise.
+    void whereMinimisingGoesUnreportedHideGoesStraightToTheTray()
+    {
+        QWidget window;
+        TrayControl control(&window, &tray, false);
+        control.FillRecord(Artwork::iconPath());
+        window.show();
+        control.Picture41_Click();
+        QVERIFY(window.isHidden());
+        QVERIFY(tray.shown);
+        tray.click(Qt::LeftButton);
+        QVERIFY(window.isVisible() && !tray.shown);
+
+        tray.available = false;
+        control.Picture41_Click();
+        QVERIFY(window.isMinimized() && !window.isHidden());
+        QCOMPARE(tray.adds, 1);
+    }
+
     void exitFromTheMenuEndsTheCallUnregistersAndLeavesNoIcon()
     {
         auto form = shownForm();

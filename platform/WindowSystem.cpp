@@ -1,8 +1,8 @@
-#include "skin/WindowSystem.h"
+#include "platform/WindowSystem.h"
 
 #include <QGuiApplication>
 
-namespace WindowSystem {
+namespace platform::WindowSystem {
 
 bool OnWayland()
 {
@@ -10,4 +10,4 @@ bool OnWayland()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-} // namespace WindowSystem
+} // namespace platform::WindowSystem
