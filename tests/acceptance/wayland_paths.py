@@ -10,7 +10,7 @@ import sys
 
 import a11y
 from harness import PHONE_PASSWORD, PHONE_USER, READY, TOP, StatusNotifierHost, check, run, wait_until
-from weston import Skin, Weston, key_colour_shows
+from weston import Skin, Weston, input_regions, key_colour_shows
 
 SKINS = TOP / "resources/skins"
 
@@ -42,24 +42,37 @@ def press(phone, name, role):
 def skinned_windows_are_clean_on_wayland(rig):
     desktop = Weston(rig)
     bare = desktop.screenshot()
-    phone = rig.phone(account=False, env=desktop.client_env())
+    phone = rig.phone(account=False, env=desktop.client_env(wire=True))
+    skins = {"Tolvi Softphone": Skin(SKINS / "login.png"), "Softphone": Skin(SKINS / "main.png"),
+             "Phone Book": Skin(SKINS / "phonebook.png")}
 
     # First start: the login window, before the main window.
     phone.control("Login")
-    settled(desktop, Skin(SKINS / "login.png"), bare, "login window")
+    settled(desktop, skins["Tolvi Softphone"], bare, "login window")
     for name, value in (("Sip IP/Domain", f"{rig.server}:{rig.port}"), ("Account", PHONE_USER),
                         ("PIN", PHONE_PASSWORD)):
         phone.control(name, "text").acc.set_text_contents(value)
     press(phone, "LOGIN", "push button")
 
     check(phone.wait_status(READY, 20), f"the phone did not register: its display reads {phone.status()!r}")
-    main = settled(desktop, Skin(SKINS / "main.png"), bare, "main window")
+    main = settled(desktop, skins["Softphone"], bare, "main window")
 
     # A dialog over the main window: what lies beneath it is the main
     # window's picture as well as the desktop.
     press(phone, "Phone book", "push button")
     phone.control("Entries", "list")
-    settled(desktop, Skin(SKINS / "phonebook.png"), main, "phone book")
+    settled(desktop, skins["Phone Book"], main, "phone book")
+
+    # Clicks outside each outline go to what lies beneath: the region the
+    # phone gave the compositor for its pointer is the outline itself.
+    reach = input_regions(rig.phone_log)
+    for title, skin in skins.items():
+        check(title in reach, f"no window titled {title!r} reached the desktop")
+        check(reach[title] == skin.outline,
+              f"the pointer reaches the window {title!r} "
+              + ("everywhere" if reach[title] is None else
+                 f"at {len(reach[title] - skin.outline)} pixels outside its outline and misses "
+                 f"{len(skin.outline - reach[title])} inside"))
 
 
 skinned_windows_are_clean_on_wayland.servers = ("a11y-session", "provider", "pulse")

@@ -64,10 +64,14 @@ class Weston:
         # The shell's background is drawn by a client of its own: wait for it.
         check(wait_until(lambda: self._bare(), 10), "weston's desktop never showed its background")
 
-    def client_env(self):
+    def client_env(self, wire=False):
         """What a Qt program needs to be a client of this desktop, and of
-        nothing else: no X display."""
-        return {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": str(self.socket), "DISPLAY": None}
+        nothing else: no X display. wire: it writes every request it makes
+        to the desktop to its standard error (see input_regions)."""
+        env = {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": str(self.socket), "DISPLAY": None}
+        if wire:
+            env["WAYLAND_DEBUG"] = "client"
+        return env
 
     def _bare(self):
         try:
@@ -109,6 +113,40 @@ class Skin:
                     if (x + dx, y + dy) not in self.outline:
                         ring.add((x + dx, y + dy))
         return ring
+
+
+def input_regions(log):
+    """From a client's WAYLAND_DEBUG lines: for each window title, the
+    pixels where the pointer reaches that window (its last input region),
+    or None where it never set one (the whole window)."""
+    import re
+    call = re.compile(r"-> (\w+)@(\d+)\.(\w+)\((.*)\)$")
+    regions, xdg, titled, toplevel, inputs = {}, {}, {}, {}, {}
+    for line in Path(log).read_text(errors="replace").splitlines():
+        m = call.search(line)
+        if not m:
+            continue
+        kind, ident, request, args = m.groups()
+        ids = re.findall(r"(\w+)@(\d+)", args)
+        if kind == "wl_compositor" and request == "create_region":
+            regions[ids[0][1]] = []
+        elif kind == "wl_region" and request == "add":
+            x, y, w, h = map(int, args.split(", "))
+            regions.setdefault(ident, []).append((x, y, w, h))
+        elif kind == "wl_surface" and request == "set_input_region":
+            inputs[ident] = list(regions.get(ids[0][1], [])) if ids else None
+        elif kind == "xdg_wm_base" and request == "get_xdg_surface":
+            xdg[ids[0][1]] = ids[1][1]
+        elif kind == "xdg_surface" and request == "get_toplevel":
+            toplevel[ids[0][1]] = xdg.get(ident)
+        elif kind == "xdg_toplevel" and request == "set_title":
+            titled[args.strip('"')] = toplevel.get(ident)
+    found = {}
+    for title, surface in titled.items():
+        rects = inputs.get(surface)
+        found[title] = None if rects is None else {(x + i, y + j) for x, y, w, h in rects
+                                                    for j in range(h) for i in range(w)}
+    return found
 
 
 def changed_box(before, after):
