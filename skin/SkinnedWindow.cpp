@@ -12,7 +12,7 @@
 
 SkinnedWindow::Outline SkinnedWindow::DefaultOutline()
 {
-    return platform::WindowSystem::OnWayland() ? Outline::Alpha : Outline::Shape;
+    return platform::WindowSystem::CompositorDrawsAlpha() ? Outline::Alpha : Outline::Shape;
 }
 
 quint32 SkinnedWindow::ApplySkin(QWidget *window, const QImage &skin, QLabel *picture, Outline how)

@@ -12,10 +12,11 @@ class QWidget;
 class SkinnedWindow {
 public:
     // How a window shows its outline. Shape: the window system cuts the
-    // window (X11). Alpha: every pixel outside the outline is transparent and
-    // the compositor shows what lies beneath (Wayland, where a cut only
-    // limits where the pointer reaches). Both take the same outline, and both
-    // keep the pointer to it.
+    // window (X11 without a compositor). Alpha: every pixel outside the
+    // outline is transparent and the compositor shows what lies beneath
+    // (Wayland, where a cut only limits where the pointer reaches, and X11
+    // with a compositor, which XWayland does not cut). Both take the same
+    // outline, and both keep the pointer to it.
     enum class Outline { Shape, Alpha };
     static Outline DefaultOutline();
 

@@ -106,7 +106,7 @@ TooltipWindow::TooltipWindow()
         applyMask();
         update();
     });
-    if (platform::WindowSystem::OnWayland())
+    if (platform::WindowSystem::CompositorDrawsAlpha())
         UseAlphaOutline();
 }
 

@@ -42,7 +42,7 @@ class Picture:
 
 
 class Weston:
-    def __init__(self, rig):
+    def __init__(self, rig, xwayland=False):
         self.folder = rig.work / "weston"
         (self.folder / "xdg").mkdir(parents=True)
         os.chmod(self.folder / "xdg", 0o700)
@@ -55,14 +55,24 @@ class Weston:
         env = dict(os.environ, XDG_RUNTIME_DIR=str(self.folder / "xdg"))
         env.pop("DISPLAY", None)  # headless: never the X back end
         env.pop("WAYLAND_DISPLAY", None)
+        self.log = self.folder / "weston.log"
         self.proc = rig.spawn(["weston", "--backend=headless-backend.so", "--use-pixman", "--debug",
                                f"--width={WIDTH}", f"--height={HEIGHT}", f"--config={config}",
-                               f"--socket={self.socket.name}"], self.folder / "weston.log", env)
+                               f"--socket={self.socket.name}"] + (["--xwayland"] if xwayland else []),
+                              self.log, env)
         self.shots = 0
         check(wait_until(lambda: self.socket.exists() or self.proc.poll() is not None, 10) and self.proc.poll() is None,
               f"weston did not start (see {self.folder / 'weston.log'})")
         # The shell's background is drawn by a client of its own: wait for it.
         check(wait_until(lambda: self._bare(), 10), "weston's desktop never showed its background")
+
+    def x11_env(self):
+        """What a Qt program needs to be an X11 client of this desktop's
+        XWayland (started by weston at the first client)."""
+        import re
+        found = re.search(r"xserver listening on display (:\d+)", self.log.read_text(errors="replace"))
+        check(found, "weston offers no X server (is xwayland installed?)")
+        return {"QT_QPA_PLATFORM": "xcb", "DISPLAY": found.group(1), "WAYLAND_DISPLAY": None}
 
     def client_env(self, wire=False):
         """What a Qt program needs to be a client of this desktop, and of
@@ -171,34 +181,47 @@ def changed_box(before, after):
 
 
 def find_window(skin, before, after):
-    """Where on the output the window showing skin has its origin: the
-    changed area gives a first guess, the skin's own pixels the exact place.
-    Returns (x, y) and the share of outline pixels that show the skin."""
+    """Where on the output the window showing skin has its origin: somewhere
+    in the changed area (which a compositor's shadow may widen), found by the
+    skin's own pixels, first a few of them, then all. Returns (x, y) and the
+    share of outline pixels that show the skin."""
     box = changed_box(before, after)
     check(box, "the window never showed: nothing on the desktop changed")
-    samples = sorted(skin.outline)[::7]
-    best, score = None, -1
-    for dx in range(-4, 5):
-        for dy in range(-4, 5):
-            ox, oy = box[0] - skin.box[0] + dx, box[1] - skin.box[1] + dy
-            hits = sum(1 for x, y in samples
-                       if after.inside(ox + x, oy + y) and after[ox + x, oy + y] == skin.picture[x, y])
-            if hits > score:
-                best, score = (ox, oy), hits
-    return best, score / len(samples)
+    outline = sorted(skin.outline)
+
+    def share(origin, samples):
+        ox, oy = origin
+        hits = sum(1 for x, y in samples
+                   if after.inside(ox + x, oy + y) and after[ox + x, oy + y] == skin.picture[x, y])
+        return hits / len(samples)
+
+    few = outline[::97]
+    candidates = [(box[0] - skin.box[0] + dx, box[1] - skin.box[1] + dy)
+                  for dx in range(-4, box[2] - box[0] - (skin.box[2] - skin.box[0]) + 5)
+                  for dy in range(-4, box[3] - box[1] - (skin.box[3] - skin.box[1]) + 5)]
+    best = max(candidates, key=lambda o: share(o, few))
+    return best, share(best, outline[::7])
 
 
-def key_colour_shows(skin, before, after):
+def shaded(seen, beneath):
+    """seen is beneath in a shadow: every channel darkened alike, by half
+    at most."""
+    return all(b // 2 <= s <= b for s, b in zip(seen, beneath))
+
+
+def key_colour_shows(skin, before, after, shadow=False):
     """What lies just outside the window's outline where the window showing
     skin opened: a list of (x, y, seen, beneath) wherever it is not what
-    was there before (the desktop or another window), and whether the key
-    colour shows anywhere on the output."""
+    was there before (the desktop or another window; with shadow, also in
+    a shadow the compositor casts, as weston does under X11 windows), and
+    whether the key colour shows anywhere on the output."""
     origin, share = find_window(skin, before, after)
     check(share > 0.5, f"the window's picture was not found on the desktop ({share:.0%} of its outline matched)")
     wrong = []
     for x, y in sorted(skin.just_outside()):
         sx, sy = origin[0] + x, origin[1] + y
-        if after.inside(sx, sy) and after[sx, sy] != before[sx, sy]:
+        if after.inside(sx, sy) and after[sx, sy] != before[sx, sy] \
+                and not (shadow and shaded(after[sx, sy], before[sx, sy])):
             wrong.append((sx, sy, after[sx, sy], before[sx, sy]))
     key = bytes(skin.key)
     anywhere = any(after.rgb[i:i + 3] == key for i in range(0, len(after.rgb), 3))
