@@ -67,6 +67,8 @@ covered() {
 check "Depends covers every library linked" covered
 check "and Qt's platform plugins" eval '[[ "$depends" == *" qt6-qpa-plugins "* ]]'
 check "and the authorities a TLS provider's certificate is checked against" eval '[[ "$depends" == *" ca-certificates "* ]]'
+recommends=" $(field Recommends | tr -d ' ' | tr ',|' '\n\n' | sed 's/(.*//' | tr '\n' ' ') "
+check "Recommends Qt's Wayland plugin" eval '[[ "$recommends" == *" qt6-wayland "* ]]'
 
 lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 && lintian_rc=0 || lintian_rc=$?
 grep -v 'running with root privileges' "$work/lintian.log" | sed 's/^/lintian: /' || true
