@@ -64,6 +64,19 @@ start_xvfb() {
   display=":$(cat "$work/display")"
 }
 
+# weston's headless desktop under $work; sets display to its socket's path
+# (a WAYLAND_DISPLAY).
+start_weston() {
+  mkdir -p "$work/weston"; chmod 700 "$work/weston"
+  ( unset DISPLAY WAYLAND_DISPLAY; export XDG_RUNTIME_DIR="$work/weston"
+    exec weston --backend=headless-backend.so --use-pixman --socket=wayland-bench --width=1024 --height=768 --idle-time=0
+  ) >"$work/weston.log" 2>&1 &
+  pids+=($!)
+  display="$work/weston/wayland-bench"
+  for _ in $(seq 1 100); do [ -S "$display" ] && break; sleep 0.1; done
+  [ -S "$display" ] || die "weston did not start (see $work/weston.log)"
+}
+
 # Starts the phone driven over a pipe (a bench driver, $driver) for run
 # folder D, with account $ours_user/$ours_pass at 127.0.0.1:$port, the
 # private PulseAudio under $work and the display $display; extra NAME=VALUE

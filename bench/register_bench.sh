@@ -5,12 +5,12 @@
 # registered, resident memory. Medians and ratios go to stdout and to
 # bench/results/registration-DATE.md.  See bench/README.md.
 #
-#   bench/register_bench.sh [--runs N] [--idle SECS] [--expires SECS] [--app PATH] [--keep]
+#   bench/register_bench.sh [--runs N] [--idle SECS] [--expires SECS] [--app PATH] [--wayland] [--keep]
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 top=$(cd "$here/.." && pwd)
-runs=7 idle=10 expires=200 settle=1 keep=0
+runs=7 idle=10 expires=200 settle=1 keep=0 wayland=0
 app=${SOFTPHONE_APP:-$top/build/default/softphone}
 user=1001 pass=1001pw
 
@@ -21,6 +21,7 @@ while [ $# -gt 0 ]; do
     --idle) idle=${2:?}; shift 2 ;;
     --expires) expires=${2:?}; shift 2 ;;
     --app) app=${2:?}; shift 2 ;;
+    --wayland) wayland=1; shift ;;
     --keep) keep=1; shift ;;
     *) sed -n '2,8p' "$0" >&2; exit 2 ;;
   esac
@@ -30,7 +31,7 @@ for n in "$runs" "$idle" "$expires"; do
 done
 [ -x "$app" ] || die "no phone at $app (build it, or pass --app PATH)"
 app=$(cd "$(dirname "$app")" && pwd)/$(basename "$app")
-for t in tcpdump Xvfb linphonec kamcmd; do
+for t in tcpdump Xvfb linphonec kamcmd $([ "$wayland" = 1 ] && echo weston); do
   command -v "$t" >/dev/null || die "$t not installed (run scripts/setup)"
 done
 [ "$(id -u)" -eq 0 ] || die "capturing on lo needs root"
@@ -68,7 +69,9 @@ read_wire() {
 # --- shared fixtures: registrar, sound server, display ---------------------
 port=$("$top/scripts/provider" start "$work/provider" --max-expires "$expires")
 "$top/scripts/pulse" start "$work/pulse" >/dev/null
-start_xvfb
+# Ours on X11 (Xvfb) or, with --wayland, as a Wayland client of weston's
+# headless desktop; linphonec opens no window either way.
+if [ "$wayland" = 1 ]; then start_weston; else start_xvfb; fi
 
 # linphonec as the fixture starts it, stamped right before exec.
 write_linphonec_wrapper "$work/bin"
@@ -82,7 +85,12 @@ start_ours() {
   chmod 600 "$d/config/Softphone/Softphone.ini"
   ( set +u; . "$work/pulse/env"
     export HOME="$d/home" XDG_CONFIG_HOME="$d/config" XDG_DATA_HOME="$d/data" XDG_CACHE_HOME="$d/home/.cache"
-    export SOFTPHONE_BIND_ADDRESS=127.0.0.1 DISPLAY="$display"
+    export SOFTPHONE_BIND_ADDRESS=127.0.0.1
+    if [ "$wayland" = 1 ]; then
+      unset DISPLAY; export QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$display"
+    else
+      export DISPLAY="$display" QT_QPA_PLATFORM=xcb
+    fi
     printf '%s\n' "$EPOCHREALTIME" > "$d/t0"
     exec "$app" ) > "$d/phone.log" 2>&1 &
   pid=$!
@@ -175,6 +183,7 @@ out=$(results_file "$here/results" registration)  # keeps earlier runs
   echo
   echo "Ours: $(describe_build "$app")."
   echo "Peer: linphonec $(dpkg-query -W -f='${Version}' linphone-cli 2>/dev/null), debug log $([ "${BENCH_LINPHONEC_LOG:-0}" = 1 ] && echo on || echo off)."
+  echo "Ours on $([ "$wayland" = 1 ] && echo "Wayland (weston $(dpkg-query -W -f='${Version}' weston 2>/dev/null), headless, pixman)" || echo "X11 (Xvfb)")."
   echo "Kamailio on 127.0.0.1, max expiry $expires s; $runs runs each, alternating; idle window ${idle} s after ${settle} s settling."
   echo "Machine: $(machine); load average $load_before before, $load_after after."
   echo
