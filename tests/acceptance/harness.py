@@ -355,22 +355,31 @@ class Tray:
         return [extents for wid, extents in (self._panel() or []) if wid in mine and extents[2] > 1]
 
 
-class NotificationService:
-    """tests/acceptance/notification_server.py on the session bus: it shows
-    nothing, logs every notification and presses its buttons on demand."""
+class BusService:
+    """A desktop service of the tests' own (a script beside this file) on
+    the session bus: it logs what it hears, one JSON object a line, and
+    says "ready" once it owns its name."""
 
-    def __init__(self, rig):
-        self.log = rig.work / "notifications.log"
-        self.proc = rig.spawn(["/usr/bin/python3", "-B", str(HERE / "notification_server.py"), str(self.log)],
-                              rig.work / "notification_server.out")
+    def __init__(self, rig, script, what):
+        self.log = rig.work / f"{Path(script).stem}.log"
+        out = rig.work / f"{Path(script).stem}.out"
+        self.proc = rig.spawn(["/usr/bin/python3", "-B", str(HERE / script), str(self.log)], out)
         check(wait_until(lambda: any(e["event"] == "ready" for e in self.events()), 10),
-              f"the notification service did not start: {tail(rig.work / 'notification_server.out')}")
+              f"the {what} did not start: {tail(out)}")
 
     def events(self):
         try:
             return [json.loads(line) for line in self.log.read_text().splitlines() if line.strip()]
         except (OSError, ValueError):
             return []
+
+
+class NotificationService(BusService):
+    """tests/acceptance/notification_server.py on the session bus: it shows
+    nothing, logs every notification and presses its buttons on demand."""
+
+    def __init__(self, rig):
+        super().__init__(rig, "notification_server.py", "notification service")
 
     def shown(self):
         return [e for e in self.events() if e["event"] == "notify"]
@@ -382,23 +391,15 @@ class NotificationService:
         subprocess.run(["dbus-send", "--session", "--type=method_call", "--dest=org.freedesktop.Notifications",
                         "/org/freedesktop/Notifications", "org.softphone.TestNotifications.Press",
                         f"uint32:{nid}", f"string:{key}"], check=True, capture_output=True)
-class StatusNotifierHost:
+
+
+class StatusNotifierHost(BusService):
     """tests/acceptance/status_notifier_host.py on the session bus: the
     tray of a Wayland desktop (StatusNotifierItem). It must be there before
     the phone starts, as a desktop's is."""
 
     def __init__(self, rig):
-        self.log = rig.work / "status_notifier_host.log"
-        self.proc = rig.spawn(["/usr/bin/python3", "-B", str(HERE / "status_notifier_host.py"), str(self.log)],
-                              rig.work / "status_notifier_host.out")
-        check(wait_until(lambda: any(e["event"] == "ready" for e in self.events()), 10),
-              f"the tray host did not start: {tail(rig.work / 'status_notifier_host.out')}")
-
-    def events(self):
-        try:
-            return [json.loads(line) for line in self.log.read_text().splitlines() if line.strip()]
-        except (OSError, ValueError):
-            return []
+        super().__init__(rig, "status_notifier_host.py", "tray host")
 
     def items(self):
         """The items on the bus now: (service, path), in order of coming."""
