@@ -15,6 +15,8 @@ QtTrayIcon::QtTrayIcon() = default;
 QtTrayIcon::~QtTrayIcon()
 {
     Remove();
+    icon_.reset(); // before the menu it may hold
+    menu_.reset();
 }
 
 bool QtTrayIcon::IsAvailable() const
@@ -47,12 +49,22 @@ void QtTrayIcon::Add(const Record &record)
     ensureIcon();
     if (icon_->isVisible())
         return;
-    icon_->setContextMenu(nullptr); // the menu it may hold goes now
     icon_->setIcon(QIcon(record.iconFile));
     icon_->setToolTip(record.tip);
-    // On X11 the menu is the owner's to open (PopupMenu), not the icon's
-    // own context menu, so that the owner decides which click opens it.
-    menu_ = std::make_unique<QMenu>();
+    // One menu for the icon's whole life, its items from the record: a
+    // desktop's tray keeps hold of the menu it was first given.
+    if (!menu_) {
+        menu_ = std::make_unique<QMenu>();
+        // On Wayland the desktop's own tray draws the menu (a menu of ours
+        // would need a window of ours to open from, and the window is
+        // hidden). On X11 the menu is the owner's to open (PopupMenu), not
+        // the icon's own context menu, so that the owner decides which
+        // click opens it.
+        menuExported_ = WindowSystem::OnWayland();
+        if (menuExported_)
+            icon_->setContextMenu(menu_.get());
+    }
+    menu_->clear();
     menu_->setObjectName(record.menuTitle);
     menu_->setTitle(record.menuTitle);
     for (const MenuItem &item : record.menu) {
@@ -63,11 +75,6 @@ void QtTrayIcon::Add(const Record &record)
                 menuChosen(name);
         });
     }
-    // On Wayland the desktop's own tray draws the menu (a menu of ours
-    // would need a window of ours to open from, and the window is hidden).
-    menuExported_ = WindowSystem::OnWayland();
-    if (menuExported_)
-        icon_->setContextMenu(menu_.get());
     icon_->show();
 }
 

@@ -1,5 +1,7 @@
 #include "skin/DragOutline.h"
 
+#include "platform/WindowSystem.h"
+
 #include <QPainter>
 #include <QPen>
 
@@ -10,6 +12,10 @@ DragOutline::DragOutline()
     setObjectName(QStringLiteral("dragOutline"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    // A compositor may show the whole window whatever its shape (XWayland
+    // does): drawn with alpha, the inside stays see-through there too.
+    if (platform::WindowSystem::CompositorDrawsAlpha())
+        setAttribute(Qt::WA_TranslucentBackground);
 }
 
 void DragOutline::Draw(const QRect &r)

@@ -1,7 +1,7 @@
 #include "skin/SkinnedWindow.h"
 
-#include "skin/Region.h"
 #include "platform/WindowSystem.h"
+#include "skin/Region.h"
 #include "skin/modMoveForm.h"
 
 #include <QDialog>
