@@ -76,7 +76,7 @@ def login_over_tls_registers_nothing_in_clear(rig):
           f"after LOGIN with sips: the phone did not register: its display reads {phone.status()!r}")
     check(rig.registered(PHONE_USER), "the provider holds no binding for the phone")
     ours = phone_ports(phone)
-    clear = cap.clear_sip(ours | {rig.port, rig.tls_port})
+    clear = cap.clear_sip(udp=ours | {rig.port}, tcp={rig.tls_port})
     check(not clear, f"SIP crossed the loopback in clear: {[p.payload[:80] for p in clear[:1]]}")
     tls = cap.tcp(rig.tls_port)
     check(len(tls) >= 4, f"no TLS conversation with the provider's port {rig.tls_port}: {len(tls)} segments")
@@ -160,7 +160,7 @@ def encrypted_call_audio_both_ways(rig):
           "the far end's log shows no a=crypto line (AES_CM_128_HMAC_SHA1_80) in the offer")
     check("Negotiated media encryption is LinphoneMediaEncryptionSRTP" in log,
           "the far end did not settle on SRTP with the phone's offer and its answer")
-    clear_sip = cap.clear_sip(ours | {rig.port, rig.tls_port})
+    clear_sip = cap.clear_sip(udp=ours | {rig.port}, tcp={rig.tls_port})
     check(not clear_sip, f"SIP crossed the loopback in clear: {[p.payload[:80] for p in clear_sip[:1]]}")
 
 
@@ -224,7 +224,7 @@ def refused_certificate(rig, message):
     time.sleep(1)
     check(not provider_saw_register(rig), "a REGISTER reached the provider")
     check(not rig.registered(PHONE_USER), "the provider holds a binding for the phone")
-    clear = cap.clear_sip(phone_ports(phone) | {rig.port, rig.tls_port})
+    clear = cap.clear_sip(udp=phone_ports(phone) | {rig.port}, tcp={rig.tls_port})
     check(not clear, f"SIP crossed the loopback in clear: {[p.payload[:80] for p in clear[:1]]}")
     check(not [p for p in cap.packets() if p.proto == "udp" and p.dport == rig.port],
           "datagrams went to the provider's UDP port")

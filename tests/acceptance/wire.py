@@ -4,7 +4,7 @@ packet library (the pcap format is a 24-byte header and records).
 
     cap = Capture(rig)                    # needs root
     ...                                   # the call
-    check(not cap.clear_sip({rig.port, rig.tls_port}), "SIP went in clear")
+    check(not cap.clear_sip(udp={rig.port}, tcp={rig.tls_port}), "SIP went in clear")
     media = cap.rtp(far.udp_ports() | {phone_rtp_port})
     check(all(looks_encrypted(p.payload) for p in media), "clear RTP")
 
@@ -174,11 +174,14 @@ class Capture:
         self._read += used
         return list(self._packets)
 
-    def clear_sip(self, ports=None):
+    def clear_sip(self, udp=(), tcp=()):
         """Packets whose payload holds SIP in clear (a request line or a
-        status line); with ports, only those from or to one of them."""
-        return [p for p in self.packets() if p.payload and (not ports or {p.sport, p.dport} & set(ports))
-                and SIP_START.search(p.payload[:65536])]
+        status line); given ports, only UDP packets from or to one of the
+        udp ports and TCP ones from or to one of the tcp ports (a number
+        can be one test's UDP port and another's TCP port at once)."""
+        mine = {"udp": set(udp), "tcp": set(tcp)}
+        return [p for p in self.packets() if p.payload and SIP_START.search(p.payload[:65536])
+                and (not (udp or tcp) or {p.sport, p.dport} & mine.get(p.proto, set()))]
 
     def tcp(self, port):
         """TCP packets with payload from or to port."""
