@@ -27,9 +27,10 @@ quint32 SkinnedWindow::ApplySkin(QWidget *window, const QImage &skin, QLabel *pi
         // The key colour never reaches the screen: the background and the
         // picture are drawn from the cut copy, on a window with alpha.
         window->setAttribute(Qt::WA_TranslucentBackground);
-        background = QPixmap::fromImage(region.CutPicture(skin, window->size()));
+        const QImage cut = region.CutPicture(skin, window->size());
+        background = QPixmap::fromImage(cut);
         if (picture)
-            picture->setPixmap(QPixmap::fromImage(region.CutPicture(skin)));
+            picture->setPixmap(QPixmap::fromImage(cut.copy(QRect(QPoint(), skin.size()))));
     }
     region.OffsetHeader(window);
     QPalette palette = window->palette();

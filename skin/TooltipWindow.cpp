@@ -438,9 +438,8 @@ void TooltipWindow::applyMask()
         if (shown.isEmpty())
             shown = QRegion(r.left(), r.top(), 1, 1);
     }
-    shown_ = shown;
     // With alpha the mask only keeps the pointer off the rest; the paint
-    // leaves it transparent.
+    // clips to it and leaves the rest transparent.
     setMask(shown);
 }
 
@@ -510,7 +509,7 @@ void TooltipWindow::paintEvent(QPaintEvent *)
     const QColor fore = fore_.isValid() ? fore_ : tips.color(QPalette::ToolTipText);
     QPainter p(this);
     if (alpha_)
-        p.setClipRegion(shown_);
+        p.setClipRegion(mask());
     if (balloon_) {
         p.setRenderHint(QPainter::Antialiasing);
         p.fillRect(rect(), back);

@@ -153,7 +153,6 @@ private:
     QRect textRect_;
     uint drawFlags_ = 0;
     QRegion shape_;      // the outline: a box or the balloon with its stem
-    QRegion shown_;      // the part of it on screen now
     bool alpha_ = false; // the outline is drawn by alpha (see UseAlphaOutline)
     bool stemUp_ = true; // the balloon's stem points up (tip under the tool)
     QPoint stemAt_;      // the stem's point, in the window
